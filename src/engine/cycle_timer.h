@@ -1,0 +1,57 @@
+// Performance-counter interval timer and 2-ms pacer, shared by the engine loop,
+// every telemetry reader, the relay loop and the multicast sender.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+namespace portrelay {
+
+class CycleTimer {
+ public:
+  static constexpr double kPeriodUs = 2000.0;
+
+  CycleTimer();
+
+  // now = counter; lastInterval = now - mark; running average over the window;
+  // mark = a fresh counter reading.
+  void markInterval();
+  // Sleeps at most once for 1 ms, then spins on the counter until more than
+  // 2000 µs have passed since mark; ends with markInterval.
+  void preciseWait();
+  // Sleeps only, carrying the timing error into the next cycle.
+  void coarseWait();
+  // The wait the precise-mode flag selects.
+  void wait() { preciseMode() != 0 ? preciseWait() : coarseWait(); }
+
+  int32_t preciseMode() const { return preciseMode_.load(std::memory_order_relaxed); }
+  void setPreciseMode(int32_t mode) { preciseMode_.store(mode, std::memory_order_relaxed); }
+
+  // Length of the last completed interval, in milliseconds (readable from any thread).
+  double lastIntervalMs() const { return lastInterval_.load(std::memory_order_relaxed) / countsPerMs_; }
+  double lastIntervalTicks() const { return lastInterval_.load(std::memory_order_relaxed); }
+  double averageInterval() const { return averageInterval_; }
+  double lastElapsedUs() const { return lastElapsedUs_; }
+  double countsPerMs() const { return countsPerMs_; }
+  double countsPerUs() const { return countsPerUs_; }
+  double carry() const { return carry_; }
+
+ private:
+  double elapsedUs() const;
+
+  int64_t mark_ = 0;
+  int64_t now_ = 0;
+  int32_t window_ = 200;
+  double carry_ = 0.0;
+  double averageInterval_ = 0.0;
+  double lastElapsedUs_ = 0.0;
+  std::atomic<double> lastInterval_{0.0};
+  double countsPerMs_ = 0.0;
+  double countsPerUs_ = 0.0;
+  std::atomic<int32_t> preciseMode_{1};
+};
+
+// Sleeps until the steady clock has advanced by the given milliseconds, in
+// whole-millisecond steps (1 to 2 ms with a 1-ms timer resolution).
+void sleepMilliseconds(int milliseconds);
+
+}  // namespace portrelay

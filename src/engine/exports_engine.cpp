@@ -1,0 +1,133 @@
+// The engine's C ABI. Every export obtains the engine object and catches every
+// exception: nothing may unwind into the host.
+#include <cstring>
+
+#include "engine/live_value.h"
+#include "engine/motion_engine.h"
+#include "portrelay/portrelay.h"
+
+using portrelay::MotionEngine;
+
+namespace {
+
+template <typename Result, typename Body>
+Result guarded(Result onFailure, Body&& body) noexcept {
+  try {
+    return body(MotionEngine::instance());
+  } catch (...) {
+    return onFailure;
+  }
+}
+
+template <typename Body>
+void guarded(Body&& body) noexcept {
+  try {
+    body(MotionEngine::instance());
+  } catch (...) {
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t startGamesource_Thread(void) {
+  return guarded(int32_t{0}, [](MotionEngine& e) { return e.start(); });
+}
+
+bool stopGamesource_Thread(void) {
+  return guarded(false, [](MotionEngine& e) { return e.stop(); });
+}
+
+void setMotionsystemready(int32_t ready) {
+  guarded([&](MotionEngine& e) { e.setMotionSystemReady(ready); });
+}
+
+void setTimerPrecision(int32_t mode) {
+  guarded([&](MotionEngine& e) { e.loopTimer.setPreciseMode(mode); });
+}
+
+int32_t getGameID(void) {
+  return guarded(int32_t{-1}, [](MotionEngine& e) { return static_cast<int32_t>(e.games.getGameID()); });
+}
+
+void getGameName(char* buffer) {
+  guarded([&](MotionEngine& e) { e.games.getGameName(buffer); });
+}
+
+double getGameTimeFrame(void) {
+  return guarded(0.0, [](MotionEngine& e) { return e.games.record().timeFrame; });
+}
+
+double getMotionDataTimeFrame(void) {
+  return guarded(0.0, [](MotionEngine& e) { return e.loopTimer.lastIntervalMs(); });
+}
+
+int32_t getGameDataCount(void) {
+  return guarded(int32_t{44}, [](MotionEngine&) { return int32_t{44}; });
+}
+
+void getGameData(double** data, int32_t* count) {
+  guarded([&](MotionEngine& e) {
+    if (data != nullptr) *data = e.games.record().data;
+    if (count != nullptr) *count = portrelay::kGameDataCount;
+  });
+}
+
+void getGameDataNames(const char** firstName, int32_t* count) {
+  guarded([&](MotionEngine&) {
+    if (firstName != nullptr) *firstName = portrelay::channelNameList();
+    if (count != nullptr) *count = portrelay::kGameDataCount;
+  });
+}
+
+void getMotionCueData(int32_t kind, double** data, int32_t* count) {
+  guarded([&](MotionEngine& e) {
+    double* arrays[] = {e.airCues, e.groundCues, e.outputCues, e.fadeStart};
+    if (static_cast<uint32_t>(kind) >= 4) return;
+    if (data != nullptr) *data = arrays[kind];
+    if (count != nullptr) *count = portrelay::kCueSlotCount;
+  });
+}
+
+void getOutputData(uint8_t* buffer) {
+  guarded([&](MotionEngine& e) {
+    if (buffer == nullptr) return;
+    for (int i = 0; i < portrelay::kOutputFrameSize; ++i)
+      buffer[i] = std::atomic_ref<uint8_t>(e.outputFrame[i]).load(std::memory_order_relaxed);
+  });
+}
+
+void setActiveAxis(int32_t profile, int32_t slot, int32_t active) {
+  guarded([&](MotionEngine& e) { e.setActiveAxis(profile, slot, active); });
+}
+
+void setBelt_Mix(int32_t profile, int32_t index, double weight) {
+  guarded([&](MotionEngine& e) { e.setBeltMix(profile, index, weight); });
+}
+
+void SetRigDofLimitValue(int32_t slot, double min, double max) {
+  guarded([&](MotionEngine& e) { e.setRigLimit(slot, min, max); });
+}
+
+void SetInputDofLimitValue(int32_t slot, double min, double max) {
+  guarded([&](MotionEngine& e) { e.setInputLimit(slot, min, max); });
+}
+
+int32_t getactiveProfil(void) {
+  return guarded(int32_t{0}, [](MotionEngine& e) { return e.activeProfile.load(std::memory_order_relaxed); });
+}
+
+double getTransitionStatus(void) {
+  return guarded(100.0, [](MotionEngine& e) { return e.transitionStatus(); });
+}
+
+double getProfilAirTransitionStatus(void) {
+  return guarded(100.0, [](MotionEngine& e) { return e.airTransitionStatus(); });
+}
+
+double getProfilGrdTransitionStatus(void) {
+  return guarded(0.0, [](MotionEngine& e) { return e.groundTransitionStatus(); });
+}
+
+}  // extern "C"

@@ -1,0 +1,54 @@
+// Output fade: after any change that could make the rig jump, the outputs blend
+// from their last values to the live values over fadeDurationMs of real time.
+#include "engine/live_value.h"
+#include "engine/motion_engine.h"
+
+namespace portrelay {
+namespace {
+
+// Whole percent of a weight, truncated toward zero and limited to [0, 100].
+double wholePercent(double weight, bool limitBelow) {
+  const double scaled = weight * 100.0;
+  if (!(scaled < 2147483647.0)) return 100.0;  // also catches NaN
+  if (scaled <= -2147483648.0) return limitBelow ? 0.0 : -2147483648.0;
+  const int p = static_cast<int>(scaled);
+  if (p > 100) return 100.0;
+  if (limitBelow && p < 0) return 0.0;
+  return p;
+}
+
+}  // namespace
+
+void MotionEngine::restartFade() {
+  fadePosition.store(0.0, std::memory_order_relaxed);
+  for (int i = 0; i < kCueSlotCount; ++i) storeLive(fadeStart[i], loadLive(outputCues[i]));
+}
+
+void MotionEngine::stepFade() {
+  const double initial = fadePosition.load(std::memory_order_relaxed);
+  if (!(initial < 1.0)) return;
+  double position = initial;
+  for (int i = 0; i < kCueSlotCount; ++i) {
+    const double start = loadLive(fadeStart[i]);
+    storeLive(outputCues[i], (loadLive(outputCues[i]) - start) * position + start);
+  }
+  position += loopTimer.lastIntervalMs() * (1.0 / fadeDurationMs);
+  if (position > 1.0) position = 1.0;
+  // A host restart that came in during this step wins.
+  double expected = initial;
+  fadePosition.compare_exchange_strong(expected, position, std::memory_order_relaxed);
+}
+
+double MotionEngine::transitionStatus() const {
+  return wholePercent(fadePosition.load(std::memory_order_relaxed), false);
+}
+
+double MotionEngine::airTransitionStatus() const {
+  return wholePercent(airWeight.load(std::memory_order_relaxed), true);
+}
+
+double MotionEngine::groundTransitionStatus() const {
+  return wholePercent(groundWeight.load(std::memory_order_relaxed), true);
+}
+
+}  // namespace portrelay

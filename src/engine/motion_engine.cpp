@@ -1,0 +1,99 @@
+#include "engine/motion_engine.h"
+
+#include <system_error>
+
+namespace portrelay {
+
+MotionEngine::MotionEngine()
+    : launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {}
+
+MotionEngine::~MotionEngine() {
+  try {
+    stop();
+  } catch (...) {
+  }
+}
+
+MotionEngine& MotionEngine::instance() {
+  static MotionEngine engine;
+  return engine;
+}
+
+CueProfile* MotionEngine::profile(int32_t number) {
+  if (number == 0) return &airProfile;
+  if (number == 1) return &groundProfile;
+  return nullptr;
+}
+
+int32_t MotionEngine::start() {
+  std::lock_guard lock(threadMutex_);
+  if (running.exchange(1) != 0) return 1;
+  stopped.exchange(0);
+  try {
+    if (thread_.joinable()) thread_.join();  // a loop that ended by itself
+    thread_ = launcher_([this] { engineLoop(); });
+  } catch (const std::exception&) {
+    running.exchange(0);
+    stopped.exchange(1);
+    return 0;
+  }
+  return 1;
+}
+
+bool MotionEngine::stop() {
+  std::lock_guard lock(threadMutex_);
+  running.exchange(0);
+  if (thread_.joinable()) {
+    if (thread_.get_id() == std::this_thread::get_id()) {
+      thread_.detach();  // never wait for ourselves
+    } else {
+      thread_.join();
+    }
+  }
+  return stopped.exchange(1) != 0;
+}
+
+void MotionEngine::setMotionSystemReady(int32_t ready) {
+  if (ready == 1) {
+    if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
+      motionSystemReady.exchange(1);
+      restartFade();
+    }
+  } else if (ready == 0) {
+    if (motionSystemReady.load(std::memory_order_relaxed) != 0) {
+      motionSystemReady.exchange(0);
+      restartFade();
+    }
+  }
+}
+
+void MotionEngine::setActiveAxis(int32_t profileNumber, int32_t slot, int32_t active) {
+  if (CueProfile* p = profile(profileNumber); p != nullptr && static_cast<uint32_t>(slot) < kCueSlotCount)
+    p->activeSlots[static_cast<size_t>(slot)].store(static_cast<uint8_t>(active & 0xFF),
+                                                    std::memory_order_relaxed);
+  restartFade();
+}
+
+void MotionEngine::setBeltMix(int32_t profileNumber, int32_t index, double weight) {
+  if (CueProfile* p = profile(profileNumber); p != nullptr && static_cast<uint32_t>(index) < kGameDataCount)
+    p->beltMix[static_cast<size_t>(index)].store(weight, std::memory_order_relaxed);
+}
+
+void MotionEngine::setRigLimit(int32_t slot, double min, double max) {
+  if (static_cast<uint32_t>(slot) >= kCueSlotCount) return;
+  rigLimits[static_cast<size_t>(slot)].min.store(min, std::memory_order_relaxed);
+  rigLimits[static_cast<size_t>(slot)].max.store(max, std::memory_order_relaxed);
+}
+
+void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
+  const auto index = static_cast<uint32_t>(slot);
+  if (index > 9) return;
+  if (index >= 8) {  // attitude slots always pass a full turn each way
+    min = -360.0;
+    max = 360.0;
+  }
+  inputLimits[index].min.store(min, std::memory_order_relaxed);
+  inputLimits[index].max.store(max, std::memory_order_relaxed);
+}
+
+}  // namespace portrelay

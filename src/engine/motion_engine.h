@@ -1,0 +1,104 @@
+// The process-wide motion engine: settings, cue arrays, profiles, the game
+// registry and the engine thread.
+#pragma once
+#include <array>
+#include <atomic>
+#include <cstdint>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+#include "engine/cue_profile.h"
+#include "engine/cycle_timer.h"
+#include "sources/game_source.h"
+
+namespace portrelay {
+
+inline constexpr int kOutputFrameSize = 36;
+
+// A (min, max) pair set by the host and read by the engine thread.
+struct LimitPair {
+  std::atomic<double> min{0.0};
+  std::atomic<double> max{0.0};
+};
+
+class MotionEngine {
+ public:
+  MotionEngine();
+  ~MotionEngine();
+  MotionEngine(const MotionEngine&) = delete;
+  MotionEngine& operator=(const MotionEngine&) = delete;
+
+  // The one engine object, created on first use.
+  static MotionEngine& instance();
+
+  // Starts the engine thread; 1 when it already runs, 0 when the thread could
+  // not be created (running stays clear so a later call can try again).
+  int32_t start();
+  // Stops and joins the engine thread; returns the previous `stopped` flag.
+  bool stop();
+
+  // Host-side setters (bounds as the exports define them).
+  void setMotionSystemReady(int32_t ready);
+  void setActiveAxis(int32_t profile, int32_t slot, int32_t active);
+  void setBeltMix(int32_t profile, int32_t index, double weight);
+  void setRigLimit(int32_t slot, double min, double max);
+  void setInputLimit(int32_t slot, double min, double max);
+
+  // Output fade (any thread may restart it).
+  void restartFade();
+  void stepFade();
+  double transitionStatus() const;
+  double airTransitionStatus() const;
+  double groundTransitionStatus() const;
+
+  // One iteration of the loop body (engine thread); exposed for tests that
+  // drive the loop by hand.
+  void resetEngine();
+
+  // Test seam: how the engine thread is launched.
+  using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
+  void setThreadLauncher(ThreadLauncher launcher) { launcher_ = std::move(launcher); }
+
+  // ---- members, in the engine's order ----
+  std::atomic<uint8_t> attached{0};
+  std::atomic<uint8_t> running{0};
+  std::atomic<uint8_t> stopped{1};
+  std::atomic<uint8_t> outputSuspended{1};
+  std::atomic<uint8_t> motionSystemReady{0};
+  std::atomic<uint8_t> motionCancelActive{0};
+  CycleTimer loopTimer;
+  GameSource games;
+  // Live arrays handed to the host by address.
+  double outputCues[kCueSlotCount] = {};
+  double previousData[kCueSlotCount] = {};
+  double fadeStart[kCueSlotCount] = {};
+  double airCues[kCueSlotCount] = {};
+  double groundCues[kCueSlotCount] = {};
+  CueProfile airProfile{"Profil AIR"};
+  CueProfile groundProfile{"Profil GROUND"};
+  std::array<LimitPair, kCueSlotCount> rigLimits;
+  std::array<LimitPair, kCueSlotCount> inputLimits;
+  std::atomic<double> fadePosition{1.0};
+  const double fadeDurationMs = 4000.0;
+  uint8_t transitionRunning = 0;  // engine thread only
+  std::atomic<int32_t> activeProfile{0};
+  std::atomic<double> airWeight{1.0};
+  std::atomic<double> groundWeight{0.0};
+  const double transitionSteps = 200.0;
+  std::atomic<int32_t> failedReads{0};
+  std::atomic<int32_t> unchangedCycles{0};
+  uint8_t outputFrame[kOutputFrameSize] = {};
+
+  CueProfile* profile(int32_t number);
+
+ private:
+  void engineLoop();
+  void runCycle();
+
+  std::mutex threadMutex_;  // host side only: start/stop of the thread object
+  std::thread thread_;
+  ThreadLauncher launcher_;
+};
+
+}  // namespace portrelay

@@ -1,0 +1,24 @@
+// The user's Documents folder and directory creation.
+#pragma once
+#include <optional>
+#include <string>
+
+namespace portrelay::platform {
+
+// Separator of path components on this platform.
+extern const char kPathSeparator;
+
+// The current user's Documents folder, or an empty string when it cannot be
+// determined. Windows: SHGetFolderPathA(CSIDL_PERSONAL). POSIX: the home
+// directory of the process's user (password database) followed by "/Documents".
+std::string documentsFolder();
+
+// Test seam: while set, documentsFolder() returns this text instead (an empty
+// text models an unresolvable folder). std::nullopt restores the real lookup.
+void overrideDocumentsFolder(std::optional<std::string> path);
+
+// Create the last level of a directory path; the result is ignored by callers
+// that only need the folder to exist.
+bool createDirectory(const std::string& path);
+
+}  // namespace portrelay::platform

@@ -1,0 +1,47 @@
+// One supported game: its detection test, transport and telemetry reader.
+#pragma once
+#include <atomic>
+#include <cstdint>
+
+#include "engine/cycle_timer.h"
+#include "engine/sample_record.h"
+
+namespace portrelay {
+
+class GameReader {
+ public:
+  GameReader() = default;
+  virtual ~GameReader() = default;
+  GameReader(const GameReader&) = delete;
+  GameReader& operator=(const GameReader&) = delete;
+
+  // Detection test; must not block for long (probes are bounded).
+  virtual bool detect() = 0;
+  // Opens the telemetry transport; on failure releases what it opened.
+  virtual bool attach() = 0;
+  // Writes a new sample into the record and returns true; false when nothing
+  // new arrived. Never waits.
+  virtual bool read(SampleRecord& record) = 0;
+  // Releases the transport and clears the reader's marks.
+  virtual void detach() = 0;
+  // Called when this game's detection test failed (readers reset their marks).
+  virtual void onDetectionFailed() {}
+
+  // 1 on the ground (GROUND profile), 0 otherwise.
+  int32_t groundState() const { return groundState_.load(std::memory_order_relaxed); }
+
+ protected:
+  // Timing step shared by all readers: markInterval, then the record's time frame.
+  void markSample(SampleRecord& record) {
+    timer_.markInterval();
+    record.timeFrame = timer_.lastIntervalMs();
+  }
+  void setGroundState(int32_t state) { groundState_.store(state, std::memory_order_relaxed); }
+
+  CycleTimer timer_;
+
+ private:
+  std::atomic<int32_t> groundState_{0};
+};
+
+}  // namespace portrelay

@@ -1,0 +1,90 @@
+#include "sources/game_source.h"
+
+#include <cstring>
+
+namespace portrelay {
+
+const char* gameName(int id) {
+  static constexpr const char* kNames[kGameCount] = {
+      "Xplane",  "DCS",      "MSFS2020",   "AssettoCorsa/Comp.", "RaceRoom", "DirtRally2",
+      "Condor2", "F1-2023-24", "NoLimits2", "PCAR2/Automobilista2", "iRacing", "WRC23",
+      "BeamNG",  "LFS",      "rFactor2",   "MSFS2024",           "AssettoCorsaEvo", "ETSM2/AMT"};
+  if (id < 0 || id >= kGameCount) return "No Game online";
+  return kNames[id];
+}
+
+void installSupportedGames(GameSource& source);  // the readers built so far
+
+GameSource::GameSource() { installSupportedGames(*this); }
+
+GameSource::~GameSource() {
+  for (auto& reader : readers_)
+    if (reader) reader->detach();
+}
+
+void GameSource::installReader(int id, std::unique_ptr<GameReader> reader) {
+  if (id < 0 || id >= kGameCount) return;
+  readers_[static_cast<size_t>(id)] = std::move(reader);
+}
+
+bool GameSource::detectGame() {
+  for (int id : kGamePriority) {
+    auto& flag = flags_[static_cast<size_t>(id)];
+    GameReader* candidate = readers_[static_cast<size_t>(id)].get();
+    if (candidate != nullptr && candidate->detect()) {
+      flag.store(true, std::memory_order_relaxed);
+      return true;
+    }
+    flag.store(false, std::memory_order_relaxed);
+    if (candidate != nullptr) candidate->onDetectionFailed();
+    if (detectionPauseMs_ > 0) sleepMilliseconds(detectionPauseMs_);
+  }
+  return false;
+}
+
+GameReader* GameSource::detectedReader() const {
+  const int id = getGameID();
+  return id < 0 ? nullptr : readers_[static_cast<size_t>(id)].get();
+}
+
+bool GameSource::attachGame() {
+  GameReader* reader = detectedReader();
+  return reader != nullptr && reader->attach();
+}
+
+bool GameSource::readSample() {
+  GameReader* reader = detectedReader();
+  return reader != nullptr && reader->read(record_);
+}
+
+bool GameSource::detachGame() {
+  const int id = getGameID();
+  if (id < 0) return false;
+  if (GameReader* reader = readers_[static_cast<size_t>(id)].get()) reader->detach();
+  flags_[static_cast<size_t>(id)].store(false, std::memory_order_relaxed);
+  return true;
+}
+
+void GameSource::clearFlags() {
+  for (auto& flag : flags_) flag.store(false, std::memory_order_relaxed);
+}
+
+int GameSource::getGameID() const {
+  for (int id : kGamePriority)
+    if (flags_[static_cast<size_t>(id)].load(std::memory_order_relaxed)) return id;
+  return -1;
+}
+
+void GameSource::getGameName(char* buffer) const {
+  if (buffer == nullptr) return;
+  const char* name = gameName(getGameID());
+  std::memcpy(buffer, name, std::strlen(name) + 1);
+}
+
+int32_t GameSource::groundState() const {
+  GameReader* reader = detectedReader();
+  if (getGameID() < 0) return -1;
+  return reader != nullptr ? reader->groundState() : 0;
+}
+
+}  // namespace portrelay

@@ -1,0 +1,63 @@
+// The registry of the eighteen supported games: detection, attach, read, detach.
+#pragma once
+#include <array>
+#include <atomic>
+#include <memory>
+
+#include "engine/sample_record.h"
+#include "sources/game_reader.h"
+
+namespace portrelay {
+
+inline constexpr int kGameCount = 18;
+
+// Order in which the flags are tested everywhere.
+inline constexpr std::array<int, kGameCount> kGamePriority = {0, 1, 2, 15, 3, 16, 4, 5, 6,
+                                                              7, 8, 9, 10, 11, 12, 13, 14, 17};
+
+// Display name of a game id, "No Game online" for any other value.
+const char* gameName(int id);
+
+class GameSource {
+ public:
+  GameSource();  // installs the reader of every supported game
+  ~GameSource();
+  GameSource(const GameSource&) = delete;
+  GameSource& operator=(const GameSource&) = delete;
+
+  // Engine thread. Tests in priority order, 10 ms pause after each failure;
+  // sets the first passing game's flag.
+  bool detectGame();
+  bool attachGame();
+  bool readSample();
+  bool detachGame();
+  void clearFlags();
+
+  // Any thread: the first set flag in priority order, or -1.
+  int getGameID() const;
+  // Writes the display name (at most 21 bytes with the NUL).
+  void getGameName(char* buffer) const;
+  // Ground state of the detected game, -1 when none is detected.
+  int32_t groundState() const;
+
+  SampleRecord& record() { return record_; }
+  const SampleRecord& record() const { return record_; }
+
+  // Replaces the reader of a game id (registry set-up and test seam). A null
+  // reader's detection test always fails.
+  void installReader(int id, std::unique_ptr<GameReader> reader);
+  GameReader* reader(int id) const { return readers_[static_cast<size_t>(id)].get(); }
+
+  // Pause after a failed detection test, in ms (test seam; 10 in production).
+  void setDetectionPauseMs(int ms) { detectionPauseMs_ = ms; }
+
+ private:
+  GameReader* detectedReader() const;
+
+  std::array<std::atomic<bool>, kGameCount> flags_{};
+  std::array<std::unique_ptr<GameReader>, kGameCount> readers_;
+  SampleRecord record_;
+  int detectionPauseMs_ = 10;
+};
+
+}  // namespace portrelay

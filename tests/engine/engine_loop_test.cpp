@@ -1,0 +1,142 @@
+// The engine thread's states and watches, driven with a scripted game.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <thread>
+#include <vector>
+
+#include "engine/motion_engine.h"
+#include "portrelay/portrelay.h"
+#include "support/test_game.h"
+
+namespace portrelay {
+namespace {
+
+using namespace std::chrono_literals;
+using testing::TestGame;
+
+constexpr int kTestGameId = 3;
+
+// A private engine (not the process-wide one) with only the test game installed.
+struct LoopFixture : ::testing::Test {
+  MotionEngine engine;
+  TestGame* game = nullptr;
+
+  LoopFixture() {
+    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+    auto owned = std::make_unique<TestGame>();
+    game = owned.get();
+    engine.games.installReader(kTestGameId, std::move(owned));
+    engine.games.setDetectionPauseMs(0);
+  }
+  ~LoopFixture() override { engine.stop(); }
+
+  template <typename Predicate>
+  bool waitFor(Predicate done, std::chrono::milliseconds limit = 10s) {
+    const auto deadline = std::chrono::steady_clock::now() + limit;
+    while (!done()) {
+      if (std::chrono::steady_clock::now() > deadline) return false;
+      std::this_thread::sleep_for(1ms);
+    }
+    return true;
+  }
+};
+
+TEST_F(LoopFixture, StartTwiceStopStartAgain) {
+  EXPECT_NE(engine.start(), 0);
+  EXPECT_EQ(engine.start(), 1);
+  EXPECT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  EXPECT_EQ(engine.games.getGameID(), kTestGameId);
+  EXPECT_EQ(engine.outputSuspended.load(), 0);
+
+  EXPECT_FALSE(engine.stop());  // was running: previous "stopped" was 0
+  EXPECT_TRUE(engine.stop());   // already stopped
+  EXPECT_EQ(engine.attached.load(), 0);
+  // The transport stays open and the game is still reported after a stop.
+  EXPECT_EQ(engine.games.getGameID(), kTestGameId);
+  EXPECT_EQ(game->detaches.load(), 0);
+
+  EXPECT_NE(engine.start(), 0);
+  EXPECT_TRUE(waitFor([&] { return game->detaches.load() == 1; }));  // first resetEngine
+  EXPECT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  EXPECT_EQ(game->attaches.load(), 2);
+}
+
+TEST_F(LoopFixture, ThreadCreationFailureLeavesEngineStartable) {
+  engine.setThreadLauncher([](std::function<void()>) -> std::thread {
+    throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
+  });
+  EXPECT_EQ(engine.start(), 0);
+  EXPECT_EQ(engine.running.load(), 0);
+  engine.setThreadLauncher([](std::function<void()> body) { return std::thread(std::move(body)); });
+  EXPECT_NE(engine.start(), 0);
+  EXPECT_EQ(engine.running.load(), 1);
+}
+
+TEST_F(LoopFixture, NotReadyReadsNothing) {
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  std::this_thread::sleep_for(50ms);
+  EXPECT_EQ(game->reads.load(), 0);
+  EXPECT_EQ(engine.failedReads.load(), 0);
+  engine.setMotionSystemReady(1);
+  EXPECT_TRUE(waitFor([&] { return game->reads.load() > 10; }));
+}
+
+TEST_F(LoopFixture, LostGameResetsOnTheThousandAndFirstFailedRead) {
+  game->onRead = [](SampleRecord&, int) { return false; };
+  engine.setMotionSystemReady(1);
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return game->detaches.load() >= 1; }, 20s));
+  // 1000 failed reads are tolerated; the 1001st detaches the game.
+  EXPECT_EQ(game->readsAtFirstDetach.load(), 1001);
+  // Detection starts again and finds the game.
+  EXPECT_TRUE(waitFor([&] { return game->attaches.load() >= 2; }));
+}
+
+TEST_F(LoopFixture, FrozenDataRestartsFadeFromThe251stUnchangedCycle) {
+  std::vector<std::pair<int, double>> seen(400);  // (unchangedCycles, fadePosition) at each read
+  game->onRead = [&](SampleRecord&, int n) {
+    if (n <= 400) seen[n - 1] = {engine.unchangedCycles.load(), engine.fadePosition.load()};
+    return true;  // a "new" sample with unchanged values
+  };
+  engine.setMotionSystemReady(1);
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 400; }));
+  engine.stop();
+  // Read n sees unchangedCycles == n - 1. The fade keeps rising while the
+  // count is at most 250 and is restarted from then on.
+  for (int n = 3; n <= 252; ++n) EXPECT_GT(seen[n - 1].second, seen[n - 2].second) << n;
+  EXPECT_EQ(seen[251].first, 251);
+  EXPECT_LT(seen[252].second, seen[251].second);
+  for (int n = 254; n <= 400; ++n) EXPECT_LT(seen[n - 1].second, 0.01) << n;
+}
+
+TEST_F(LoopFixture, TimerPrecisionAroundThreadStart) {
+  engine.loopTimer.setPreciseMode(0);
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  EXPECT_EQ(engine.loopTimer.preciseMode(), 1);
+  engine.loopTimer.setPreciseMode(0);
+  engine.setMotionSystemReady(1);
+  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 100; }));
+  EXPECT_EQ(engine.loopTimer.preciseMode(), 0);
+  EXPECT_GT(engine.loopTimer.lastIntervalMs(), 0.5);
+  EXPECT_LT(engine.loopTimer.lastIntervalMs(), 50.0);
+}
+
+TEST_F(LoopFixture, ResetLeavesTransitionRunningAlone) {
+  engine.transitionRunning = 1;
+  engine.airWeight = 0.3;
+  engine.activeProfile = 1;
+  engine.resetEngine();
+  EXPECT_EQ(engine.transitionRunning, 1);
+  EXPECT_EQ(engine.airWeight.load(), 1.0);
+  EXPECT_EQ(engine.groundWeight.load(), 0.0);
+  EXPECT_EQ(engine.activeProfile.load(), 0);
+  EXPECT_EQ(engine.outputSuspended.load(), 1);
+  EXPECT_EQ(engine.fadePosition.load(), 0.0);
+}
+
+}  // namespace
+}  // namespace portrelay

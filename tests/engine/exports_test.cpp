@@ -1,0 +1,160 @@
+// The engine's exported surface: defaults, bounds and effects, through the C ABI.
+#include <gtest/gtest.h>
+
+#include <cstring>
+#include <string>
+
+#include "engine/motion_engine.h"
+#include "portrelay/portrelay.h"
+
+namespace portrelay {
+namespace {
+
+MotionEngine& engine() { return MotionEngine::instance(); }
+
+TEST(EngineExports, DefaultsBeforeStart) {
+  EXPECT_EQ(getactiveProfil(), 0);
+  EXPECT_EQ(getProfilAirTransitionStatus(), 100.0);
+  EXPECT_EQ(getProfilGrdTransitionStatus(), 0.0);
+  EXPECT_EQ(getTransitionStatus(), 100.0);
+  EXPECT_EQ(getGameID(), -1);
+  EXPECT_EQ(getGameDataCount(), 44);
+  EXPECT_EQ(getGameTimeFrame(), 0.0);
+
+  uint8_t frame[36];
+  std::memset(frame, 0xAA, sizeof frame);
+  getOutputData(frame);
+  for (uint8_t byte : frame) EXPECT_EQ(byte, 0);
+  getOutputData(nullptr);  // ignored
+
+  char name[21] = {};
+  getGameName(name);
+  EXPECT_STREQ(name, "No Game online");
+}
+
+TEST(EngineExports, GameDataAndNames) {
+  double* data = nullptr;
+  int32_t count = 0;
+  getGameData(&data, &count);
+  EXPECT_EQ(count, 43);
+  ASSERT_EQ(data, engine().games.record().data);
+  for (int i = 0; i < 43; ++i) EXPECT_EQ(data[i], 0.0) << i;
+
+  const char* first = nullptr;
+  count = 0;
+  getGameDataNames(&first, &count);
+  EXPECT_EQ(count, 43);
+  ASSERT_NE(first, nullptr);
+  EXPECT_STREQ(first, "lateral_speed");
+  EXPECT_STREQ(first + 16 * 2, "lateral_accel_g");
+  EXPECT_STREQ(first + 16 * 27, "speed");  // index 28
+  EXPECT_STREQ(first + 16 * 40, "simtools_axis4b");
+  EXPECT_STREQ(first + 16 * 41, "");
+  EXPECT_STREQ(first + 16 * 42, "");
+}
+
+TEST(EngineExports, MotionCueDataKinds) {
+  double* data = nullptr;
+  int32_t count = 0;
+  const double* expected[] = {engine().airCues, engine().groundCues, engine().outputCues, engine().fadeStart};
+  for (int kind = 0; kind < 4; ++kind) {
+    getMotionCueData(kind, &data, &count);
+    EXPECT_EQ(data, expected[kind]);
+    EXPECT_EQ(count, 23);
+  }
+  double* untouched = reinterpret_cast<double*>(0x1234);
+  int32_t untouchedCount = 77;
+  getMotionCueData(4, &untouched, &untouchedCount);
+  getMotionCueData(-1, &untouched, &untouchedCount);
+  EXPECT_EQ(untouched, reinterpret_cast<double*>(0x1234));
+  EXPECT_EQ(untouchedCount, 77);
+}
+
+TEST(EngineExports, LimitsAndWeightsBounds) {
+  SetRigDofLimitValue(0, -1.0, 1.0);
+  EXPECT_EQ(engine().rigLimits[0].min.load(), -1.0);
+  EXPECT_EQ(engine().rigLimits[0].max.load(), 1.0);
+  SetRigDofLimitValue(22, -2.0, 2.0);
+  EXPECT_EQ(engine().rigLimits[22].max.load(), 2.0);
+  SetRigDofLimitValue(-1, 5.0, 6.0);
+  SetRigDofLimitValue(23, 5.0, 6.0);
+  for (auto& limit : engine().rigLimits) EXPECT_NE(limit.max.load(), 6.0);
+
+  SetInputDofLimitValue(7, -3.0, 3.0);
+  EXPECT_EQ(engine().inputLimits[7].min.load(), -3.0);
+  SetInputDofLimitValue(8, -1.0, 1.0);
+  EXPECT_EQ(engine().inputLimits[8].min.load(), -360.0);
+  EXPECT_EQ(engine().inputLimits[8].max.load(), 360.0);
+  SetInputDofLimitValue(9, 0.0, 0.0);
+  EXPECT_EQ(engine().inputLimits[9].max.load(), 360.0);
+  SetInputDofLimitValue(12, -4.0, 4.0);
+  SetInputDofLimitValue(-3, -4.0, 4.0);
+  for (auto& limit : engine().inputLimits) EXPECT_NE(limit.max.load(), 4.0);
+
+  setBelt_Mix(0, 42, 0.5);
+  EXPECT_EQ(engine().airProfile.beltMix[42].load(), 0.5);
+  setBelt_Mix(1, 1, 0.25);
+  EXPECT_EQ(engine().groundProfile.beltMix[1].load(), 0.25);
+  setBelt_Mix(1, 43, 9.0);
+  setBelt_Mix(2, 0, 9.0);
+  setBelt_Mix(-1, 0, 9.0);
+  for (auto& w : engine().groundProfile.beltMix) EXPECT_NE(w.load(), 9.0);
+  for (auto& w : engine().airProfile.beltMix) EXPECT_NE(w.load(), 9.0);
+}
+
+TEST(EngineExports, ActiveAxisStoresLowByteAndAlwaysRestartsFade) {
+  engine().fadePosition = 1.0;
+  setActiveAxis(1, 4, 0x100);  // low byte 0
+  EXPECT_EQ(engine().groundProfile.activeSlots[4].load(), 0);
+  EXPECT_EQ(getTransitionStatus(), 0.0);
+
+  engine().fadePosition = 1.0;
+  setActiveAxis(2, 0, 1);  // no such profile: nothing stored, fade restarted
+  EXPECT_EQ(getTransitionStatus(), 0.0);
+  engine().fadePosition = 1.0;
+  setActiveAxis(0, 23, 0);
+  EXPECT_EQ(engine().airProfile.activeSlots[22].load(), 1);
+  EXPECT_EQ(getTransitionStatus(), 0.0);
+}
+
+TEST(EngineExports, MotionSystemReadyRestartsFadeOnChangeOnly) {
+  engine().fadePosition = 1.0;
+  setMotionsystemready(1);
+  EXPECT_EQ(engine().motionSystemReady.load(), 1);
+  EXPECT_EQ(getTransitionStatus(), 0.0);
+
+  engine().fadePosition = 1.0;
+  setMotionsystemready(1);  // no change
+  EXPECT_EQ(getTransitionStatus(), 100.0);
+  setMotionsystemready(2);
+  EXPECT_EQ(getTransitionStatus(), 100.0);
+  EXPECT_EQ(engine().motionSystemReady.load(), 1);
+
+  setMotionsystemready(0);
+  EXPECT_EQ(engine().motionSystemReady.load(), 0);
+  EXPECT_EQ(getTransitionStatus(), 0.0);
+}
+
+TEST(EngineExports, RestartFadeCopiesOutputs) {
+  for (int i = 0; i < 23; ++i) engine().outputCues[i] = i * 1.5;
+  setActiveAxis(0, 0, 1);
+  for (int i = 0; i < 23; ++i) EXPECT_EQ(engine().fadeStart[i], i * 1.5);
+}
+
+TEST(EngineExports, StatusTruncationAndLimits) {
+  engine().fadePosition = 0.0999;
+  EXPECT_EQ(getTransitionStatus(), 9.0);
+  engine().fadePosition = 1.0;
+  EXPECT_EQ(getTransitionStatus(), 100.0);
+  engine().airWeight = 1.0000000000000007;
+  EXPECT_EQ(getProfilAirTransitionStatus(), 100.0);
+  engine().groundWeight = -0.5;
+  EXPECT_EQ(getProfilGrdTransitionStatus(), 0.0);
+  engine().groundWeight = 0.10999999;
+  EXPECT_EQ(getProfilGrdTransitionStatus(), 10.0);
+  engine().airWeight = 1.0;
+  engine().groundWeight = 0.0;
+}
+
+}  // namespace
+}  // namespace portrelay

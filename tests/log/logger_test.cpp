@@ -1,0 +1,129 @@
+#include "log/logger.h"
+
+#include <gtest/gtest.h>
+
+#include <fstream>
+#include <regex>
+
+#include "platform/paths.h"
+#include "support/temp_dir.h"
+
+namespace portrelay {
+namespace {
+
+using testing::ScopedDocumentsFolder;
+using testing::readFile;
+
+// "[INFO] [YYYY-MM-DD HH:MM:SS] message" with the platform's text-mode line end.
+const std::regex kLine(R"(\[(INFO|ERROR)\] \[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})\] (.*))");
+
+std::vector<std::string> lines(const std::string& text) {
+  std::vector<std::string> out;
+  size_t start = 0;
+  while (start < text.size()) {
+    size_t end = text.find('\n', start);
+    if (end == std::string::npos) end = text.size();
+    std::string line = text.substr(start, end - start);
+    if (!line.empty() && line.back() == '\r') line.pop_back();
+    out.push_back(line);
+    start = end + 1;
+  }
+  return out;
+}
+
+TEST(Logger, LineFormat) {
+  ScopedDocumentsFolder documents;
+  {
+    Logger logger;
+    EXPECT_TRUE(logger.hasFile());
+    logger.info("Port closed.");
+    logger.error("Opening port: 4321");
+    logger.info("");
+  }
+  const auto written = lines(readFile(documents.logFile()));
+  ASSERT_EQ(written.size(), 3u);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(written[0], match, kLine)) << written[0];
+  EXPECT_EQ(match[1], "INFO");
+  EXPECT_EQ(match[3], "Port closed.");
+  ASSERT_TRUE(std::regex_match(written[1], match, kLine));
+  EXPECT_EQ(match[1], "ERROR");
+  EXPECT_EQ(match[3], "Opening port: 4321");
+  ASSERT_TRUE(std::regex_match(written[2], match, kLine));
+  EXPECT_EQ(match[3], "");
+}
+
+TEST(Logger, TimestampIsLocalTimeOf19Characters) {
+  const std::string stamp = currentTimestamp();
+  EXPECT_EQ(stamp.size(), 19u);
+  std::time_t now = std::time(nullptr);
+  std::tm local{};
+#ifdef _WIN32
+  localtime_s(&local, &now);
+#else
+  localtime_r(&now, &local);
+#endif
+  char hour[3];
+  std::strftime(hour, sizeof hour, "%H", &local);
+  EXPECT_EQ(stamp.substr(11, 2), hour);  // may fail only at the turn of an hour
+}
+
+TEST(Logger, TwoLoggersAppendInFlushOrder) {
+  ScopedDocumentsFolder documents;
+  std::filesystem::create_directories(documents.logFile().parent_path());
+  { std::ofstream(documents.logFile()) << "earlier run\n"; }
+  {
+    Logger first;
+    Logger second;
+    first.info("one");
+    second.info("two");
+    first.error("three");
+  }
+  Logger third;
+  third.info("four");
+  const auto written = lines(readFile(documents.logFile()));
+  ASSERT_EQ(written.size(), 5u);
+  EXPECT_EQ(written[0], "earlier run");
+  const char* expected[] = {"one", "two", "three", "four"};
+  for (int i = 0; i < 4; ++i) {
+    std::smatch match;
+    ASSERT_TRUE(std::regex_match(written[static_cast<size_t>(i) + 1], match, kLine));
+    EXPECT_EQ(match[3], expected[i]);
+  }
+}
+
+TEST(Logger, UnresolvableDocumentsFolder) {
+  platform::overrideDocumentsFolder(std::string());
+  ::testing::internal::CaptureStderr();
+  {
+    Logger logger;
+    EXPECT_FALSE(logger.hasFile());
+    logger.info("lost");
+    logger.error("lost too");
+  }
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  platform::overrideDocumentsFolder(std::nullopt);
+  EXPECT_EQ(err,
+            "Failed to retrieve the Documents path\n"
+            "Log failed: Unable to write to log file.\n"
+            "Log failed: Unable to write to log file.\n");
+}
+
+TEST(Logger, UnusableDocumentsFolder) {
+  testing::TempDir dir;
+  const auto notAFolder = dir.path() / "file";
+  { std::ofstream(notAFolder) << "x"; }
+  platform::overrideDocumentsFolder(notAFolder.string());
+  ::testing::internal::CaptureStderr();
+  {
+    Logger logger;
+    logger.info("lost");
+  }
+  const std::string err = ::testing::internal::GetCapturedStderr();
+  platform::overrideDocumentsFolder(std::nullopt);
+  EXPECT_EQ(err, "Failed to open log file\nLog failed: Unable to write to log file.\n");
+  EXPECT_FALSE(std::filesystem::exists(notAFolder.string() + "/tiltaverse"));
+}
+
+}  // namespace
+}  // namespace portrelay
