@@ -116,6 +116,19 @@ PORTRELAY_API double getTransitionStatus(void);
 PORTRELAY_API double getProfilAirTransitionStatus(void);
 PORTRELAY_API double getProfilGrdTransitionStatus(void);
 
+/* ---- Filter strings ---- */
+
+/* Parses the NUL-terminated filter string (for example
+ * "EMALP(GAIN(VALUE;2);10)") and installs it as the chain of cue slot 0..22 of
+ * profile 0 or 1. Always restarts the 4000-ms output fade and suspends rig
+ * output first. Returns 1 when the string is valid and the slot exists: the
+ * slot's chain is replaced (its filter memory starts afresh) and output
+ * resumes. Otherwise returns 0: the slot keeps its chain and output stays
+ * suspended until the engine next attaches a game. A null pointer counts as an
+ * invalid string. Safe while the engine thread runs; the call returns once the
+ * engine no longer uses the old chain. */
+PORTRELAY_API bool setcheckFilterstring(int32_t profile, int32_t slot, const char* filter);
+
 #ifdef __cplusplus
 }
 #endif

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "engine/sample_record.h"
+#include "filters/chain_slot.h"
 
 namespace portrelay {
 
@@ -21,6 +22,15 @@ struct CueProfile {
   std::array<std::atomic<uint8_t>, kCueSlotCount> activeSlots;
   uint8_t reservedSlotFlags[kCueSlotCount] = {};
   std::array<std::atomic<double>, kGameDataCount> beltMix;
+  // Each slot's filter chain, "VALUE" until the host installs another one.
+  std::array<ChainSlot, kCueSlotCount> chains;
+
+  // Engine thread, once per slot and cycle: the slot's input run through its
+  // chain (evaluateChain with all scales 1.0). Lock-free and allocation-free;
+  // 0.0 for a slot outside 0..22 or an invalid chain.
+  double evaluateSlot(int slot, double input) const noexcept;
+  // Whether the slot's chain is valid (false outside 0..22).
+  bool slotChainValid(int slot) const noexcept;
 };
 
 }  // namespace portrelay

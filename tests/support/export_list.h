@@ -11,6 +11,7 @@ inline constexpr const char* kExportNames[] = {
     "getOutputData",          "setActiveAxis",         "setBelt_Mix",
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
     "getTransitionStatus",    "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
+    "setcheckFilterstring",
 };
 
 }  // namespace portrelay::testing

@@ -1,0 +1,60 @@
+#include "filters/chain_slot.h"
+
+#include <thread>
+#include <utility>
+
+#include "filters/chain_evaluation.h"
+
+namespace portrelay {
+
+// Registration of one reader for the duration of a scope. The order matters:
+// the reader registers before it loads the pointer and the writer swaps before
+// it looks at the registrations (both sequentially consistent), so a writer
+// that sees no reader knows every later reader loads the new pointer.
+class ChainSlot::ReadGuard {
+ public:
+  explicit ReadGuard(const ChainSlot& slot) : slot_(slot) {
+    slot_.readers_.fetch_add(1, std::memory_order_seq_cst);
+    head_ = slot_.current_.load(std::memory_order_seq_cst);
+  }
+  ~ReadGuard() { slot_.readers_.fetch_sub(1, std::memory_order_release); }
+  ReadGuard(const ReadGuard&) = delete;
+  ReadGuard& operator=(const ReadGuard&) = delete;
+
+  FilterSys* head() const { return head_; }
+
+ private:
+  const ChainSlot& slot_;
+  FilterSys* head_ = nullptr;
+};
+
+void ChainSlot::replace(std::shared_ptr<FilterSys> chain) {
+  std::shared_ptr<FilterSys> previous;
+  {
+    std::lock_guard lock(writerLock_);
+    previous = std::exchange(owner_, std::move(chain));
+    current_.exchange(owner_.get(), std::memory_order_seq_cst);
+    // An evaluation takes microseconds and the engine runs one per slot every
+    // 2 ms, so this wait is short.
+    while (readers_.load(std::memory_order_seq_cst) != 0) std::this_thread::yield();
+  }
+  // `previous` is released here, on this thread.
+}
+
+std::shared_ptr<FilterSys> ChainSlot::chain() const {
+  std::lock_guard lock(writerLock_);
+  return owner_;
+}
+
+double ChainSlot::evaluate(double input) const noexcept {
+  const ReadGuard guard(*this);
+  if (guard.head() == nullptr) return 0.0;
+  return evaluateChain(*guard.head(), input, 1.0, 1.0, 1.0);
+}
+
+bool ChainSlot::valid() const noexcept {
+  const ReadGuard guard(*this);
+  return guard.head() != nullptr && guard.head()->valid.load(std::memory_order_acquire);
+}
+
+}  // namespace portrelay

@@ -1,0 +1,17 @@
+// The filter system's C ABI. Catches every exception: nothing may unwind into
+// the host.
+#include "engine/motion_engine.h"
+#include "filters/filter_install.h"
+#include "portrelay/portrelay.h"
+
+extern "C" {
+
+bool setcheckFilterstring(int32_t profile, int32_t slot, const char* filter) {
+  try {
+    return portrelay::installFilterString(portrelay::MotionEngine::instance(), profile, slot, filter);
+  } catch (...) {
+    return false;
+  }
+}
+
+}  // extern "C"

@@ -1,0 +1,24 @@
+#include "filters/filter_install.h"
+
+#include <string_view>
+
+#include "engine/motion_engine.h"
+#include "filters/filter_parser.h"
+
+namespace portrelay {
+
+bool installFilterString(MotionEngine& engine, int32_t profile, int32_t slot, const char* text) {
+  engine.restartFade();
+  engine.outputSuspended.exchange(1);
+  // A null pointer is no filter string: it fails like an empty one.
+  auto chain = parseFilterString(text != nullptr ? std::string_view(text) : std::string_view());
+  CueProfile* target = engine.profile(profile);
+  if (!chain->valid.load(std::memory_order_relaxed) || target == nullptr ||
+      static_cast<uint32_t>(slot) >= kCueSlotCount)
+    return false;
+  target->chains[static_cast<size_t>(slot)].replace(std::move(chain));
+  engine.outputSuspended.exchange(0);
+  return true;
+}
+
+}  // namespace portrelay
