@@ -4,8 +4,8 @@
 
 namespace portrelay {
 
-float UniformSignedFloat::operator()(std::mt19937& generator) const {
-  float r = static_cast<float>(generator()) * 0x1p-32f;
+float UniformSignedFloat::fromOutput(uint32_t u) {
+  float r = static_cast<float>(u) * 0x1p-32f;
   if (r >= 1.0f) r = std::nextafter(1.0f, 0.0f);
   return (1.0f - (-1.0f)) * r + (-1.0f);
 }

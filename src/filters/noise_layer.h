@@ -10,7 +10,8 @@ namespace portrelay {
 // r = float(u) * 2^-32, result = 2 * r - 1. When float(u) rounds up to 2^32
 // the draw takes the largest float below 1 instead, so 1 is never returned.
 struct UniformSignedFloat {
-  float operator()(std::mt19937& generator) const;
+  float operator()(std::mt19937& generator) const { return fromOutput(generator()); }
+  static float fromOutput(uint32_t u);
 };
 
 // The generator seed for a NOISE seed argument: truncated toward zero, low 32

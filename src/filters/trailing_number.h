@@ -17,9 +17,10 @@ namespace portrelay {
 bool parseTrailingNumber(std::string_view& text, double& number);
 
 // The same rule for a parser that takes numbers again and again from windows
-// of one text whose ends never move right. It remembers the last ';' and the
-// shape of the text after it, so each character is scanned a bounded number of
-// times however often the same list is tried (ABS(ABS(...)) tries every level).
+// of one text. It remembers the last ';' and the shape of the text after it;
+// while window ends never move right (as in the parser), each character is
+// scanned a bounded number of times however often the same list is tried
+// (ABS(ABS(...)) tries every level). Any other window is still read correctly.
 class TrailingNumberReader {
  public:
   explicit TrailingNumberReader(std::string_view whole) : whole_(whole) {}

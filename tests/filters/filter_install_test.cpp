@@ -1,0 +1,114 @@
+// setcheckFilterstring through the C ABI, and the profile slots it writes.
+#include <gtest/gtest.h>
+
+#include <atomic>
+#include <set>
+#include <thread>
+
+#include "engine/motion_engine.h"
+#include "portrelay/portrelay.h"
+
+namespace portrelay {
+namespace {
+
+MotionEngine& engine() { return MotionEngine::instance(); }
+
+TEST(ProfileChains, EverySlotStartsWithItsOwnValueChain) {
+  for (CueProfile* profile : {&engine().airProfile, &engine().groundProfile}) {
+    std::set<FilterSys*> heads;
+    for (int slot = 0; slot < kCueSlotCount; ++slot) {
+      const auto head = profile->chains[static_cast<size_t>(slot)].chain();
+      ASSERT_NE(head, nullptr);
+      EXPECT_EQ(head->kind, FilterKind::Value);
+      EXPECT_TRUE(profile->slotChainValid(slot));
+      EXPECT_EQ(profile->evaluateSlot(slot, -2.5), -2.5);
+      heads.insert(head.get());
+    }
+    EXPECT_EQ(heads.size(), static_cast<size_t>(kCueSlotCount));
+  }
+  EXPECT_EQ(engine().airProfile.evaluateSlot(23, 1.0), 0.0);
+  EXPECT_EQ(engine().airProfile.evaluateSlot(-1, 1.0), 0.0);
+  EXPECT_FALSE(engine().airProfile.slotChainValid(23));
+}
+
+TEST(SetcheckFilterstring, InstallsAValidChainAndResumesOutput) {
+  engine().outputCues[0] = 4.0;
+  engine().fadePosition.store(1.0);
+  EXPECT_TRUE(setcheckFilterstring(0, 3, "GAIN(VALUE;2)"));
+  EXPECT_EQ(engine().airProfile.evaluateSlot(3, 1.5), 3.0);
+  EXPECT_EQ(engine().outputSuspended.load(), 0);
+  EXPECT_EQ(engine().fadePosition.load(), 0.0);  // the fade restarted
+  EXPECT_EQ(engine().fadeStart[0], 4.0);
+
+  EXPECT_TRUE(setcheckFilterstring(1, 22, "ADD(VALUE;1)"));
+  EXPECT_EQ(engine().groundProfile.evaluateSlot(22, 1.0), 2.0);
+  EXPECT_EQ(engine().airProfile.evaluateSlot(22, 1.0), 1.0);
+}
+
+TEST(SetcheckFilterstring, NewChainStartsWithFreshMemory) {
+  ASSERT_TRUE(setcheckFilterstring(0, 5, "EMALP(VALUE;10)"));
+  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.1, 1e-7);
+  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.19, 1e-7);
+  ASSERT_TRUE(setcheckFilterstring(0, 5, "EMALP(VALUE;10)"));
+  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.1, 1e-7);
+}
+
+TEST(SetcheckFilterstring, InvalidStringKeepsTheSlotAndOutputSuspended) {
+  ASSERT_TRUE(setcheckFilterstring(0, 4, "GAIN(VALUE;3)"));
+  engine().fadePosition.store(1.0);
+  EXPECT_FALSE(setcheckFilterstring(0, 4, "GAIN(VALUE)"));
+  EXPECT_EQ(engine().airProfile.evaluateSlot(4, 1.0), 3.0);
+  EXPECT_EQ(engine().outputSuspended.load(), 1);
+  EXPECT_EQ(engine().fadePosition.load(), 0.0);
+  EXPECT_FALSE(setcheckFilterstring(0, 4, nullptr));
+  EXPECT_FALSE(setcheckFilterstring(0, 4, ""));
+  EXPECT_EQ(engine().airProfile.evaluateSlot(4, 1.0), 3.0);
+}
+
+TEST(SetcheckFilterstring, OutOfRangeProfileOrSlot) {
+  const struct {
+    int32_t profile;
+    int32_t slot;
+  } cases[] = {{2, 0}, {-1, 0}, {0, 23}, {0, -1}, {1, 1000}};
+  for (const auto& c : cases) {
+    ASSERT_TRUE(setcheckFilterstring(0, 0, "VALUE"));
+    engine().fadePosition.store(1.0);
+    EXPECT_FALSE(setcheckFilterstring(c.profile, c.slot, "GAIN(VALUE;2)")) << c.profile << " " << c.slot;
+    EXPECT_EQ(engine().outputSuspended.load(), 1);
+    EXPECT_EQ(engine().fadePosition.load(), 0.0);
+  }
+  for (int slot = 0; slot < kCueSlotCount; ++slot) EXPECT_NE(engine().airProfile.evaluateSlot(slot, 1.0), 2.0);
+}
+
+// One thread evaluates a slot as the engine does while another keeps
+// replacing its chain. Every result must come from one whole chain; a chain
+// freed too early shows up under the address and thread sanitizers.
+TEST(SetcheckFilterstring, SwapWhileTheEngineThreadEvaluates) {
+  constexpr int kSlot = 7;
+  ASSERT_TRUE(setcheckFilterstring(0, kSlot, "GAIN(VALUE;2)"));
+  std::atomic<bool> done{false};
+  std::atomic<int> evaluations{0};
+  std::atomic<int> unexpected{0};
+  std::thread evaluator([&] {
+    while (!done.load(std::memory_order_relaxed) && evaluations.load() < 2000000) {
+      const double out = engine().airProfile.evaluateSlot(kSlot, 1.0);
+      if (out != 2.0 && out != 3.0 && !(out > -1.0 && out < 1.0)) unexpected.fetch_add(1);
+      evaluations.fetch_add(1, std::memory_order_relaxed);
+      std::this_thread::yield();
+    }
+  });
+  const char* filters[] = {"GAIN(VALUE;2)", "GAIN(ABS(VALUE);3)",
+                           "CROP(NOISE(EMALP(VALUE;5);0,5;10;3);-0,99;0,99)"};
+  while (evaluations.load() == 0) std::this_thread::yield();
+  for (int i = 0; i < 3000; ++i) {
+    ASSERT_TRUE(setcheckFilterstring(0, kSlot, filters[i % 3]));
+    if (i % 8 == 0) std::this_thread::yield();
+  }
+  done.store(true);
+  evaluator.join();
+  EXPECT_EQ(unexpected.load(), 0);
+  EXPECT_GT(evaluations.load(), 0);
+}
+
+}  // namespace
+}  // namespace portrelay
