@@ -11,11 +11,13 @@
 namespace portrelay {
 
 // The evaluating side never blocks, spins or allocates: it registers as a
-// reader (one atomic add), loads the head pointer, evaluates, and deregisters.
-// Being registered is its reference to the chain: the replacing thread swaps
-// the pointer, then waits until no reader is registered, and only then drops
-// the old chain, so an old chain is always freed on the replacing (host)
-// thread and never under the evaluator's feet.
+// reader (one atomic add on one of two counters), loads the head pointer,
+// evaluates, and deregisters. Being registered is its reference to the chain:
+// the replacing thread swaps the pointer, then waits until every reader that
+// registered before the swap has left, and only then drops the old chain, so
+// an old chain is always freed on the replacing (host) thread and never under
+// the evaluator's feet. New readers register on the other counter, so the
+// replacing thread never waits for more than the evaluations already running.
 //
 // (std::atomic<std::shared_ptr> would do the swap too, but the one in
 // libstdc++ 12 ends its load with a relaxed unlock, which ThreadSanitizer
@@ -47,7 +49,8 @@ class ChainSlot {
   mutable std::mutex writerLock_;      // serialises replacing threads
   std::shared_ptr<FilterSys> owner_;   // guarded by writerLock_
   std::atomic<FilterSys*> current_{nullptr};
-  mutable std::atomic<uint32_t> readers_{0};
+  std::atomic<uint32_t> phase_{0};  // its low bit picks the counter new readers use
+  mutable std::atomic<uint32_t> readers_[2] = {0, 0};
 };
 
 }  // namespace portrelay
