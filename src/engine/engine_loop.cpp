@@ -65,6 +65,8 @@ void MotionEngine::engineLoop() {
 
 // Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade, send.
 void MotionEngine::runCycle() {
+  selectProfile();
+
   // Frozen-data watch over game-data values 0..22 (NaN never compares equal).
   const double* data = games.record().data;
   bool allUnchanged = true;
@@ -78,6 +80,7 @@ void MotionEngine::runCycle() {
     unchangedCycles.store(0, std::memory_order_relaxed);
   }
   stepFade();
+  if (outputSuspended.load(std::memory_order_relaxed) == 0) sendOutput();
 }
 
 }  // namespace portrelay

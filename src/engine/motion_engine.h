@@ -9,7 +9,9 @@
 #include <thread>
 
 #include "engine/cue_profile.h"
+#include "engine/cue_tables.h"
 #include "engine/cycle_timer.h"
+#include "engine/output_frame.h"
 #include "sources/game_source.h"
 
 namespace portrelay {
@@ -52,9 +54,15 @@ class MotionEngine {
   double airTransitionStatus() const;
   double groundTransitionStatus() const;
 
-  // One iteration of the loop body (engine thread); exposed for tests that
-  // drive the loop by hand.
+  // Steps of the engine thread, exposed for tests that drive them by hand.
   void resetEngine();
+  // Takes the ground state, steps a running AIR/GROUND transition, computes the cues.
+  void selectProfile();
+  // Every cue slot through its chain, then the mix into the 23 outputs.
+  void computeCues();
+  double computeCue(const CueProfile& profile, const CueEntry& entry, double weight);
+  // Builds the motion frame, queues it for the rig and feeds the fan.
+  void sendOutput();
 
   // Test seam: how the engine thread is launched.
   using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
@@ -95,6 +103,9 @@ class MotionEngine {
  private:
   void engineLoop();
   void runCycle();
+  void updateFan();
+
+  OutputEncoder encoder_;  // engine thread only
 
   std::mutex threadMutex_;  // host side only: start/stop of the thread object
   std::thread thread_;
