@@ -1,0 +1,22 @@
+// The output step of a Running cycle: the motion frame for the rig and the fan byte.
+#include "engine/live_value.h"
+#include "engine/motion_engine.h"
+
+namespace portrelay {
+
+void MotionEngine::sendOutput() {
+  AxisLimit limits[kRigAxisCount];
+  for (int i = 0; i < kRigAxisCount; ++i)
+    limits[i] = {rigLimits[static_cast<size_t>(i)].min.load(std::memory_order_relaxed),
+                 rigLimits[static_cast<size_t>(i)].max.load(std::memory_order_relaxed)};
+  uint8_t frame[kOutputFrameSize];
+  encoder_.encodeFrame(outputCues, limits, frame);
+  // Published byte by byte: the host copies it at any time (getOutputData).
+  for (int i = 0; i < kOutputFrameSize; ++i)
+    std::atomic_ref<uint8_t>(outputFrame[i]).store(frame[i], std::memory_order_relaxed);
+  updateFan();
+}
+
+void MotionEngine::updateFan() {}
+
+}  // namespace portrelay
