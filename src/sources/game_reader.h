@@ -5,6 +5,7 @@
 
 #include "engine/cycle_timer.h"
 #include "engine/sample_record.h"
+#include "sources/telemetry_math.h"
 
 namespace portrelay {
 
@@ -24,7 +25,8 @@ class GameReader {
   virtual bool read(SampleRecord& record) = 0;
   // Releases the transport and clears the reader's marks.
   virtual void detach() = 0;
-  // Called when this game's detection test failed (readers reset their marks).
+  // Called when this game's detection test failed (readers reset their marks
+  // and release what a failed test leaves behind).
   virtual void onDetectionFailed() {}
 
   // 1 on the ground (GROUND profile), 0 otherwise.
@@ -35,6 +37,12 @@ class GameReader {
   void markSample(SampleRecord& record) {
     timer_.markInterval();
     record.timeFrame = timer_.lastIntervalMs();
+  }
+  // Steps shared by every reader after its channels are written: the timing
+  // step, then the gravity split with the game's completion.
+  void completeSample(SampleRecord& record, Completion completion, double pi = kReaderPi) {
+    markSample(record);
+    splitGravity(record, completion, pi);
   }
   void setGroundState(int32_t state) { groundState_.store(state, std::memory_order_relaxed); }
 

@@ -28,16 +28,20 @@ void GameSource::installReader(int id, std::unique_ptr<GameReader> reader) {
 }
 
 bool GameSource::detectGame() {
-  for (int id : kGamePriority) {
-    auto& flag = flags_[static_cast<size_t>(id)];
-    GameReader* candidate = readers_[static_cast<size_t>(id)].get();
+  for (size_t i = 0; i < kGamePriority.size(); ++i) {
+    const auto id = static_cast<size_t>(kGamePriority[i]);
+    GameReader* candidate = readers_[id].get();
     if (candidate != nullptr && candidate->detect()) {
-      flag.store(true, std::memory_order_relaxed);
+      // Exactly one flag afterwards, also when an earlier pass left a later
+      // game's flag behind (its attach failed).
+      for (size_t other = 0; other < flags_.size(); ++other)
+        flags_[other].store(other == id, std::memory_order_relaxed);
       return true;
     }
-    flag.store(false, std::memory_order_relaxed);
+    flags_[id].store(false, std::memory_order_relaxed);
     if (candidate != nullptr) candidate->onDetectionFailed();
-    if (detectionPauseMs_ > 0) sleepMilliseconds(detectionPauseMs_);
+    // The pause comes between two tests, not after the last one.
+    if (detectionPauseMs_ > 0 && i + 1 < kGamePriority.size()) sleepMilliseconds(detectionPauseMs_);
   }
   return false;
 }

@@ -1,0 +1,39 @@
+#include "platform/named_event.h"
+
+#include <windows.h>
+
+#include <utility>
+
+#include "platform/shared_memory.h"
+
+namespace portrelay::platform {
+
+NamedEvent::NamedEvent(NamedEvent&& other) noexcept
+    : handle_(std::exchange(other.handle_, nullptr)), unlinkName_(std::move(other.unlinkName_)) {}
+
+NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
+  if (this != &other) {
+    close();
+    handle_ = std::exchange(other.handle_, nullptr);
+    unlinkName_ = std::move(other.unlinkName_);
+  }
+  return *this;
+}
+
+NamedEvent NamedEvent::openExisting(const std::string& name) {
+  return NamedEvent(OpenEventA(SYNCHRONIZE, FALSE, objectName(name).c_str()), std::string());
+}
+
+NamedEvent NamedEvent::create(const std::string& name) {
+  return NamedEvent(CreateEventA(nullptr, FALSE, FALSE, objectName(name).c_str()), std::string());
+}
+
+bool NamedEvent::signal() { return handle_ != nullptr && SetEvent(static_cast<HANDLE>(handle_)) != 0; }
+
+void NamedEvent::close() {
+  if (handle_ == nullptr) return;
+  CloseHandle(static_cast<HANDLE>(handle_));
+  handle_ = nullptr;
+}
+
+}  // namespace portrelay::platform

@@ -1,0 +1,68 @@
+// iRacing (id 10): the game's memory "Local\IRSDKMemMapFileName" (a header,
+// variable headers and a ring of data buffers) and its event
+// "Local\IRSDKDataValidEvent".
+#pragma once
+#include <array>
+#include <chrono>
+#include <cstdint>
+
+#include "platform/named_event.h"
+#include "sources/game_reader.h"
+#include "sources/mapped_section.h"
+
+namespace portrelay::readers {
+
+inline constexpr const char* kIRacingName = "Local\\IRSDKMemMapFileName";
+inline constexpr const char* kIRacingEventName = "Local\\IRSDKDataValidEvent";
+
+// Header fields and record sizes of the memory.
+namespace iracing {
+inline constexpr size_t kStatus = 4;            // bit 0: connected
+inline constexpr size_t kVariableCount = 24;
+inline constexpr size_t kVariableHeaders = 28;  // offset of the first variable header
+inline constexpr size_t kBufferCount = 32;
+inline constexpr size_t kBufferLength = 36;
+inline constexpr size_t kBufferDescriptors = 48;  // 16 bytes each: tick at +0, offset at +4
+inline constexpr size_t kDescriptorSize = 16;
+inline constexpr size_t kVariableHeaderSize = 144;  // value offset at +4, name at +16
+inline constexpr size_t kNameOffset = 16;
+inline constexpr size_t kNameLength = 32;
+inline constexpr size_t kCopySize = 10000;  // local copy of the newest buffer
+inline constexpr size_t kPresetBytes = 1000;
+}  // namespace iracing
+
+// What the reader keeps between calls: the newest buffer seen and its copy.
+struct IRacingBuffers {
+  int32_t lastTick = 0;
+  std::array<uint8_t, iracing::kCopySize> copy{};
+  size_t copiedLength = 0;  // bytes of `copy` taken from the current buffer
+  std::chrono::system_clock::time_point sampleTime{};
+};
+
+// One pass over the memory: when the game is connected and a buffer newer than
+// the last one holds data, copies it and writes the nine channels found by name.
+// A disconnected game only resets the last tick. Every count, offset and length
+// of the memory is checked against the view and the local copy; a variable that
+// is missing or lies outside the copied buffer leaves its channel unchanged.
+void takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record);
+
+class IRacingReader : public GameReader {
+ public:
+  bool detect() override;
+  bool attach() override;
+  // True on every call while attached, new buffer or not.
+  bool read(SampleRecord& record) override;
+  void detach() override;
+  void onDetectionFailed() override { detach(); }
+
+ private:
+  static bool gameRunning();
+  bool mapNow();
+
+  MappedSection memory_;
+  platform::NamedEvent dataValid_;
+  bool attached_ = false;
+  IRacingBuffers buffers_;
+};
+
+}  // namespace portrelay::readers

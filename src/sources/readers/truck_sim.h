@@ -1,0 +1,28 @@
+// Euro Truck Simulator 2 / American Truck Simulator (id 17): the truck SDK's
+// example telemetry memory "SCSTelemetryExample", a packed layout.
+#pragma once
+#include "sources/game_reader.h"
+#include "sources/mapped_section.h"
+
+namespace portrelay::readers {
+
+inline constexpr const char* kTruckSimName = "SCSTelemetryExample";
+inline constexpr size_t kTruckSimSize = 177;
+
+// Copies the memory into the record while its running byte is set. Angles are
+// in turns there (x 360 gives degrees), and the attitude is held to
+// heading [0, 360], roll [-180, 180], pitch [-90, 90].
+bool copyTruckSim(ByteView memory, SampleRecord& record);
+
+class TruckSimReader : public GameReader {
+ public:
+  bool detect() override;
+  bool attach() override;
+  bool read(SampleRecord& record) override;
+  void detach() override;
+
+ private:
+  MappedSection memory_;
+};
+
+}  // namespace portrelay::readers

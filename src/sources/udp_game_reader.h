@@ -1,0 +1,55 @@
+// The transport half of every game that streams telemetry datagrams to a
+// local UDP port: detection (port probe and process tests in the game's order),
+// attach (the game's UDP endpoint) and detach. The game's reader derives from
+// it and decodes what receiveDatagram() delivers into the record.
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "net/udp.h"
+#include "sources/game_reader.h"
+
+namespace portrelay {
+
+struct UdpDetection {
+  enum class Order {
+    ProbeOnly,         // a datagram on the port is enough
+    ProbeThenProcess,  // a datagram, then one of the processes
+    ProcessThenProbe,  // one of the processes (tried in order), then a datagram
+  };
+  uint16_t port = 0;
+  Order order = Order::ProbeOnly;
+  std::vector<std::wstring> processes;
+};
+
+class UdpGameReader : public GameReader {
+ public:
+  explicit UdpGameReader(UdpDetection detection);
+
+  bool detect() override;
+  // Opens the endpoint on the game's port.
+  bool attach() override;
+  // Closes the endpoint when it is open.
+  void detach() override;
+  // Base behaviour for a game whose decoder this build lacks: the datagram
+  // waiting, if any, is taken off the socket and nothing new is reported.
+  bool read(SampleRecord& record) override;
+
+  uint16_t port() const { return detection_.port; }
+
+ protected:
+  // One non-blocking receive into endpoint().receiveBuffer: the byte count,
+  // 0 or less when nothing waits.
+  int receiveDatagram() { return endpoint_.receiveDatagram(); }
+  const uint8_t* datagram() const { return endpoint_.receiveBuffer; }
+  Udp& endpoint() { return endpoint_; }
+
+ private:
+  bool anyProcessRunning() const;
+
+  UdpDetection detection_;
+  Udp endpoint_;
+};
+
+}  // namespace portrelay

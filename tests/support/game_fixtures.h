@@ -1,0 +1,49 @@
+// Running games for tests: a private object namespace and process scope, and
+// gamesim started as a child under a game's executable name.
+#pragma once
+#include <chrono>
+#include <functional>
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "support/temp_dir.h"
+
+namespace portrelay::testing {
+
+// For the scope: named objects get a prefix of this test process's own, and
+// the process test sees only this process's children. The log file goes to a
+// temporary Documents folder.
+class IsolatedGames {
+ public:
+  IsolatedGames();
+  ~IsolatedGames();
+  IsolatedGames(const IsolatedGames&) = delete;
+  IsolatedGames& operator=(const IsolatedGames&) = delete;
+
+  const std::string& objectNamespace() const { return namespace_; }
+
+ private:
+  ScopedDocumentsFolder documents_;
+  std::string namespace_;
+};
+
+// Path of the gamesim program next to the test executable.
+std::string gamesimPath();
+
+// Starts `gamesim <game> --namespace <ns> <extra...>` showing up as `executable`
+// and waits until `readyMapping` (if given) can be opened. Null on failure.
+std::unique_ptr<platform::ChildProcess> launchGame(const IsolatedGames& scope, const std::string& game,
+                                                   const std::string& executable,
+                                                   const std::vector<std::string>& extra = {},
+                                                   const std::string& readyMapping = "");
+
+// Polls `done` every millisecond until it holds or `limit` has passed.
+bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// A loopback port that was free a moment ago (bound to port 0 and released).
+uint16_t freeUdpPort();
+uint16_t freeTcpPort();
+
+}  // namespace portrelay::testing

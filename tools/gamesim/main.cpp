@@ -1,0 +1,140 @@
+// gamesim: plays one supported game from the outside, for tests, benchmarks and
+// demonstrations.
+//
+//   gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]
+//                  [--port P] [--as EXE]
+//   gamesim --list
+//
+// --as EXE runs the simulation in a child that shows up in the process list as
+// EXE (a game's executable name); on Windows the child is a renamed copy.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "gamesim/game_catalog.h"
+#include "gamesim/simulation_runner.h"
+#include "platform/child_process.h"
+#include "platform/processes.h"
+#include "platform/shared_memory.h"
+
+namespace {
+
+namespace platform = portrelay::platform;
+using Clock = std::chrono::steady_clock;
+
+struct Settings {
+  std::string game;
+  double rateHz = 500.0;
+  double seconds = 600.0;  // a bound, so a forgotten simulator ends by itself
+  bool hasState = false;
+  int state = 0;
+  std::string objectNamespace;
+  std::string runAs;
+  gamesim::GameOptions options;
+  std::vector<std::string> forwarded;  // everything but --as, for the child
+};
+
+int usage() {
+  std::fprintf(stderr,
+               "usage: gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]\n"
+               "                      [--port P] [--as EXE]\n"
+               "       gamesim --list\n");
+  return 2;
+}
+
+int listGames() {
+  for (const auto& game : gamesim::gameCatalog())
+    std::printf("%-18.*s id %2d  %-22.*s state: %.*s\n", static_cast<int>(game.key.size()), game.key.data(),
+                game.gameId, static_cast<int>(game.executable.size()), game.executable.data(),
+                static_cast<int>(game.stateHelp.size()), game.stateHelp.data());
+  return 0;
+}
+
+bool parse(int argc, char** argv, Settings& s) {
+  for (int i = 1; i < argc; ++i) {
+    const std::string word = argv[i];
+    const bool hasValue = i + 1 < argc;
+    if (word == "--as" && hasValue) {
+      s.runAs = argv[++i];
+      continue;
+    }
+    s.forwarded.push_back(word);
+    if (word.rfind("--", 0) != 0) {
+      if (!s.game.empty()) return false;
+      s.game = word;
+      continue;
+    }
+    if (!hasValue) return false;
+    const std::string value = argv[++i];
+    s.forwarded.push_back(value);
+    if (word == "--rate") {
+      s.rateHz = std::atof(value.c_str());
+    } else if (word == "--seconds") {
+      s.seconds = std::atof(value.c_str());
+    } else if (word == "--state") {
+      s.hasState = true;
+      s.state = std::atoi(value.c_str());
+    } else if (word == "--namespace") {
+      s.objectNamespace = value;
+    } else if (word == "--port") {
+      s.options.port = static_cast<uint16_t>(std::atoi(value.c_str()));
+    } else {
+      return false;
+    }
+  }
+  return !s.game.empty() && s.rateHz > 0.0 && s.rateHz <= 10000.0 && s.seconds > 0.0;
+}
+
+bool timeLeft(Clock::time_point begin, double seconds) {
+  return !platform::stopRequested() && std::chrono::duration<double>(Clock::now() - begin).count() < seconds;
+}
+
+// Runs the same simulation in a child named like the game, until it ends.
+int runAs(const Settings& s) {
+  auto child = platform::ChildProcess::launch(platform::executablePath(), s.runAs, s.forwarded);
+  if (child == nullptr) {
+    std::fprintf(stderr, "gamesim: cannot start %s\n", s.runAs.c_str());
+    return 1;
+  }
+  const auto begin = Clock::now();
+  while (timeLeft(begin, s.seconds + 1.0) && child->running())
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return child->stop();
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  platform::installStopRequestHandler();
+  if (argc == 2 && std::string(argv[1]) == "--list") return listGames();
+  Settings s;
+  if (!parse(argc, argv, s)) return usage();
+  const gamesim::GameEntry* entry = gamesim::findGame(s.game);
+  if (entry == nullptr) {
+    std::fprintf(stderr, "gamesim: unknown game '%s' (see --list)\n", s.game.c_str());
+    return 2;
+  }
+  if (!s.runAs.empty()) return runAs(s);
+  if (!s.objectNamespace.empty()) platform::overrideObjectNamespace(s.objectNamespace);
+
+  auto game = entry->make(s.options);
+  if (s.hasState) game->setState(s.state);
+  if (!game->start()) {
+    std::fprintf(stderr, "gamesim: %s could not start publishing\n", s.game.c_str());
+    return 1;
+  }
+  std::printf("gamesim: %s running at %g Hz\n", s.game.c_str(), s.rateHz);
+  std::fflush(stdout);
+  gamesim::SimulationRunner runner(*game, s.rateHz);
+  runner.start();
+  const auto begin = Clock::now();
+  while (timeLeft(begin, s.seconds)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  runner.stop();
+  game->stop();
+  std::printf("gamesim: %s stopped after %llu samples\n", s.game.c_str(),
+              static_cast<unsigned long long>(runner.samplesWritten()));
+  return 0;
+}

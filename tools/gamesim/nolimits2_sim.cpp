@@ -1,0 +1,113 @@
+#include "gamesim/nolimits2_sim.h"
+
+namespace gamesim {
+
+namespace platform = portrelay::platform;
+
+namespace nl2 {
+
+std::vector<uint8_t> encode(const Message& message) {
+  std::vector<uint8_t> bytes;
+  const auto size = static_cast<uint16_t>(message.data.size());
+  bytes.push_back('N');
+  bytes.push_back(static_cast<uint8_t>(message.type >> 8));
+  bytes.push_back(static_cast<uint8_t>(message.type));
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(message.requestId >> shift));
+  bytes.push_back(static_cast<uint8_t>(size >> 8));
+  bytes.push_back(static_cast<uint8_t>(size));
+  bytes.insert(bytes.end(), message.data.begin(), message.data.end());
+  bytes.push_back('L');
+  return bytes;
+}
+
+bool decodeFront(std::vector<uint8_t>& stream, Message& message) {
+  size_t start = 0;
+  while (start < stream.size() && stream[start] != 'N') ++start;
+  stream.erase(stream.begin(), stream.begin() + static_cast<std::ptrdiff_t>(start));
+  if (stream.size() < 10) return false;
+  const size_t size = static_cast<size_t>(stream[7]) << 8 | stream[8];
+  if (stream.size() < 10 + size) return false;
+  if (stream[9 + size] != 'L') {  // not a message after all: resynchronise
+    stream.erase(stream.begin());
+    return decodeFront(stream, message);
+  }
+  message.type = static_cast<uint16_t>(stream[1] << 8 | stream[2]);
+  message.requestId = static_cast<uint32_t>(stream[3]) << 24 | static_cast<uint32_t>(stream[4]) << 16 |
+                      static_cast<uint32_t>(stream[5]) << 8 | stream[6];
+  message.data.assign(stream.begin() + 9, stream.begin() + 9 + static_cast<std::ptrdiff_t>(size));
+  stream.erase(stream.begin(), stream.begin() + 10 + static_cast<std::ptrdiff_t>(size));
+  return true;
+}
+
+}  // namespace nl2
+
+bool NoLimitsSim::start() {
+  stop();
+  platform::NetworkStartup startup;
+  if (platform::startNetworking(startup) != 0) return false;
+  listener_ = platform::openTcpSocket();
+  if (listener_ == platform::kInvalidSocket || !platform::bindSocket(listener_, platform::loopbackAddress(port_)) ||
+      !platform::listenSocket(listener_, 4)) {
+    platform::closeSocket(listener_);
+    listener_ = platform::kInvalidSocket;
+    platform::stopNetworking();
+    return false;
+  }
+  port_ = platform::portOf(platform::localAddress(listener_));
+  running_.store(true);
+  thread_ = std::thread([this] { serve(); });
+  return true;
+}
+
+void NoLimitsSim::stop() {
+  if (!running_.exchange(false)) return;
+  if (thread_.joinable()) thread_.join();
+  platform::closeSocket(client_);
+  client_ = platform::kInvalidSocket;
+  platform::closeSocket(listener_);
+  listener_ = platform::kInvalidSocket;
+  platform::stopNetworking();
+}
+
+void NoLimitsSim::write(const MotionSample& sample) {
+  std::lock_guard lock(sampleMutex_);
+  latest_ = sample;
+}
+
+nl2::Message NoLimitsSim::answer(const nl2::Message& request) { return {nl2::kOk, request.requestId, {}}; }
+
+void NoLimitsSim::serve() {
+  std::vector<uint8_t> pending;
+  while (running_.load()) {
+    if (platform::waitReadable(listener_, 2000) == platform::Readiness::Ready) {
+      const platform::SocketHandle incoming = platform::acceptConnection(listener_);
+      if (incoming != platform::kInvalidSocket) {
+        platform::closeSocket(client_);
+        client_ = incoming;
+        pending.clear();
+      }
+    }
+    if (client_ != platform::kInvalidSocket) serveClient(pending);
+  }
+}
+
+void NoLimitsSim::serveClient(std::vector<uint8_t>& pending) {
+  if (platform::waitReadable(client_, 2000) != platform::Readiness::Ready) return;
+  uint8_t chunk[1024];
+  const int n = platform::receiveBytes(client_, chunk, sizeof chunk);
+  if (n <= 0) {  // the client left
+    platform::closeSocket(client_);
+    client_ = platform::kInvalidSocket;
+    pending.clear();
+    return;
+  }
+  pending.insert(pending.end(), chunk, chunk + n);
+  nl2::Message request;
+  while (nl2::decodeFront(pending, request)) {
+    const std::vector<uint8_t> reply = nl2::encode(answer(request));
+    if (platform::sendBytes(client_, reply.data(), static_cast<int>(reply.size())) > 0)
+      answered_.fetch_add(1, std::memory_order_relaxed);
+  }
+}
+
+}  // namespace gamesim
