@@ -31,6 +31,9 @@ bool ProjectCarsReader::detect() { return mappingExists(kProjectCarsName); }
 bool ProjectCarsReader::attach() {
   if (mapped_ || !mappingExists(kProjectCarsName)) return false;
   if (!openAndMapExisting(memory_, kProjectCarsName, kProjectCarsSize)) return false;
+  // Keep the view only: a handle of ours would keep the name alive after the
+  // game has quit, and the by-name check in read() would never notice.
+  memory_.closeHandle();
   printConsole(L"Memory mapped successfully\n");
   mapped_ = true;
   return true;

@@ -48,6 +48,9 @@ bool RaceRoomReader::attach() {
   if (mapped_ || !gameRunning() || !mappingExists(kRaceRoomName)) return false;
   printConsole(L"Found RRRE.exe, mapping shared memory...\n");
   if (!openAndMapExisting(memory_, kRaceRoomName, kRaceRoomSize)) return false;
+  // Keep the view only: a handle of ours would keep the name alive after the
+  // game has quit, and the by-name check in read() would never notice.
+  memory_.closeHandle();
   printConsole(L"Memory mapped successfully\n");
   mapped_ = true;
   return true;
