@@ -73,6 +73,7 @@ int Udp::receiveDatagram() {
 }
 
 int32_t Udp::probe(int32_t port) {
+  if (isOpen()) return dataSeen;  // the open socket is not ours to replace
   platform::NetworkStartup startup;
   const int result = platform::startNetworking(startup);
   winsockData = startup;

@@ -34,7 +34,8 @@ class Udp {
   std::vector<uint8_t> receive();
   // Binds the port for 20 ms and reports whether a datagram arrived (1) or not
   // (0); on a failure of its own it answers the previous probe's result. Leaves
-  // no socket open. Only for an object whose port is not open.
+  // no socket open. On an object whose port is open it answers the previous
+  // result without probing.
   int32_t probe(int32_t port);
 
   // The telemetry readers' receive: one non-blocking receive of at most

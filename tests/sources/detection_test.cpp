@@ -4,12 +4,14 @@
 #include <atomic>
 #include <chrono>
 #include <cstring>
-#include <thread>
+#include <vector>
 
 #include "gamesim/assetto_corsa_sim.h"
 #include "gamesim/nolimits2_sim.h"
 #include "gamesim/pcars2_sim.h"
 #include "gamesim/raceroom_sim.h"
+#include "gamesim/simulation_runner.h"
+#include "gamesim/udp_game_sim.h"
 #include "platform/processes.h"
 #include "platform/sockets.h"
 #include "sources/game_source.h"
@@ -50,31 +52,21 @@ struct Detection : ::testing::Test {
   }
 };
 
-// Datagrams to a loopback port, one per millisecond, bounded in count.
+// A game streaming fixed datagrams to a loopback port, 1000 a second, at most 2000.
 class LoopbackStream {
  public:
-  explicit LoopbackStream(uint16_t port) {
-    thread_ = std::thread([this, port] {
-      platform::NetworkStartup startup;
-      platform::startNetworking(startup);
-      const platform::SocketHandle socket = platform::openUdpSocket();
-      const uint8_t datagram[16] = {1, 2, 3};
-      for (int i = 0; i < 2000 && running_.load(); ++i) {
-        platform::sendTo(socket, datagram, sizeof datagram, platform::loopbackAddress(port));
-        std::this_thread::sleep_for(1ms);
-      }
-      platform::closeSocket(socket);
-      platform::stopNetworking();
-    });
-  }
-  ~LoopbackStream() {
-    running_.store(false);
-    thread_.join();
+  explicit LoopbackStream(uint16_t port) : game_(port), runner_(game_, 1000.0) {
+    game_.start();
+    runner_.start();
   }
 
  private:
-  std::atomic<bool> running_{true};
-  std::thread thread_;
+  struct FixedDatagrams : gamesim::UdpGameSim {
+    explicit FixedDatagrams(uint16_t port) : UdpGameSim(port, 2000) {}
+    void encode(const gamesim::MotionSample&, std::vector<uint8_t>& datagram) override { datagram.assign(16, 1); }
+  };
+  FixedDatagrams game_;
+  gamesim::SimulationRunner runner_;  // stops before the game goes
 };
 
 TEST_F(Detection, NothingRunning) {
