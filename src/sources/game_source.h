@@ -25,8 +25,8 @@ class GameSource {
   GameSource(const GameSource&) = delete;
   GameSource& operator=(const GameSource&) = delete;
 
-  // Engine thread. Tests in priority order, 10 ms pause after each failure;
-  // sets the first passing game's flag.
+  // Engine thread. Tests in priority order with a 10-ms pause between two
+  // tests; the first game that passes is the one flag set afterwards.
   bool detectGame();
   bool attachGame();
   bool readSample();

@@ -106,6 +106,20 @@ TEST_F(Detection, EarlierGameInPriorityWins) {
   EXPECT_EQ(name(), "PCAR2/Automobilista2");
 }
 
+TEST_F(Detection, OneFlagAfterADetection) {
+  gamesim::ProjectCarsSim pcars;
+  ASSERT_TRUE(pcars.start());
+  pcars.write(lap.at(1.0));
+  ASSERT_TRUE(source.detectGame());  // flag 9, never attached
+  gamesim::AssettoCorsaSim ac;
+  ASSERT_TRUE(ac.start());
+  ac.write(lap.at(1.0));
+  ASSERT_TRUE(source.detectGame());
+  EXPECT_EQ(source.getGameID(), 3);
+  EXPECT_TRUE(source.detachGame());
+  EXPECT_EQ(source.getGameID(), -1);  // no stale flag of the earlier pass
+}
+
 TEST_F(Detection, AssettoCorsaOnlyWhileLive) {
   gamesim::AssettoCorsaSim ac;
   ASSERT_TRUE(ac.start());
