@@ -34,7 +34,7 @@ class ChildProcess {
   void removeCopy();
 
   uint32_t id_ = 0;
-  intptr_t handle_ = 0;  // Windows process handle
+  intptr_t handle_ = 0;  // the process handle (Windows) or id (POSIX)
   bool ended_ = false;
   int exitCode_ = -1;
   std::string copyFolder_;  // Windows: folder holding the renamed copy

@@ -34,6 +34,7 @@ std::unique_ptr<ChildProcess> ChildProcess::launch(const std::string& program, c
   if (posix_spawn(&pid, program.c_str(), nullptr, nullptr, argv.data(), environ) != 0) return nullptr;
   std::unique_ptr<ChildProcess> child(new ChildProcess());
   child->id_ = static_cast<uint32_t>(pid);
+  child->handle_ = pid;
   return child;
 }
 
@@ -45,8 +46,8 @@ int ChildProcess::wait(int timeoutMs) {
   for (int waited = 0;; ++waited) {
     if (ended_) return exitCode_;
     int status = 0;
-    const pid_t done = waitpid(static_cast<pid_t>(id_), &status, WNOHANG);
-    if (done == static_cast<pid_t>(id_) || done < 0) {
+    const pid_t done = waitpid(static_cast<pid_t>(handle_), &status, WNOHANG);
+    if (done == static_cast<pid_t>(handle_) || done < 0) {
       ended_ = true;
       exitCode_ = done > 0 && WIFEXITED(status) ? WEXITSTATUS(status) : -1;
       if (done > 0 && WIFSIGNALED(status)) exitCode_ = 128 + WTERMSIG(status);
@@ -61,9 +62,9 @@ bool ChildProcess::running() { return wait(0) == -1 && !ended_; }
 
 int ChildProcess::stop(int timeoutMs) {
   if (ended_) return exitCode_;
-  kill(static_cast<pid_t>(id_), SIGTERM);
+  kill(static_cast<pid_t>(handle_), SIGTERM);
   if (wait(timeoutMs) != -1 || ended_) return exitCode_;
-  kill(static_cast<pid_t>(id_), SIGKILL);
+  kill(static_cast<pid_t>(handle_), SIGKILL);
   wait(timeoutMs);
   return exitCode_;
 }
