@@ -13,7 +13,7 @@ TEST(CycleTimer, PreciseWaitNeverEndsAPeriodEarly) {
     EXPECT_GT(timer.lastElapsedUs(), 2000.0);
     EXPECT_GE(timer.lastIntervalTicks() / timer.countsPerUs(), 2000.0);
   }
-  EXPECT_NEAR(timer.lastIntervalMs(), 2.0, 1.5);
+  EXPECT_GE(timer.lastIntervalMs(), 2.0);
 }
 
 TEST(CycleTimer, CoarseWaitKeepsTheAverageNearTwoMilliseconds) {
