@@ -129,6 +129,75 @@ PORTRELAY_API double getProfilGrdTransitionStatus(void);
  * engine no longer uses the old chain. */
 PORTRELAY_API bool setcheckFilterstring(int32_t profile, int32_t slot, const char* filter);
 
+/* ---- Rig link and messages ----
+ *
+ * Messages for the rig controller are byte buffers ending with the pair 0x0A
+ * 0x0D (line feed, carriage return): a message is the bytes up to and
+ * including the first such pair whose 0x0D lies at index 511 or lower, so 2 to
+ * 512 bytes. The library keeps five queues of at most 150 messages (151 for
+ * received frames); refused messages are dropped. The rig is reached over a
+ * serial port served by startPortRelay_Thread, or over UDP by the network
+ * link threads; the serial link adds the CRC-16 the rig checks. */
+
+/* The relay loop's thread body: the host calls it on a thread of its own; it
+ * serves the rig's serial port every 2 ms (scanning for the rig while
+ * autoconnect is on) and holds the sections "Tiltaverse_tx" and
+ * "Tiltaverse_rx" open. Returns 1 when stopPortRelay_Thread ended it (at once
+ * when another thread runs the loop already). */
+PORTRELAY_API int32_t startPortRelay_Thread(void);
+
+/* Asks the relay loop and the network link threads to end and returns once
+ * none of them runs (at once when none ran); the library may be unloaded
+ * then. Must not be called from those threads. */
+PORTRELAY_API void stopPortRelay_Thread(void);
+
+/* Queues a message for the rig: for the link that has heard the rig, or for
+ * both while neither has. 1 when queued; -1 when no link runs, the pointer is
+ * null, no terminator is found or the queue is full. The buffer is copied. */
+PORTRELAY_API int32_t sendMessagemmf(const uint8_t* message);
+
+/* Queues a message that is sent repeatedly (once per 2-ms cycle, up to 12
+ * times, or until a newer one is queued). 1 when queued; 0 when refused
+ * ("no valid data" is printed when no link runs or the message is invalid). */
+PORTRELAY_API int32_t autoMessagemmf(const uint8_t* message);
+
+/* Copies the oldest frame received from the rig, ending in 0x0A 0x0D, into
+ * destination (at least 512 bytes) and returns its length; 0 when nothing
+ * waits, leaving destination untouched. */
+PORTRELAY_API int32_t readMessagemmf(uint8_t* destination);
+
+/* 1 when a received frame waits for readMessagemmf, else 0. */
+PORTRELAY_API int32_t newMessagemmf(void);
+
+/* 1 while the serial rig port is identified or a network link thread was ever
+ * started, and the relay loop or a network link thread runs; else 0. */
+PORTRELAY_API int32_t isConnected(void);
+
+/* 1 unless the link is paused. */
+PORTRELAY_API int32_t isInterfaceRunning(void);
+
+/* Pauses the link and closes the rig's serial port. Returns 1. */
+PORTRELAY_API int32_t pauseInterface(void);
+
+/* Resumes the link. With autoconnect on returns 1 at once (the relay loop
+ * scans); otherwise connects to the standard port on the calling thread, up
+ * to three attempts 500 ms apart (so it may block for seconds): 1 when the rig
+ * identified itself, else 0. */
+PORTRELAY_API int32_t resumeInterface(void);
+
+/* Switch the relay loop's own scan of every COM port on or off. Return 1. */
+PORTRELAY_API int32_t enableAutoconnect(void);
+PORTRELAY_API int32_t disableAutoconnect(void);
+
+/* Takes the port number after the first "COM" of a NUL-terminated text (for
+ * example "COM5" or "\\.\COM5"; atoi rules, so "COMX" gives 0) as the
+ * standard port of resumeInterface. 1 when taken, 0 (nothing changed) when
+ * the text holds no "COM". */
+PORTRELAY_API int32_t setStandartPort(const char* port);
+
+/* Length of the last relay cycle in milliseconds. */
+PORTRELAY_API double getOutputTimeFrame(void);
+
 #ifdef __cplusplus
 }
 #endif

@@ -12,6 +12,12 @@ inline constexpr const char* kExportNames[] = {
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
     "getTransitionStatus",    "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
     "setcheckFilterstring",
+    // rig link
+    "startPortRelay_Thread",  "stopPortRelay_Thread",  "sendMessagemmf",
+    "autoMessagemmf",         "readMessagemmf",        "newMessagemmf",
+    "isConnected",            "isInterfaceRunning",    "pauseInterface",
+    "resumeInterface",        "enableAutoconnect",     "disableAutoconnect",
+    "setStandartPort",        "getOutputTimeFrame",
 };
 
 }  // namespace portrelay::testing

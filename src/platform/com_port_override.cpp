@@ -1,0 +1,21 @@
+#include <mutex>
+
+#include "platform/serial_port.h"
+
+namespace portrelay::platform {
+namespace {
+std::mutex overrideMutex;
+std::optional<std::vector<SimulatedComPort>> portsOverride;
+}  // namespace
+
+void overrideComPorts(std::optional<std::vector<SimulatedComPort>> ports) {
+  std::lock_guard lock(overrideMutex);
+  portsOverride = std::move(ports);
+}
+
+std::optional<std::vector<SimulatedComPort>> comPortOverride() {
+  std::lock_guard lock(overrideMutex);
+  return portsOverride;
+}
+
+}  // namespace portrelay::platform

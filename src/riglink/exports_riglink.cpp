@@ -1,0 +1,91 @@
+// The rig link's C ABI. Every export catches every exception: nothing may
+// unwind into the host.
+#include "engine/cycle_timer.h"
+#include "portrelay/portrelay.h"
+#include "riglink/link_state.h"
+#include "riglink/message_api.h"
+#include "riglink/relay_loop.h"
+
+namespace {
+
+template <typename Result, typename Body>
+Result guarded(Result onFailure, Body&& body) noexcept {
+  try {
+    return body(portrelay::rigLink());
+  } catch (...) {
+    return onFailure;
+  }
+}
+
+}  // namespace
+
+extern "C" {
+
+int32_t startPortRelay_Thread(void) {
+  return guarded(int32_t{1}, [](portrelay::RigLinkState&) { return portrelay::startPortRelay(); });
+}
+
+void stopPortRelay_Thread(void) {
+  guarded(0, [](portrelay::RigLinkState&) {
+    portrelay::stopPortRelay();
+    return 0;
+  });
+}
+
+int32_t sendMessagemmf(const uint8_t* message) {
+  return guarded(int32_t{-1}, [&](portrelay::RigLinkState&) { return portrelay::sendMessage(message); });
+}
+
+int32_t autoMessagemmf(const uint8_t* message) {
+  return guarded(int32_t{0}, [&](portrelay::RigLinkState&) { return portrelay::autoMessage(message); });
+}
+
+int32_t readMessagemmf(uint8_t* destination) {
+  return guarded(int32_t{0}, [&](portrelay::RigLinkState&) { return portrelay::readMessage(destination); });
+}
+
+int32_t newMessagemmf(void) {
+  return guarded(int32_t{0}, [](portrelay::RigLinkState&) { return portrelay::newMessage(); });
+}
+
+int32_t isConnected(void) {
+  return guarded(int32_t{0}, [](portrelay::RigLinkState&) { return portrelay::isConnected(); });
+}
+
+int32_t isInterfaceRunning(void) {
+  return guarded(int32_t{0}, [](portrelay::RigLinkState& link) {
+    return link.interfaceRunning.load(std::memory_order_relaxed) != 0 ? int32_t{1} : int32_t{0};
+  });
+}
+
+int32_t pauseInterface(void) {
+  return guarded(int32_t{1}, [](portrelay::RigLinkState&) { return portrelay::pauseInterface(); });
+}
+
+int32_t resumeInterface(void) {
+  return guarded(int32_t{0}, [](portrelay::RigLinkState&) { return portrelay::resumeInterface(); });
+}
+
+int32_t enableAutoconnect(void) {
+  return guarded(int32_t{1}, [](portrelay::RigLinkState& link) {
+    link.autoconnect.store(1, std::memory_order_relaxed);
+    return int32_t{1};
+  });
+}
+
+int32_t disableAutoconnect(void) {
+  return guarded(int32_t{1}, [](portrelay::RigLinkState& link) {
+    link.autoconnect.store(0, std::memory_order_relaxed);
+    return int32_t{1};
+  });
+}
+
+int32_t setStandartPort(const char* port) {
+  return guarded(int32_t{0}, [&](portrelay::RigLinkState&) { return portrelay::setStandardPort(port); });
+}
+
+double getOutputTimeFrame(void) {
+  return guarded(0.0, [](portrelay::RigLinkState& link) { return link.relayCycleTimer.lastIntervalMs(); });
+}
+
+}  // extern "C"

@@ -1,0 +1,138 @@
+#include "riglink/message_api.h"
+
+#include <cctype>
+#include <cstring>
+
+#include "engine/cycle_timer.h"
+#include "log/console.h"
+#include "riglink/link_state.h"
+#include "riglink/message.h"
+#include "riglink/port_discovery.h"
+#include "riglink/rig_frames.h"
+
+namespace portrelay {
+namespace {
+
+constexpr int kManualAttempts = 3;
+constexpr int kManualRetryDelayMs = 500;
+
+bool linkRunning(const RigLinkState& link) {
+  return link.relayRunning.load(std::memory_order_relaxed) != 0 ||
+         link.networkRunning.load(std::memory_order_relaxed) != 0;
+}
+
+int32_t route(RigLinkState& link, const uint8_t* message, size_t length) {
+  if (link.serialFramesValid.load(std::memory_order_relaxed) != 0) {
+    if (link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound)) return 1;
+    if (link.networkFramesValid.load(std::memory_order_relaxed) != 0 &&
+        link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound))
+      return 1;
+    return -1;
+  }
+  if (link.networkFramesValid.load(std::memory_order_relaxed) != 0)
+    return link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
+  // No link has heard the rig yet: offer the message to both.
+  link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
+  link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
+  return 1;
+}
+
+MessageQueue* receiveQueue(RigLinkState& link) {
+  if (link.serialFramesValid.load(std::memory_order_relaxed) != 0) return &link.serialRxQueue;
+  if (link.networkFramesValid.load(std::memory_order_relaxed) != 0) return &link.networkRxQueue;
+  return nullptr;
+}
+
+// atoi without its undefined overflow: saturates at the int32 range.
+int32_t parseDecimal(const char* text) {
+  while (std::isspace(static_cast<unsigned char>(*text))) ++text;
+  bool negative = false;
+  if (*text == '+' || *text == '-') negative = *text++ == '-';
+  int64_t value = 0;
+  for (; std::isdigit(static_cast<unsigned char>(*text)); ++text) {
+    value = value * 10 + (*text - '0');
+    if (value > 2147483648LL) value = 2147483648LL;
+  }
+  if (negative) value = -value;
+  if (value > 2147483647LL) value = 2147483647LL;
+  return static_cast<int32_t>(value);
+}
+
+}  // namespace
+
+int32_t sendMessage(const uint8_t* buffer) {
+  RigLinkState& link = rigLink();
+  if (!linkRunning(link) || buffer == nullptr) return -1;
+  const size_t length = messageLength(buffer);
+  if (length == 0) return -1;
+  return route(link, buffer, length);
+}
+
+int32_t queueMotionFrame(const uint8_t* frame, size_t length) {
+  RigLinkState& link = rigLink();
+  if (!linkRunning(link) || frame == nullptr || length < 2 || length > kMaxMessageLength) return -1;
+  if (frame[length - 2] != kLineFeed || frame[length - 1] != kCarriageReturn) return -1;
+  return route(link, frame, length);
+}
+
+int32_t autoMessage(const uint8_t* buffer) {
+  RigLinkState& link = rigLink();
+  const size_t length = (linkRunning(link) && buffer != nullptr) ? messageLength(buffer) : 0;
+  if (length == 0) {
+    printConsole(L"no valid data");
+    return 0;
+  }
+  return link.autoTxQueue.pushIfBelow(buffer, length, kTransmitQueueBound) ? 1 : 0;
+}
+
+int32_t readMessage(uint8_t* destination) {
+  MessageQueue* queue = receiveQueue(rigLink());
+  if (queue == nullptr || destination == nullptr) return 0;
+  uint8_t frame[kMaxMessageLength];
+  const auto length = queue->takeFront(frame);
+  if (!length) return 0;
+  // Every queued frame ends in 0x0A 0x0D; it is handed over whole, since its
+  // payload may hold that pair too.
+  std::memcpy(destination, frame, *length);
+  return static_cast<int32_t>(*length);
+}
+
+int32_t newMessage() {
+  MessageQueue* queue = receiveQueue(rigLink());
+  return (queue != nullptr && !queue->empty()) ? 1 : 0;
+}
+
+int32_t isConnected() {
+  const RigLinkState& link = rigLink();
+  if (link.portOpen.load(std::memory_order_relaxed) == 0 && link.networkStarted.load(std::memory_order_relaxed) == 0)
+    return 0;
+  return linkRunning(link) ? 1 : 0;
+}
+
+int32_t setStandardPort(const char* text) {
+  if (text == nullptr) return 0;
+  const char* com = std::strstr(text, "COM");
+  if (com == nullptr) return 0;
+  rigLink().standardPort.store(parseDecimal(com + 3), std::memory_order_relaxed);
+  return 1;
+}
+
+int32_t pauseInterface() {
+  rigLink().interfaceRunning.store(0, std::memory_order_relaxed);
+  closeRigPort();
+  return 1;
+}
+
+int32_t resumeInterface() {
+  RigLinkState& link = rigLink();
+  link.interfaceRunning.store(1, std::memory_order_relaxed);
+  if (link.autoconnect.load(std::memory_order_relaxed) != 0) return 1;
+  for (int attempt = 0; attempt < kManualAttempts; ++attempt) {
+    connectStandardPort();
+    if (link.portOpen.load(std::memory_order_relaxed) != 0) return 1;
+    sleepMilliseconds(kManualRetryDelayMs);
+  }
+  return 0;
+}
+
+}  // namespace portrelay

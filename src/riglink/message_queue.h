@@ -1,0 +1,64 @@
+// A bounded FIFO of rig messages. Every step (a bounded add, a copy of the
+// front, a removal, a size test, emptying) takes effect at once with respect to
+// the other threads: each holds the queue's mutex only for a copy of at most
+// 512 bytes, never across a port write, a send or a sleep. Messages live in
+// fixed slots, so adding never allocates (the engine thread adds every cycle).
+#pragma once
+#include <array>
+#include <cstddef>
+#include <cstdint>
+#include <mutex>
+#include <optional>
+
+namespace portrelay {
+
+// Longest message or frame the link carries (messages: 2..512 bytes; the
+// longest received frame: 465 bytes).
+inline constexpr size_t kMaxMessageLength = 512;
+// Transmit queues accept an add while they hold fewer than 150 messages.
+inline constexpr size_t kTransmitQueueBound = 150;
+// Receive queues accept a frame while they hold 150 or fewer, so 151 at most.
+inline constexpr size_t kReceiveQueueBound = 151;
+inline constexpr size_t kQueueSlots = kReceiveQueueBound;
+
+class MessageQueue {
+ public:
+  MessageQueue() = default;
+  MessageQueue(const MessageQueue&) = delete;
+  MessageQueue& operator=(const MessageQueue&) = delete;
+
+  // Appends a copy of length bytes (1..512) when the queue holds fewer than
+  // `bound` messages; false when full or the length is out of range.
+  bool pushIfBelow(const uint8_t* data, size_t length, size_t bound);
+  // Copies the front message into out (room for kMaxMessageLength bytes);
+  // its length, or nothing when the queue is empty.
+  std::optional<size_t> copyFront(uint8_t* out) const;
+  // Copies and removes the front message in one step.
+  std::optional<size_t> takeFront(uint8_t* out);
+  // Removes the front message; false when the queue was empty.
+  bool popFront();
+  // One step: decide(size) sees the current size (at least 1) and returns
+  // whether the front message is to be removed. Nothing happens when empty.
+  template <typename Decide>
+  void popFrontIf(Decide&& decide) {
+    std::lock_guard lock(mutex_);
+    if (count_ != 0 && decide(count_)) dropFrontLocked();
+  }
+  size_t size() const;
+  bool empty() const { return size() == 0; }
+  void clear();
+
+ private:
+  struct Slot {
+    uint16_t length = 0;
+    uint8_t bytes[kMaxMessageLength];
+  };
+  void dropFrontLocked();
+
+  mutable std::mutex mutex_;
+  std::array<Slot, kQueueSlots> slots_;
+  size_t head_ = 0;
+  size_t count_ = 0;
+};
+
+}  // namespace portrelay

@@ -1,0 +1,240 @@
+#include "riglink/port_discovery.h"
+
+#include <algorithm>
+#include <array>
+#include <cwctype>
+
+#include "engine/cycle_timer.h"
+#include "log/console.h"
+#include "platform/serial_port.h"
+#include "riglink/link_state.h"
+#include "riglink/message_api.h"
+#include "riglink/rig_frames.h"
+#include "riglink/serial_exception.h"
+
+namespace portrelay {
+namespace {
+
+constexpr std::array<const char*, 5> kAcceptedUsbIds = {
+    "VID_1A86&PID_7523", "VID_0403&PID_6001", "VID_10C4&PID_EA60", "VID_03EB&PID_6124", "VID_0483&PID_5740",
+};
+constexpr uint32_t kLastDeviceIndex = 5999;
+constexpr uint32_t kInitialNameBuffer = 4096;
+
+constexpr uint32_t kRigBaudRate = 250000;
+constexpr uint32_t kRigTimeoutMs = 10000;
+constexpr uint32_t kRigQueueBytes = 5120;
+
+uint32_t systemError() { return platform::lastSystemError(); }
+
+platform::SerialLineSettings rigLineSettings() {
+  platform::SerialLineSettings settings;
+  settings.baudRate = kRigBaudRate;
+  settings.dataBits = 8;
+  settings.parity = platform::Parity::none;
+  settings.stopBits = platform::StopBits::one;
+  return settings;  // every flow control off
+}
+
+std::string comName(long long number) { return "COM" + std::to_string(number); }
+
+void writeIdentityQueryTwice(CSerialPort& port) {
+  port.write(kIdentityQuery.data(), kIdentityQuery.size());
+  port.write(kIdentityQuery.data(), kIdentityQuery.size());
+}
+
+// Sets portOpen only while the handle that answered is still the one held.
+bool markIdentified(RigLinkState& link, uint64_t generation) {
+  return link.rigPort.whileCurrent(generation, [&] { link.portOpen.store(1, std::memory_order_relaxed); });
+}
+
+bool scanMayGoOn(const RigLinkState& link) {
+  return link.relayRunning.load(std::memory_order_relaxed) != 0 &&
+         link.interfaceRunning.load(std::memory_order_relaxed) != 0 &&
+         link.autoconnect.load(std::memory_order_relaxed) != 0;
+}
+
+enum class ProbeResult { identified, noRig, abortScan };
+
+// Steps 3.4 to 3.8 of one scanned port (the port is open).
+ProbeResult probeOpenPort(RigLinkState& link) {
+  CSerialPort& port = link.rigPort;
+  const uint64_t generation = port.generation();
+  try {
+    port.purge(platform::kPurgeRxClear);
+    writeIdentityQueryTwice(port);
+    sleepMilliseconds(10);
+    platform::SerialQueueStatus status;
+    port.clearError(&status);
+    if (status.bytesIn < kShortFrameLength) return ProbeResult::noRig;
+    // Keep only the last eight waiting bytes.
+    uint8_t discard[256];
+    for (uint32_t left = status.bytesIn - kShortFrameLength; left > 0;) {
+      const uint32_t got = port.read(discard, std::min<uint32_t>(left, sizeof discard));
+      if (got == 0) break;
+      left -= got;
+    }
+    ShortFrame reply{};
+    if (port.read(reply.data(), kShortFrameLength) != kShortFrameLength) {
+      closeRigPort();
+      return ProbeResult::abortScan;
+    }
+    const bool known = std::find(kIdentityReplies.begin(), kIdentityReplies.end(), reply) != kIdentityReplies.end();
+    if (!known || !markIdentified(link, generation)) return ProbeResult::noRig;
+  } catch (const CSerialException& e) {
+    printConsole(L"Serialexception , Error:%u\n", e.error);
+    return ProbeResult::noRig;
+  }
+  sendMessage(kClass4Message.data());
+  sendMessage(kClass2Message.data());
+  return ProbeResult::identified;
+}
+
+}  // namespace
+
+bool CEnumerateSerial::UsingQueryDosDevice(std::vector<unsigned>& ports) {
+  ports.clear();
+  std::vector<wchar_t> names(kInitialNameBuffer);
+  uint32_t stored = 0;
+  while ((stored = platform::queryDeviceNames(names.data(), static_cast<uint32_t>(names.size()))) == 0) {
+    if (platform::lastSystemError() != platform::kErrorInsufficientBuffer) return false;
+    names.resize(names.size() * 2);
+  }
+  for (size_t at = 0; at < stored && names[at] != L'\0';) {
+    const std::wstring name(&names[at]);
+    at += name.size() + 1;
+    if (name.size() <= 3 || std::towupper(name[0]) != L'C' || std::towupper(name[1]) != L'O' ||
+        std::towupper(name[2]) != L'M')
+      continue;
+    if (!std::all_of(name.begin() + 3, name.end(), [](wchar_t c) { return c >= L'0' && c <= L'9'; })) continue;
+    unsigned number = 0;
+    for (auto c = name.begin() + 3; c != name.end(); ++c) number = number * 10 + static_cast<unsigned>(*c - L'0');
+    ports.push_back(number);
+  }
+  return true;
+}
+
+bool checkUsbId(const std::string& name) {
+  platform::ComDeviceSet devices;
+  if (!devices.valid()) return false;
+  for (uint32_t index = 0; index <= kLastDeviceIndex; ++index) {
+    platform::ComDeviceInfo info;
+    const platform::DeviceQuery query = devices.device(index, info);
+    if (query == platform::DeviceQuery::noMoreItems) break;
+    if (query == platform::DeviceQuery::failed) continue;
+    if (info.friendlyName.find(name) == std::string::npos) continue;
+    for (const char* accepted : kAcceptedUsbIds) {
+      for (const std::string& id : info.hardwareIds)
+        if (id.find(accepted) != std::string::npos) return true;
+    }
+    printConsole(L"vid wrong \n\r");
+  }
+  return false;
+}
+
+bool openPortHandle(int comNumber) {
+  CSerialPort& port = rigLink().rigPort;
+  if (!port.open(comNumber)) return false;
+  if (!port.applyLineSettings(rigLineSettings())) {
+    const uint32_t error = systemError();
+    port.close();
+    platform::setLastSystemError(error);
+    return false;
+  }
+  return true;
+}
+
+int32_t openRigPort(int comNumber) {
+  CSerialPort& port = rigLink().rigPort;
+  try {
+    if (!platform::comPortExists(comNumber)) throw CSerialException(systemError());
+    if (!openPortHandle(comNumber)) throw CSerialException(systemError());
+    sleepMilliseconds(5);
+    port.getModemStatus();
+    port.clearError();
+    platform::SerialQueueStatus status;
+    port.clearError(&status);
+    platform::SerialTimeouts timeouts = port.getTimeouts();
+    timeouts.readTotalConstant = kRigTimeoutMs;
+    timeouts.writeTotalConstant = kRigTimeoutMs;
+    port.setTimeouts(timeouts);
+    port.setupComm(kRigQueueBytes, kRigQueueBytes);
+    return 1;
+  } catch (const CSerialException& e) {
+    printConsole(L"Serialexception when open port. , Error:%u\n", e.error);
+    return 0;
+  }
+}
+
+int32_t connectStandardPort() {
+  RigLinkState& link = rigLink();
+  std::lock_guard attempt(link.connectionMutex);
+  if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
+  sleepMilliseconds(5);
+  const int32_t number = link.standardPort.load(std::memory_order_relaxed);
+  if (!checkUsbId(comName(number))) {
+    printConsole(L"fail vid..");
+    return 0;
+  }
+  if (openRigPort(number) != 0) {
+    CSerialPort& port = link.rigPort;
+    const uint64_t generation = port.generation();
+    try {
+      printConsole(L"opened..");
+      sleepMilliseconds(15);
+      port.purge(platform::kPurgeRxClear);
+      writeIdentityQueryTwice(port);
+      ShortFrame reply{};
+      if (port.read(reply.data(), kShortFrameLength) == kShortFrameLength) {
+        if (reply != kTerminatedIdentityReply) {
+          printConsole(L".. wrong id");
+          closeRigPort();
+          return 0;
+        }
+        if (markIdentified(link, generation)) {
+          printConsole(L"..id correct. \n");
+          return 1;
+        }
+      }
+    } catch (const CSerialException&) {
+      printConsole(L"Error port open..");
+    }
+  }
+  closeRigPort();
+  printConsole(L"Serialexception when open port. , Error:%u\n", systemError());
+  sleepMilliseconds(15);
+  return 0;
+}
+
+int32_t scanForRig() {
+  RigLinkState& link = rigLink();
+  sleepMilliseconds(50);
+  std::vector<unsigned> ports;
+  if (!CEnumerateSerial::UsingQueryDosDevice(ports)) {
+    printConsole(L"CEnumerateSerial::UsingQueryDosDevice failed, Error:%u\n", systemError());
+    return 0;
+  }
+  sleepMilliseconds(50);
+  for (unsigned number : ports) printConsole(L"COM%u ", number);
+
+  for (unsigned number : ports) {
+    sleepMilliseconds(200);
+    if (!scanMayGoOn(link)) return 0;
+    std::lock_guard attempt(link.connectionMutex);
+    // A manual connection may have identified the rig meanwhile.
+    if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
+    if (!checkUsbId(comName(number))) continue;
+    if (openRigPort(static_cast<int>(number)) != 0) {
+      switch (probeOpenPort(link)) {
+        case ProbeResult::identified: return 1;
+        case ProbeResult::abortScan: return 0;
+        case ProbeResult::noRig: break;
+      }
+    }
+    closeRigPort();
+    printConsole(L"Serialexception , Error:%u\n", systemError());
+  }
+  return 0;
+}
+
+}  // namespace portrelay

@@ -1,0 +1,186 @@
+#include "riglink/relay_loop.h"
+
+#include <algorithm>
+
+#include "engine/cycle_timer.h"
+#include "log/console.h"
+#include "platform/named_section.h"
+#include "platform/scheduling.h"
+#include "platform/serial_port.h"
+#include "riglink/crc16.h"
+#include "riglink/frame_parser.h"
+#include "riglink/link_state.h"
+#include "riglink/port_discovery.h"
+#include "riglink/serial_exception.h"
+
+namespace portrelay {
+namespace {
+
+constexpr int kPausedSleepMs = 100;
+constexpr size_t kSectionSize = 512;
+constexpr size_t kRxBufferReserve = 8192;
+// Reads per cycle are bounded so that a port streaming without pause cannot
+// hold the cycle; the rest waits for the next cycle.
+constexpr int kMaxReadsPerCycle = 16;
+
+bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
+
+// A failing port operation: report it and drop the handle it was made on.
+void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t generation) {
+  printConsole(L" Serial Exception Error: %u \n", e.error);
+  if (link.rigPort.closeIfGeneration(generation)) link.portOpen.store(0, std::memory_order_relaxed);
+}
+
+void transmitQueue(RigLinkState& link, uint64_t generation) {
+  uint8_t message[kMaxMessageLength];
+  while (auto length = link.serialTxQueue.copyFront(message)) {
+    if (*length > 0) {
+      storeCrcInEndPair(message, *length);
+      try {
+        link.rigPort.write(message, static_cast<uint32_t>(*length), generation);
+      } catch (const CSerialException& e) {
+        relayFailure(link, e, generation);
+      }
+    }
+    link.serialTxQueue.popFront();
+  }
+}
+
+void transmitAutoMessage(RigLinkState& link, uint64_t generation) {
+  uint8_t message[kMaxMessageLength];
+  const auto length = link.autoTxQueue.copyFront(message);
+  if (!length) return;
+  if (*length > 2) {
+    try {
+      link.rigPort.write(message, static_cast<uint32_t>(*length), generation);
+    } catch (const CSerialException& e) {
+      relayFailure(link, e, generation);
+    }
+  }
+  // The newest auto message repeats until a newer one waits behind it or it
+  // has gone out twelve times in a row from a count of 0.
+  link.autoTxQueue.popFrontIf([&](size_t size) {
+    if (size >= 2) {
+      link.repeatCount.store(0, std::memory_order_relaxed);
+      return true;
+    }
+    if (link.repeatCount.load(std::memory_order_relaxed) > 10) {
+      link.repeatCount.store(1, std::memory_order_relaxed);
+      return true;
+    }
+    link.repeatCount.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  });
+}
+
+// Reads what the driver reports waiting, never more, so no read blocks.
+bool receive(RigLinkState& link, uint64_t generation) {
+  uint8_t chunk[kMaxMessageLength];
+  try {
+    for (int round = 0; round < kMaxReadsPerCycle; ++round) {
+      platform::SerialQueueStatus status;
+      link.rigPort.clearError(&status, generation);
+      if (status.bytesIn == 0) break;
+      const uint32_t want = std::min<uint32_t>(status.bytesIn, sizeof chunk);
+      const uint32_t got = link.rigPort.read(chunk, want, generation);
+      link.serialRxBuffer.insert(link.serialRxBuffer.end(), chunk, chunk + got);
+      if (got < want) break;
+    }
+  } catch (const CSerialException& e) {
+    relayFailure(link, e, generation);
+    return false;
+  }
+  return true;
+}
+
+void runRelayLoop(RigLinkState& link) {
+  link.relayRunning.store(1, std::memory_order_relaxed);
+  link.relayStopped.store(0, std::memory_order_relaxed);
+  link.interfaceRunning.store(1, std::memory_order_relaxed);
+  link.relayCycleTimer.markInterval();
+  while (flag(link.relayRunning)) {
+    if (!flag(link.interfaceRunning) || flag(link.networkFramesValid)) {
+      sleepMilliseconds(kPausedSleepMs);
+      continue;
+    }
+    const uint64_t generation = link.rigPort.generation();
+    if (!flag(link.portOpen)) {
+      link.serialFramesValid.store(0, std::memory_order_relaxed);
+      if (flag(link.autoconnect)) {
+        scanForRig();
+      } else {
+        sleepMilliseconds(kIdleCheckMs);  // nothing to do: do not spin
+      }
+      continue;
+    }
+    relayCycle(generation);
+  }
+  closeRigPort();
+  link.relayStopped.store(1, std::memory_order_relaxed);
+}
+
+// The two sections the relay holds open while it runs; their contents are
+// not used here.
+struct RelaySections {
+  platform::NamedSection tx;
+  platform::NamedSection rx;
+
+  static bool open(platform::NamedSection& section, const wchar_t* name) {
+    if (!section.create(name, kSectionSize)) return false;
+    if (section.map()) return true;
+    printConsole(L"Could not map view of file (%d).\n", static_cast<int>(platform::lastSystemError()));
+    section.close();
+    return false;
+  }
+};
+
+}  // namespace
+
+void relayCycleWork(uint64_t generation) {
+  RigLinkState& link = rigLink();
+  transmitQueue(link, generation);
+  transmitAutoMessage(link, generation);
+  if (!receive(link, generation)) return;
+  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum) != 0)
+    link.serialFramesValid.store(1, std::memory_order_relaxed);
+}
+
+void relayCycle(uint64_t generation) {
+  relayCycleWork(generation);
+  rigLink().relayCycleTimer.preciseWait();
+}
+
+int32_t startPortRelay() {
+  RigLinkState& link = rigLink();
+  if (link.relayActive.exchange(1) != 0) return 1;  // another thread runs the loop
+  // Asked to run from the first moment, so a stop that comes now is not lost.
+  link.relayRunning.store(1, std::memory_order_relaxed);
+  platform::requestMillisecondTimer();
+  platform::raiseProcessPriority();
+  platform::raiseThreadPriority();
+  if (link.serialRxBuffer.capacity() < kRxBufferReserve) link.serialRxBuffer.reserve(kRxBufferReserve);
+  {
+    RelaySections sections;
+    if (RelaySections::open(sections.tx, L"Tiltaverse_tx")) RelaySections::open(sections.rx, L"Tiltaverse_rx");
+    runRelayLoop(link);
+  }
+  closeRigPort();
+  link.relayActive.store(0, std::memory_order_release);
+  return 1;
+}
+
+void stopPortRelay() {
+  RigLinkState& link = rigLink();
+  link.relayRunning.store(0, std::memory_order_relaxed);
+  link.networkRunning.store(0, std::memory_order_relaxed);
+  // Wait for every loop that still runs; ask again on each poll, so that a
+  // loop that was just starting is stopped too.
+  while (link.relayActive.load(std::memory_order_acquire) != 0 ||
+         link.networkThreadsActive.load(std::memory_order_acquire) > 0) {
+    sleepMilliseconds(1);
+    link.relayRunning.store(0, std::memory_order_relaxed);
+    link.networkRunning.store(0, std::memory_order_relaxed);
+  }
+}
+
+}  // namespace portrelay

@@ -1,0 +1,97 @@
+#include "riglink/rig_serial_port.h"
+
+#include "riglink/serial_exception.h"
+
+namespace portrelay {
+
+bool CSerialPort2::isOpen() const {
+  std::lock_guard lock(mutex_);
+  return port_.isOpen();
+}
+
+bool CSerialPort::open(int comNumber) {
+  std::lock_guard lock(mutex_);
+  generation_.fetch_add(1, std::memory_order_relaxed);
+  return port_.open(comNumber);
+}
+
+bool CSerialPort::applyLineSettings(const platform::SerialLineSettings& settings) {
+  std::lock_guard lock(mutex_);
+  return port_.applyLineSettings(settings);
+}
+
+platform::SerialLineSettings CSerialPort::lineSettings() {
+  std::lock_guard lock(mutex_);
+  platform::SerialLineSettings settings;
+  port_.readLineSettings(settings);
+  return settings;
+}
+
+void CSerialPort::close() {
+  std::lock_guard lock(mutex_);
+  if (!port_.isOpen()) return;
+  const uint32_t error = platform::lastSystemError();
+  port_.close();
+  generation_.fetch_add(1, std::memory_order_relaxed);
+  platform::setLastSystemError(error);
+}
+
+bool CSerialPort::closeIfGeneration(uint64_t generation) {
+  std::lock_guard lock(mutex_);
+  if (generation_.load(std::memory_order_relaxed) != generation || !port_.isOpen()) return false;
+  const uint32_t error = platform::lastSystemError();
+  port_.close();
+  generation_.fetch_add(1, std::memory_order_relaxed);
+  platform::setLastSystemError(error);
+  return true;
+}
+
+template <typename Op>
+void CSerialPort::run(uint64_t generation, Op&& op) {
+  std::lock_guard lock(mutex_);
+  if (generation != kAnyGeneration && generation != generation_.load(std::memory_order_relaxed))
+    throw CSerialException(platform::kErrorInvalidHandle);
+  if (!op()) throw CSerialException(platform::lastSystemError());
+}
+
+uint32_t CSerialPort::getModemStatus(uint64_t generation) {
+  uint32_t status = 0;
+  run(generation, [&] { return port_.modemStatus(status); });
+  return status;
+}
+
+void CSerialPort::clearError(platform::SerialQueueStatus* status, uint64_t generation) {
+  run(generation, [&] { return port_.clearError(status); });
+}
+
+platform::SerialTimeouts CSerialPort::getTimeouts(uint64_t generation) {
+  platform::SerialTimeouts timeouts;
+  run(generation, [&] { return port_.readTimeouts(timeouts); });
+  return timeouts;
+}
+
+void CSerialPort::setTimeouts(const platform::SerialTimeouts& timeouts, uint64_t generation) {
+  run(generation, [&] { return port_.writeTimeouts(timeouts); });
+}
+
+void CSerialPort::setupComm(uint32_t inBytes, uint32_t outBytes, uint64_t generation) {
+  run(generation, [&] { return port_.setQueueSizes(inBytes, outBytes); });
+}
+
+void CSerialPort::purge(uint32_t flags, uint64_t generation) {
+  run(generation, [&] { return port_.purge(flags); });
+}
+
+uint32_t CSerialPort::read(void* buffer, uint32_t size, uint64_t generation) {
+  uint32_t got = 0;
+  run(generation, [&] { return port_.read(buffer, size, got); });
+  return got;
+}
+
+uint32_t CSerialPort::write(const void* data, uint32_t size, uint64_t generation) {
+  uint32_t written = 0;
+  run(generation, [&] { return port_.write(data, size, written); });
+  return written;
+}
+
+}  // namespace portrelay
