@@ -1,0 +1,134 @@
+#include "riglink/frame_parser.h"
+
+#include <gtest/gtest.h>
+
+#include "link_fixture.h"
+#include "riglink/crc16.h"
+
+namespace portrelay {
+namespace {
+
+using testing::bytesOf;
+
+std::vector<uint8_t> withCrc(std::vector<uint8_t> frame) {
+  storeCrcInEndPair(frame.data(), frame.size());
+  return frame;
+}
+
+std::vector<uint8_t> frameOf(uint8_t header, size_t length, bool terminated) {
+  std::vector<uint8_t> frame(length, 0x21);
+  frame[0] = frame[1] = header;
+  frame[length - 2] = 0x0A;
+  frame[length - 1] = 0x0D;
+  return terminated ? frame : withCrc(frame);
+}
+
+std::vector<uint8_t> front(MessageQueue& queue) {
+  uint8_t out[kMaxMessageLength];
+  const auto length = queue.copyFront(out);
+  return length ? std::vector<uint8_t>(out, out + *length) : std::vector<uint8_t>{};
+}
+
+struct Parse {
+  MessageQueue queue;
+  std::atomic<uint8_t> autoChecksum{0};
+  int operator()(std::vector<uint8_t>& input) { return parseFrames(input, queue, autoChecksum); }
+};
+
+TEST(FrameParser, ChecksummedFrameQueuedTerminated) {
+  Parse parse;
+  auto input = bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11});
+  EXPECT_EQ(parse(input), 1);
+  EXPECT_TRUE(input.empty());
+  EXPECT_EQ(front(parse.queue), bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D}));
+}
+
+TEST(FrameParser, NoiseBeforeFrameDroppedByteByByte) {
+  Parse parse;
+  auto input = bytesOf({0x01, 0xF9, 0x33, 0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D});
+  EXPECT_EQ(parse(input), 1);
+  EXPECT_TRUE(input.empty());
+  EXPECT_EQ(parse.queue.size(), 1u);
+}
+
+TEST(FrameParser, SevenBytesUntouched) {
+  Parse parse;
+  auto input = bytesOf({0x00, 0x01, 0x02, 0x03, 0x04, 0x05, 0x06});
+  const auto before = input;
+  EXPECT_EQ(parse(input), 0);
+  EXPECT_EQ(input, before);
+}
+
+TEST(FrameParser, PartialFramesWaitForTheirRest) {
+  for (uint8_t header : {0xF8, 0xFA, 0xFB}) {
+    Parse parse;
+    std::vector<uint8_t> input(22, 0x00);
+    input[0] = input[1] = header;
+    EXPECT_EQ(parse(input), 0);
+    EXPECT_EQ(input.size(), 22u);
+  }
+}
+
+TEST(FrameParser, WrongChecksumLosesOnlyFirstByte) {
+  Parse parse;
+  auto input = frameOf(0xF8, 38, false);
+  input[36] ^= 0xFF;  // spoil the CRC
+  // A valid short frame inside the payload is found by the following steps.
+  const auto inner = bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D});
+  std::copy(inner.begin(), inner.end(), input.begin() + 10);
+  EXPECT_EQ(parse(input), 1);
+  EXPECT_EQ(front(parse.queue), inner);
+  EXPECT_EQ(input.size(), 7u);  // the rest is noise, dropped down to the last 7 bytes
+}
+
+TEST(FrameParser, SealedFrameNeedsItsChecksum) {
+  Parse parse;
+  auto input = frameOf(0xFB, 78, true);  // ends in 0x0A 0x0D, CRC does not match
+  EXPECT_EQ(parse(input), 0);
+  EXPECT_TRUE(parse.queue.empty());
+  auto sealed = frameOf(0xFB, 78, false);
+  EXPECT_EQ(parse(sealed), 1);
+  EXPECT_EQ(front(parse.queue).size(), 78u);
+}
+
+TEST(FrameParser, LongestFrameQueuedWhole) {
+  Parse parse;
+  auto input = frameOf(0xFA, 465, true);
+  input[100] = 0x0A;  // an inner pair is payload, not an end
+  input[101] = 0x0D;
+  EXPECT_EQ(parse(input), 1);
+  EXPECT_EQ(front(parse.queue).size(), 465u);
+}
+
+TEST(FrameParser, QueueBoundDropsButStillConsumes) {
+  Parse parse;
+  const auto frame = frameOf(0xF9, 8, true);
+  for (int i = 0; i < 151; ++i) ASSERT_TRUE(parse.queue.pushIfBelow(frame.data(), frame.size(), kReceiveQueueBound));
+  auto input = frame;
+  input.insert(input.end(), frame.begin(), frame.end());
+  EXPECT_EQ(parse(input), 1);
+  EXPECT_TRUE(input.empty());
+  EXPECT_EQ(parse.queue.size(), 151u);
+}
+
+TEST(FrameParser, LevelRuleSetsAutoChecksum) {
+  struct Case {
+    uint8_t units, hundreds, messageClass;
+    bool checksummed;
+    uint8_t expected;
+  };
+  const Case cases[] = {
+      {28, 3, 2, false, 1}, {28, 3, 2, true, 1}, {27, 3, 2, false, 0},
+      {0, 4, 2, false, 1},  {28, 0x83, 2, false, 0}, {28, 3, 3, false, 0},
+  };
+  for (const Case& c : cases) {
+    Parse parse;
+    std::vector<uint8_t> input = bytesOf({0xF9, 0xF9, c.messageClass, 0x00, c.units, c.hundreds, 0x0A, 0x0D});
+    if (c.checksummed) input = withCrc(input);
+    EXPECT_EQ(parse(input), 1);
+    EXPECT_EQ(parse.autoChecksum.load(), c.expected) << int(c.units) << " " << int(c.hundreds);
+  }
+}
+
+}  // namespace
+}  // namespace portrelay

@@ -1,0 +1,95 @@
+// Shared helpers of the rig-link tests: a fresh link state, and a virtual rig
+// on a COM port (a pseudo-terminal natively; under Wine the COM port that the
+// test run mapped to the rig's link).
+#pragma once
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/serial_port.h"
+#include "riglink/link_state.h"
+#include "simulated_rig.h"
+#include "support/temp_dir.h"
+
+namespace portrelay::testing {
+
+inline void resetLink() {
+  RigLinkState& link = rigLink();
+  closeRigPort();
+  link.relayRunning = 0;
+  link.relayStopped = 0;
+  link.interfaceRunning = 1;
+  link.portOpen = 0;
+  link.serialFramesValid = 0;
+  link.networkFramesValid = 0;
+  link.networkRunning = 0;
+  link.networkStopped = 0;
+  link.networkStarted = 0;
+  link.autoconnect = 0;
+  link.autoChecksum = 0;
+  link.standardPort = 0;
+  link.repeatCount = 0;
+  link.serialRxBuffer.clear();
+  for (MessageQueue* q : {&link.serialTxQueue, &link.networkTxQueue, &link.autoTxQueue, &link.serialRxQueue,
+                          &link.networkRxQueue})
+    q->clear();
+}
+
+inline std::vector<uint8_t> bytesOf(std::initializer_list<int> values) {
+  std::vector<uint8_t> bytes;
+  for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
+  return bytes;
+}
+
+// Polls until done() holds or the time is up.
+template <typename Done>
+bool waitFor(Done&& done, int milliseconds) {
+  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  while (!done()) {
+    if (std::chrono::steady_clock::now() > end) return false;
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  }
+  return true;
+}
+
+inline platform::SimulatedComPort usbComPort(int number, const std::string& path,
+                                             const std::string& vidPid = "VID_1A86&PID_7523") {
+  const std::string name = "COM" + std::to_string(number);
+  return {number, path, "USB-SERIAL CH340 (" + name + ")", {"USB\\" + vidPid + "&REV_0254", "USB\\" + vidPid}};
+}
+
+// A virtual rig on a COM port that the library finds by its USB id.
+class RigOnComPort {
+ public:
+#ifdef RIGSIM_WINE_COM
+  static constexpr int kComNumber = RIGSIM_WINE_COM;
+  std::string linkPath() const { return RIGSIM_WINE_LINK; }
+#else
+  static constexpr int kComNumber = 7;
+  std::string linkPath() const { return (dir_.path() / "rig-com7").string(); }
+#endif
+
+  explicit RigOnComPort(rigsim::ReplyForm form = rigsim::ReplyForm::terminated1,
+                        rigsim::Behaviour behaviour = rigsim::Behaviour::normal) {
+    started_ = rig.start(linkPath());
+    rig.setReplyForm(form);
+    rig.setBehaviour(behaviour);
+    platform::overrideComPorts(std::vector<platform::SimulatedComPort>{usbComPort(kComNumber, linkPath())});
+  }
+  ~RigOnComPort() {
+    closeRigPort();
+    platform::overrideComPorts(std::nullopt);
+  }
+  bool started() const { return started_; }
+
+  rigsim::SimulatedRig rig;
+
+ private:
+  TempDir dir_;
+  bool started_ = false;
+};
+
+}  // namespace portrelay::testing

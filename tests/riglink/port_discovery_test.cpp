@@ -1,0 +1,162 @@
+// Finding and identifying the rig: enumeration, USB ids, the scan and the
+// manual connection, against the virtual rig.
+#include "riglink/port_discovery.h"
+
+#include <gtest/gtest.h>
+
+#include <algorithm>
+
+#include "link_fixture.h"
+#include "portrelay/portrelay.h"
+#include "riglink/message_api.h"
+
+namespace portrelay {
+namespace {
+
+using testing::RigOnComPort;
+
+class Discovery : public ::testing::Test {
+ protected:
+  void SetUp() override {
+    testing::resetLink();
+    // The scan runs inside the relay loop; here it is called directly.
+    rigLink().relayRunning = 1;
+    rigLink().autoconnect = 1;
+  }
+  void TearDown() override {
+    testing::resetLink();
+    platform::overrideComPorts(std::nullopt);
+  }
+  static std::vector<uint8_t> front(MessageQueue& queue) {
+    uint8_t out[kMaxMessageLength];
+    const auto length = queue.copyFront(out);
+    return length ? std::vector<uint8_t>(out, out + *length) : std::vector<uint8_t>{};
+  }
+};
+
+TEST_F(Discovery, UsbIdMatchesFriendlyNameAndAcceptedIds) {
+  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
+      testing::usbComPort(50, "unused", "VID_0483&PID_5740"),
+      testing::usbComPort(9, "unused", "VID_1234&PID_0001"),
+  });
+  EXPECT_TRUE(checkUsbId("COM5"));  // COM50 holds COM5
+  EXPECT_TRUE(checkUsbId("COM50"));
+  ::testing::internal::CaptureStdout();
+  EXPECT_FALSE(checkUsbId("COM9"));
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "vid wrong \n\r");
+  EXPECT_FALSE(checkUsbId("COM7"));
+  EXPECT_FALSE(checkUsbId("com50"));
+}
+
+TEST_F(Discovery, EnumerationListsComPorts) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  std::vector<unsigned> ports;
+  ASSERT_TRUE(CEnumerateSerial::UsingQueryDosDevice(ports));
+  EXPECT_NE(std::find(ports.begin(), ports.end(), static_cast<unsigned>(RigOnComPort::kComNumber)), ports.end());
+}
+
+TEST_F(Discovery, ScanAcceptsAllFourReplies) {
+  for (rigsim::ReplyForm form : {rigsim::ReplyForm::terminated1, rigsim::ReplyForm::checksummed1,
+                                 rigsim::ReplyForm::terminated2, rigsim::ReplyForm::checksummed2}) {
+    testing::resetLink();
+    rigLink().relayRunning = 1;
+    rigLink().autoconnect = 1;
+    RigOnComPort rig(form);
+    ASSERT_TRUE(rig.started());
+    EXPECT_EQ(scanForRig(), 1) << rigsim::replyFormName(form);
+    EXPECT_EQ(rigLink().portOpen.load(), 1);
+    EXPECT_EQ(rig.rig.stats().identityQueries, 2u);
+    // Class 4 then class 2 queued for both links (neither has heard the rig yet).
+    EXPECT_EQ(front(rigLink().serialTxQueue), testing::bytesOf({0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D}));
+    EXPECT_EQ(rigLink().serialTxQueue.size(), 2u);
+    EXPECT_EQ(rigLink().networkTxQueue.size(), 2u);
+  }
+}
+
+TEST_F(Discovery, ScanKeepsTheLastEightBytesOfALongReply) {
+  RigOnComPort rig(rigsim::ReplyForm::terminated1, rigsim::Behaviour::longReply);
+  ASSERT_TRUE(rig.started());
+  EXPECT_EQ(scanForRig(), 1);
+}
+
+TEST_F(Discovery, ScanRejectsWrongIdAndSilence) {
+  for (rigsim::Behaviour behaviour : {rigsim::Behaviour::wrongId, rigsim::Behaviour::silent, rigsim::Behaviour::garbage}) {
+    RigOnComPort rig(rigsim::ReplyForm::terminated1, behaviour);
+    ASSERT_TRUE(rig.started());
+    ::testing::internal::CaptureStdout();
+    EXPECT_EQ(scanForRig(), 0) << rigsim::behaviourName(behaviour);
+    const std::string printed = ::testing::internal::GetCapturedStdout();
+    EXPECT_NE(printed.find("Serialexception , Error:"), std::string::npos) << printed;
+    EXPECT_EQ(rigLink().portOpen.load(), 0);
+    EXPECT_FALSE(rigLink().rigPort.isOpen());
+  }
+}
+
+TEST_F(Discovery, ScanEndsWhenAutoconnectIsDisabled) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  rigLink().autoconnect = 0;
+  EXPECT_EQ(scanForRig(), 0);
+  EXPECT_EQ(rig.rig.stats().identityQueries, 0u);
+}
+
+TEST_F(Discovery, ManualConnectionAcceptsOnlyTerminatedReplyOne) {
+  RigOnComPort rig(rigsim::ReplyForm::checksummed1);
+  ASSERT_TRUE(rig.started());
+  rigLink().standardPort = RigOnComPort::kComNumber;
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(connectStandardPort(), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened.... wrong id");
+  EXPECT_FALSE(rigLink().rigPort.isOpen());
+
+  rig.rig.setReplyForm(rigsim::ReplyForm::terminated1);
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(connectStandardPort(), 1);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened....id correct. \n");
+  EXPECT_EQ(rigLink().portOpen.load(), 1);
+  EXPECT_EQ(connectStandardPort(), 0);  // already connected: nothing to do
+  EXPECT_TRUE(rigLink().serialTxQueue.empty());  // only the scan queues the class messages
+}
+
+TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
+  ::testing::internal::CaptureStdout();
+  rigLink().standardPort = 0;
+  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
+  EXPECT_EQ(connectStandardPort(), 0);
+  EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..");
+}
+
+TEST_F(Discovery, ResumeInterfaceConnectsManually) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  rigLink().autoconnect = 0;
+  ASSERT_EQ(setStandartPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str()), 1);
+  EXPECT_EQ(resumeInterface(), 1);
+  EXPECT_EQ(isConnected(), 1);
+  EXPECT_EQ(pauseInterface(), 1);
+  EXPECT_EQ(isConnected(), 0);
+  EXPECT_FALSE(rigLink().rigPort.isOpen());
+}
+
+TEST_F(Discovery, OpenRigPortConfiguresTheLine) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  ASSERT_EQ(openRigPort(RigOnComPort::kComNumber), 1);
+  const platform::SerialTimeouts timeouts = rigLink().rigPort.getTimeouts();
+  EXPECT_EQ(timeouts.readTotalConstant, 10000u);
+  EXPECT_EQ(timeouts.writeTotalConstant, 10000u);
+  const platform::SerialLineSettings line = rigLink().rigPort.lineSettings();
+  EXPECT_EQ(line.dataBits, 8);
+  EXPECT_EQ(line.parity, platform::Parity::none);
+  EXPECT_EQ(line.stopBits, platform::StopBits::one);
+#ifndef _WIN32
+  EXPECT_EQ(line.baudRate, 250000u);  // Wine accepts 250000 but reads back 38400
+#endif
+  ::testing::internal::CaptureStdout();
+  EXPECT_EQ(openRigPort(99), 0);
+  EXPECT_NE(::testing::internal::GetCapturedStdout().find("Serialexception when open port. , Error:"), std::string::npos);
+}
+
+}  // namespace
+}  // namespace portrelay

@@ -1,0 +1,176 @@
+// The relay loop against the virtual rig: finding it, relaying both ways with
+// checksums, the rig vanishing and returning, pause and resume.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <thread>
+
+#include "link_fixture.h"
+#include "portrelay/portrelay.h"
+#include "riglink/message_api.h"
+
+namespace portrelay {
+namespace {
+
+using testing::bytesOf;
+using testing::RigOnComPort;
+using testing::waitFor;
+
+// Runs the relay loop on a thread of its own, as a host does.
+class RelayThread {
+ public:
+  RelayThread() : thread_([] { startPortRelay_Thread(); }) {
+    waitFor([] { return rigLink().relayRunning.load() != 0; }, 2000);
+  }
+  ~RelayThread() {
+    stopPortRelay_Thread();
+    thread_.join();
+  }
+
+ private:
+  std::thread thread_;
+};
+
+class RelayEndToEnd : public ::testing::Test {
+ protected:
+  void SetUp() override { testing::resetLink(); }
+  void TearDown() override { testing::resetLink(); }
+
+  static size_t framesOfClass(rigsim::SimulatedRig& rig, uint8_t messageClass, bool* allChecksummed = nullptr) {
+    size_t n = 0;
+    if (allChecksummed) *allChecksummed = true;
+    for (const rigsim::ReceivedFrame& f : rig.frames()) {
+      if (f.bytes.size() != 8 || f.bytes[2] != messageClass) continue;
+      ++n;
+      if (allChecksummed && !f.checksummed) *allChecksummed = false;
+    }
+    return n;
+  }
+};
+
+TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  rig.rig.setFirmwareLevel(328);
+  enableAutoconnect();
+  RelayThread relay;
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  // The class-4 and class-2 messages go out checksummed; the level report
+  // that answers class 2 validates the serial link and asks for checksummed
+  // auto messages.
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 3000));
+  EXPECT_EQ(rigLink().autoChecksum.load(), 1);
+  EXPECT_EQ(isConnected(), 1);
+  bool checksummed = false;
+  EXPECT_EQ(framesOfClass(rig.rig, 0x04, &checksummed), 1u);
+  EXPECT_TRUE(checksummed);
+  uint8_t report[512];
+  ASSERT_EQ(readMessagemmf(report), 8);
+  EXPECT_EQ(std::vector<uint8_t>(report, report + 8), bytesOf({0xF9, 0xF9, 0x02, 0x00, 28, 3, 0x0A, 0x0D}));
+
+  // Host message out (checksummed), the rig's echo back (terminated for the host).
+  const auto message = bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x34, 0x12, 0x0A, 0x0D});
+  ASSERT_EQ(sendMessagemmf(message.data()), 1);
+  ASSERT_TRUE(waitFor([] { return newMessagemmf() != 0; }, 2000));
+  uint8_t echo[512];
+  ASSERT_EQ(readMessagemmf(echo), 8);
+  EXPECT_EQ(std::vector<uint8_t>(echo, echo + 8), message);
+  EXPECT_EQ(framesOfClass(rig.rig, 0x20, &checksummed), 1u);
+  EXPECT_TRUE(checksummed);
+
+  // The engine's motion frame reaches the rig whole, with a valid CRC, even
+  // with the pair 0x0A 0x0D among its floats.
+  std::vector<uint8_t> motion(36, 0x3F);
+  motion[0] = motion[1] = 0xFC;
+  motion[20] = 0x0A;
+  motion[21] = 0x0D;
+  motion[34] = 0x0A;
+  motion[35] = 0x0D;
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(queueMotionFrame(motion.data(), motion.size()), 1);
+  ASSERT_TRUE(waitFor([&] { return rig.rig.stats().motionFrames == 5; }, 2000));
+  const rigsim::RigStats stats = rig.rig.stats();
+  EXPECT_EQ(stats.checksummedMotionFrames, 5u);
+  EXPECT_EQ(stats.checksumErrors, 0u);
+  ASSERT_EQ(stats.lastMotionFrame.size(), 36u);
+  EXPECT_TRUE(std::equal(motion.begin(), motion.begin() + 34, stats.lastMotionFrame.begin()));
+
+  // A lone auto message goes out twelve times, terminated.
+  ASSERT_EQ(autoMessagemmf(bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D}).data()), 1);
+  ASSERT_TRUE(waitFor([] { return rigLink().autoTxQueue.empty(); }, 2000));
+  ASSERT_TRUE(waitFor([&] { return framesOfClass(rig.rig, 0x05) == 12; }, 2000));
+  EXPECT_EQ(framesOfClass(rig.rig, 0x05, &checksummed), 12u);
+  EXPECT_FALSE(checksummed);
+  EXPECT_GT(getOutputTimeFrame(), 1.9);
+}
+
+TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  enableAutoconnect();
+  RelayThread relay;
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  ::testing::internal::CaptureStdout();
+  ASSERT_TRUE(rig.rig.unplug());
+  const auto motion = [] {
+    std::vector<uint8_t> m(36, 0x00);
+    m[0] = m[1] = 0xFC;
+    m[34] = 0x0A;
+    m[35] = 0x0D;
+    return m;
+  }();
+  // The engine keeps sending; the failing port is dropped.
+  EXPECT_TRUE(waitFor([&] {
+    queueMotionFrame(motion.data(), motion.size());
+    return rigLink().portOpen.load() == 0;
+  }, 3000));
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
+  rig.rig.reset();
+  ASSERT_TRUE(rig.rig.replug());
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] {
+    queueMotionFrame(motion.data(), motion.size());
+    return rig.rig.stats().checksummedMotionFrames > 0;
+  }, 3000));
+  EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
+}
+
+TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  setStandartPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str());
+  RelayThread relay;
+  EXPECT_EQ(isConnected(), 0);
+  ASSERT_EQ(resumeInterface(), 1);
+  const auto message = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
+  ASSERT_EQ(sendMessagemmf(message.data()), 1);
+  ASSERT_TRUE(waitFor([] { return newMessagemmf() != 0; }, 2000));
+  EXPECT_EQ(isConnected(), 1);
+
+  // Pausing closes the port under the running relay; it idles until resumed.
+  EXPECT_EQ(pauseInterface(), 1);
+  EXPECT_EQ(isConnected(), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(150));
+  EXPECT_FALSE(rigLink().rigPort.isOpen());
+  enableAutoconnect();
+  EXPECT_EQ(resumeInterface(), 1);
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  EXPECT_EQ(rig.rig.stats().identityQueries, 4u);
+}
+
+TEST_F(RelayEndToEnd, StopClosesThePortBeforeReturning) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  enableAutoconnect();
+  {
+    RelayThread relay;
+    ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+    stopPortRelay_Thread();
+    EXPECT_EQ(rigLink().relayStopped.load(), 1);
+    EXPECT_FALSE(rigLink().rigPort.isOpen());
+    EXPECT_EQ(isConnected(), 0);
+  }
+}
+
+}  // namespace
+}  // namespace portrelay

@@ -1,0 +1,46 @@
+// The rig side of the control protocol (native rigsim program).
+#include <cstdlib>
+#include <sstream>
+
+#include "control_protocol.h"
+#include "pty_rig.h"
+
+namespace rigsim {
+
+std::string executeCommand(PtyRig& rig, const std::string& line) {
+  std::istringstream in(line);
+  std::string command, argument;
+  in >> command >> argument;
+  bool ok = true;
+  if (command == "reply") {
+    const ReplyForm form = parseReplyForm(argument, &ok);
+    if (ok) rig.rig().setReplyForm(form);
+  } else if (command == "behave") {
+    const Behaviour behaviour = parseBehaviour(argument, &ok);
+    if (ok) rig.rig().setBehaviour(behaviour);
+  } else if (command == "level") {
+    rig.rig().setFirmwareLevel(std::atoi(argument.c_str()));
+  } else if (command == "unplug") {
+    ok = rig.unplug();
+  } else if (command == "replug") {
+    ok = rig.replug();
+  } else if (command == "reset") {
+    rig.rig().reset();
+  } else if (command == "send") {
+    ok = rig.sendToHost(fromHex(argument));
+  } else if (command == "stats") {
+    return formatStats(rig.rig().stats(monotonicNs()));
+  } else if (command == "frames") {
+    const std::vector<ReceivedFrame> frames = rig.rig().frames();
+    std::string answer = "ok " + std::to_string(frames.size());
+    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
+    return answer;
+  } else if (command == "now") {
+    return "ok " + std::to_string(monotonicNs());
+  } else {
+    ok = false;
+  }
+  return ok ? "ok" : "error";
+}
+
+}  // namespace rigsim

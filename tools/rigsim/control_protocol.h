@@ -1,0 +1,29 @@
+// The line protocol that steers a rig in another process (the native rigsim
+// program serving a Windows test under Wine). One command per line; every
+// answer starts with "ok" or "error"; "frames" is followed by one line per frame.
+//   reply t1|c1|t2|c2     behave normal|wrong-id|silent|garbage|long-reply
+//   level N               unplug            replug          reset
+//   send HEX              stats             frames          now
+#pragma once
+#include <cstdint>
+#include <string>
+#include <vector>
+
+#include "virtual_rig.h"
+
+namespace rigsim {
+
+class PtyRig;
+
+std::string toHex(const std::vector<uint8_t>& bytes);
+std::vector<uint8_t> fromHex(const std::string& hex);
+
+// Answers one command line for the rig; the answer has no final line end.
+std::string executeCommand(PtyRig& rig, const std::string& line);
+
+std::string formatStats(const RigStats& stats);
+bool parseStats(const std::string& answer, RigStats& stats);
+std::string formatFrame(const ReceivedFrame& frame);
+bool parseFrame(const std::string& line, ReceivedFrame& frame);
+
+}  // namespace rigsim

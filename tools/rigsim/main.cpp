@@ -1,0 +1,110 @@
+// rigsim: a virtual rig controller on a pseudo-terminal.
+//
+//   rigsim --link PATH [--reply t1|c1|t2|c2] [--level N]
+//          [--behave normal|wrong-id|silent|garbage|long-reply]
+//          [--seconds N] [--control PORT]
+//
+// Creates a pseudo-terminal, points PATH at it and serves the rig protocol.
+// Without --control it prints its counters once a second (for N seconds, or
+// until interrupted). With --control it connects to 127.0.0.1:PORT and obeys
+// the commands of control_protocol.h until that connection closes.
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <signal.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <thread>
+
+#include "control_protocol.h"
+#include "pty_rig.h"
+
+namespace {
+
+volatile sig_atomic_t interrupted = 0;
+
+void onSignal(int) { interrupted = 1; }
+
+int serveControl(rigsim::PtyRig& rig, int port) {
+  const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
+  sockaddr_in address{};
+  address.sin_family = AF_INET;
+  address.sin_port = htons(static_cast<uint16_t>(port));
+  address.sin_addr.s_addr = htonl(INADDR_LOOPBACK);  // loopback only
+  if (fd < 0 || connect(fd, reinterpret_cast<sockaddr*>(&address), sizeof address) != 0) {
+    std::perror("rigsim: control connection");
+    return 1;
+  }
+  std::string pending;
+  char buffer[4096];
+  for (;;) {
+    const ssize_t n = recv(fd, buffer, sizeof buffer, 0);
+    if (n <= 0) break;  // the controlling process is gone: so is the rig
+    pending.append(buffer, static_cast<size_t>(n));
+    for (size_t end; (end = pending.find('\n')) != std::string::npos;) {
+      std::string line = pending.substr(0, end);
+      pending.erase(0, end + 1);
+      if (!line.empty() && line.back() == '\r') line.pop_back();
+      const std::string answer = rigsim::executeCommand(rig, line) + "\n";
+      if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(answer.size())) {
+        close(fd);
+        return 0;
+      }
+    }
+  }
+  close(fd);
+  return 0;
+}
+
+}  // namespace
+
+int main(int argc, char** argv) {
+  std::string link;
+  int controlPort = 0;
+  int seconds = 0;
+  rigsim::PtyRig rig;
+  for (int i = 1; i + 1 < argc; i += 2) {
+    const std::string option = argv[i], value = argv[i + 1];
+    bool ok = true;
+    if (option == "--link") link = value;
+    else if (option == "--reply") rig.rig().setReplyForm(rigsim::parseReplyForm(value, &ok));
+    else if (option == "--behave") rig.rig().setBehaviour(rigsim::parseBehaviour(value, &ok));
+    else if (option == "--level") rig.rig().setFirmwareLevel(std::atoi(value.c_str()));
+    else if (option == "--control") controlPort = std::atoi(value.c_str());
+    else if (option == "--seconds") seconds = std::atoi(value.c_str());
+    else ok = false;
+    if (!ok) {
+      std::fprintf(stderr, "rigsim: bad option %s %s\n", option.c_str(), value.c_str());
+      return 2;
+    }
+  }
+  if (link.empty()) {
+    std::fprintf(stderr, "usage: rigsim --link PATH [--reply FORM] [--level N] [--behave B] [--seconds N] [--control PORT]\n");
+    return 2;
+  }
+  if (!rig.start(link)) {
+    std::perror("rigsim: cannot create the port");
+    return 1;
+  }
+  if (controlPort > 0) return serveControl(rig, controlPort);
+
+  signal(SIGINT, onSignal);
+  signal(SIGTERM, onSignal);
+  std::printf("rigsim: %s -> %s\n", link.c_str(), rig.devicePath().c_str());
+  for (int elapsed = 0; !interrupted && (seconds == 0 || elapsed < seconds); ++elapsed) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const rigsim::RigStats s = rig.rig().stats(rigsim::monotonicNs());
+    std::printf("motion %llu (%.0f/s, %llu checksummed)  crc errors %llu  identity %llu  level %llu  other %llu\n",
+                static_cast<unsigned long long>(s.motionFrames), s.motionRatePerSecond,
+                static_cast<unsigned long long>(s.checksummedMotionFrames),
+                static_cast<unsigned long long>(s.checksumErrors), static_cast<unsigned long long>(s.identityQueries),
+                static_cast<unsigned long long>(s.levelQueries), static_cast<unsigned long long>(s.otherFrames));
+    std::fflush(stdout);
+  }
+  return 0;
+}

@@ -1,0 +1,43 @@
+// The virtual rig behind a pseudo-terminal (POSIX), with its serving thread.
+#pragma once
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "virtual_rig.h"
+
+namespace rigsim {
+
+class PtyRig {
+ public:
+  PtyRig() = default;
+  ~PtyRig();
+  PtyRig(const PtyRig&) = delete;
+  PtyRig& operator=(const PtyRig&) = delete;
+
+  bool start(const std::string& linkPath);
+  bool unplug();
+  bool replug();
+  bool sendToHost(const std::vector<uint8_t>& bytes);
+  void stop();
+
+  VirtualRig& rig() { return rig_; }
+  std::string devicePath() const;
+
+ private:
+  bool openPty();
+  void closePty();
+  void serve();
+
+  VirtualRig rig_;
+  std::string linkPath_;
+  mutable std::mutex mutex_;  // master fd and device path
+  int master_ = -1;
+  std::string devicePath_;
+  std::atomic<bool> running_{false};
+  std::thread thread_;
+};
+
+}  // namespace rigsim
