@@ -139,8 +139,8 @@ class ComDeviceSet {
   DeviceQuery device(uint32_t index, ComDeviceInfo& info);
 
  private:
-  void* handle_ = nullptr;
-  std::vector<ComDeviceInfo> devices_;  // Linux, or the test seam
+  [[maybe_unused]] void* handle_ = nullptr;  // the SetupAPI device set (Windows)
+  std::vector<ComDeviceInfo> devices_;       // Linux, or the test seam
   bool simulated_ = false;
 };
 

@@ -7,7 +7,7 @@ namespace {
 
 constexpr size_t kShort = 8;
 constexpr size_t kMotion = 36;
-constexpr size_t kKeptFrames = 1000;
+constexpr size_t kKeptFrames = 20000;
 constexpr int64_t kSecondNs = 1000000000;
 
 bool endsTerminated(const uint8_t* frame, size_t length) {

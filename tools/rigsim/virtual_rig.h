@@ -65,7 +65,7 @@ class VirtualRig {
   std::vector<uint8_t> onBytes(const uint8_t* data, size_t length, int64_t nowNs);
 
   RigStats stats(int64_t nowNs) const;
-  std::vector<ReceivedFrame> frames() const;  // other short frames, oldest first (last 1000)
+  std::vector<ReceivedFrame> frames() const;  // other short frames, oldest first (last 20000)
   void reset();                               // counters and frames
 
  private:
