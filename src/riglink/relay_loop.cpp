@@ -4,7 +4,7 @@
 
 #include "engine/cycle_timer.h"
 #include "log/console.h"
-#include "platform/named_section.h"
+#include "platform/shared_memory.h"
 #include "platform/scheduling.h"
 #include "platform/serial_port.h"
 #include "riglink/crc16.h"
@@ -119,17 +119,18 @@ void runRelayLoop(RigLinkState& link) {
   link.relayStopped.store(1, std::memory_order_relaxed);
 }
 
-// The two sections the relay holds open while it runs; their contents are
-// not used here.
-struct RelaySections {
-  platform::NamedSection tx;
-  platform::NamedSection rx;
+// A section the relay holds open while it runs; its contents are not used here.
+struct RelaySection {
+  platform::SharedMemory memory;
+  platform::SharedView view;
 
-  static bool open(platform::NamedSection& section, const wchar_t* name) {
-    if (!section.create(name, kSectionSize)) return false;
-    if (section.map()) return true;
+  bool open(const char* name) {
+    memory = platform::SharedMemory::createOrOpen(name, kSectionSize);
+    if (!memory.valid()) return false;  // nothing printed
+    view = platform::SharedView::map(memory, platform::ViewAccess::ReadWrite, kSectionSize);
+    if (view.valid()) return true;
     printConsole(L"Could not map view of file (%d).\n", static_cast<int>(platform::lastSystemError()));
-    section.close();
+    memory.close();
     return false;
   }
 };
@@ -160,8 +161,8 @@ int32_t startPortRelay() {
   platform::raiseThreadPriority();
   if (link.serialRxBuffer.capacity() < kRxBufferReserve) link.serialRxBuffer.reserve(kRxBufferReserve);
   {
-    RelaySections sections;
-    if (RelaySections::open(sections.tx, L"Tiltaverse_tx")) RelaySections::open(sections.rx, L"Tiltaverse_rx");
+    RelaySection tx, rx;
+    if (tx.open("Tiltaverse_tx")) rx.open("Tiltaverse_rx");
     runRelayLoop(link);
   }
   closeRigPort();
