@@ -15,6 +15,7 @@
 #define PORTRELAY_PORTRELAY_H
 
 #include <stdint.h>
+#include <wchar.h>
 #ifndef __cplusplus
 #include <stdbool.h>
 #endif
@@ -197,6 +198,15 @@ PORTRELAY_API int32_t setStandartPort(const char* port);
 
 /* Length of the last relay cycle in milliseconds. */
 PORTRELAY_API double getOutputTimeFrame(void);
+
+/* ---- Fan controller ---- */
+
+/* Configures the engine's fan controller (see wind_serial.h): port name such as
+ * L"COM7", line speed, frame format such as L"8N1" and the pause between
+ * speed bytes in ms. Returns 1 when the port name names an existing device,
+ * else 0. The engine starts the controller when its fan slot produces output. */
+PORTRELAY_API int32_t initWindSerial(const wchar_t* portName, int32_t baudRate, const wchar_t* frameFormat,
+                                     int32_t sendIntervalMs);
 
 #ifdef __cplusplus
 }

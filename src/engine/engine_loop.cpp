@@ -20,6 +20,7 @@ void MotionEngine::resetEngine() {
   airWeight.store(1.0, std::memory_order_relaxed);
   groundWeight.store(0.0, std::memory_order_relaxed);
   activeProfile.store(0, std::memory_order_relaxed);
+  fan.pause();
 }
 
 void MotionEngine::engineLoop() {
@@ -61,6 +62,7 @@ void MotionEngine::engineLoop() {
     sleepMilliseconds(1);
   }
   attached.exchange(0);
+  fan.stop();
 }
 
 // Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade, send.

@@ -12,6 +12,7 @@
 #include "engine/cue_tables.h"
 #include "engine/cycle_timer.h"
 #include "engine/output_frame.h"
+#include "portrelay/wind_serial.h"
 #include "sources/game_source.h"
 
 namespace portrelay {
@@ -69,6 +70,7 @@ class MotionEngine {
   void setThreadLauncher(ThreadLauncher launcher) { launcher_ = std::move(launcher); }
 
   // ---- members, in the engine's order ----
+  WindSerial fan;  // first member: destroyed last, after the loop has stopped
   std::atomic<uint8_t> attached{0};
   std::atomic<uint8_t> running{0};
   std::atomic<uint8_t> stopped{1};

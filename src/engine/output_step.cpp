@@ -17,6 +17,14 @@ void MotionEngine::sendOutput() {
   updateFan();
 }
 
-void MotionEngine::updateFan() {}
+void MotionEngine::updateFan() {
+  if (airProfile.activeSlots[21].load(std::memory_order_relaxed) == 0) return;
+  const uint8_t speed = encoder_.fanByte(outputCues[21]);
+  if (fan.isRunning()) {
+    fan.offerByte(speed);
+  } else if (fan.isInit()) {
+    fan.start();  // this cycle's byte is not kept
+  }
+}
 
 }  // namespace portrelay

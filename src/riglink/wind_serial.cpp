@@ -1,0 +1,169 @@
+// The fan controller: one speed byte per sender step on its own serial port.
+#include "portrelay/wind_serial.h"
+
+#include <cctype>
+#include <chrono>
+
+#include "platform/serial_port.h"
+
+using portrelay::platform::Parity;
+using portrelay::platform::SerialLineSettings;
+using portrelay::platform::SerialPort;
+using portrelay::platform::SerialTimeouts;
+using portrelay::platform::StopBits;
+
+namespace {
+constexpr int kMaxFailedStarts = 3;
+}
+
+WindSerial::WindSerial() : port_(std::make_unique<SerialPort>()) {}
+
+WindSerial::~WindSerial() {
+  try {
+    stop();
+  } catch (...) {
+  }
+}
+
+bool WindSerial::init(const std::string& portName, int baudRate, const std::string& frameFormat,
+                      unsigned int sendIntervalMs) {
+  sendIntervalMs_.store(sendIntervalMs, std::memory_order_relaxed);
+  if (!portrelay::platform::deviceNameExists(portName)) {
+    initialized_.store(false);
+    return false;
+  }
+  std::lock_guard lock(controlMutex_);
+  portName_ = portName;
+  baudRate_ = baudRate;
+  frameFormat_ = frameFormat;
+  initialized_.store(true);
+  failedStarts_.store(0);
+  return true;
+}
+
+void WindSerial::start() {
+  std::lock_guard lock(controlMutex_);
+  if (!initialized_.load() || running_.load() || failedStarts_.load() >= kMaxFailedStarts) return;
+  auto fail = [this] {
+    closePort();
+    running_.store(false);
+    failedStarts_.fetch_add(1);
+  };
+  if (!port_->openDevice(portName_)) return fail();
+  if (!configurePort(baudRate_, frameFormat_)) return fail();
+  const uint8_t zero = 0;
+  uint32_t written = 0;
+  if (!port_->write(&zero, 1, written) || written != 1) return fail();
+  paused_.store(false);
+  running_.store(true);
+  try {
+    if (sender_.joinable()) sender_.join();
+    sender_ = std::thread([this] { sendingThreadFunc(); });
+  } catch (...) {
+    fail();
+  }
+}
+
+bool WindSerial::configurePort(int baudRate, const std::string& frameFormat) {
+  SerialLineSettings settings;
+  if (!port_->readLineSettings(settings)) return false;
+  settings.baudRate = static_cast<uint32_t>(baudRate);
+  if (frameFormat.size() != 3) return false;
+  settings.dataBits = static_cast<uint8_t>(frameFormat[0] - '0');
+  switch (std::toupper(static_cast<unsigned char>(frameFormat[1]))) {
+    case 'E': settings.parity = Parity::even; break;
+    case 'N': settings.parity = Parity::none; break;
+    case 'O': settings.parity = Parity::odd; break;
+    default: return false;
+  }
+  switch (frameFormat[2]) {
+    case '1': settings.stopBits = StopBits::one; break;
+    case '2': settings.stopBits = StopBits::two; break;
+    default: return false;
+  }
+  if (!port_->applyLineSettings(settings, /*keepFlowControl=*/true)) return false;
+  SerialTimeouts timeouts;
+  timeouts.readInterval = 50;
+  timeouts.readTotalMultiplier = 10;
+  timeouts.readTotalConstant = 50;
+  timeouts.writeTotalMultiplier = 10;
+  timeouts.writeTotalConstant = 50;
+  (void)port_->writeTimeouts(timeouts);
+  return true;
+}
+
+void WindSerial::sendingThreadFunc() {
+  using clock = std::chrono::steady_clock;
+  while (running_.load(std::memory_order_relaxed)) {
+    bool taken = false;
+    uint8_t byte = 0;
+    {
+      std::lock_guard lock(bufferMutex_);
+      if (!buffer_.empty()) {
+        byte = buffer_.front();
+        buffer_.erase(buffer_.begin());
+        taken = true;
+      }
+    }
+    if (taken && !paused_.load(std::memory_order_relaxed)) {
+      uint32_t written = 0;
+      (void)port_->write(&byte, 1, written);
+    }
+    const uint32_t interval = sendIntervalMs_.load(std::memory_order_relaxed);
+    if (interval > 0) {
+      std::this_thread::sleep_until(clock::now() + std::chrono::milliseconds(interval));
+    } else {
+      std::this_thread::yield();  // interval 0 polls, but lets the rest of the machine run
+    }
+  }
+}
+
+void WindSerial::updateBuffer(const std::vector<uint8_t>& bytes) {
+  std::lock_guard lock(bufferMutex_);
+  buffer_.assign(bytes.begin(), bytes.end());
+}
+
+void WindSerial::offerByte(uint8_t byte) {
+  paused_.store(false, std::memory_order_relaxed);
+  std::lock_guard lock(bufferMutex_);
+  buffer_.assign(1, byte);  // capacity is kept: no allocation after the first byte
+}
+
+bool WindSerial::portOpen() const { return port_->isOpen(); }
+
+void WindSerial::writeZero() {
+  const uint8_t zero = 0;
+  uint32_t written = 0;
+  (void)port_->write(&zero, 1, written);
+}
+
+void WindSerial::closePort() { port_->close(); }
+
+void WindSerial::pause() {
+  std::lock_guard lock(controlMutex_);
+  if (portOpen()) writeZero();
+  paused_.store(true);
+}
+
+void WindSerial::unpause() { paused_.store(false); }
+
+void WindSerial::stop() {
+  std::lock_guard lock(controlMutex_);
+  if (portOpen()) writeZero();
+  running_.store(false);
+  failedStarts_.store(0);
+  if (sender_.joinable()) {
+    if (sender_.get_id() == std::this_thread::get_id()) {
+      sender_.detach();
+    } else {
+      sender_.join();
+    }
+  }
+  closePort();
+}
+
+bool WindSerial::isRunning() const { return running_.load(); }
+
+bool WindSerial::isInit() const { return initialized_.load(); }
+
+int WindSerial::failedStartCount() const { return failedStarts_.load(); }
