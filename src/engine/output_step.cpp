@@ -1,6 +1,7 @@
 // The output step of a Running cycle: the motion frame for the rig and the fan byte.
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
+#include "riglink/message_api.h"
 
 namespace portrelay {
 
@@ -14,6 +15,9 @@ void MotionEngine::sendOutput() {
   // Published byte by byte: the host copies it at any time (getOutputData).
   for (int i = 0; i < kOutputFrameSize; ++i)
     std::atomic_ref<uint8_t>(outputFrame[i]).store(frame[i], std::memory_order_relaxed);
+  // Queued whole: the message rule that cuts at the first 0A 0D would shorten
+  // frames whose floats happen to contain that pair.
+  (void)queueMotionFrame(frame, sizeof frame);  // a refused frame is replaced next cycle
   updateFan();
 }
 

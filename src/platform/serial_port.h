@@ -84,6 +84,9 @@ class SerialPort {
   // Opens COM port n for reading and writing, exclusively, existing devices
   // only, without overlapped I/O.
   bool open(int comNumber);
+  // Opens a serial device by its device name, for example "COM7" (Windows:
+  // "\\.\" + name; POSIX: the node of that COM number), like open(int).
+  bool openDevice(const std::string& deviceName);
   void close();
   bool isOpen() const;
 
@@ -113,6 +116,10 @@ class SerialPort {
 // Checks that COM port n exists: its default configuration can be read, or
 // (when the serial provider cannot answer for it) its device name is defined.
 bool comPortExists(int comNumber);
+
+// Whether a device of that name is defined (QueryDosDevice with a 256-character
+// result; POSIX: a "COMn" name whose device node exists).
+bool deviceNameExists(const std::string& deviceName);
 
 // All device names of the system as a list of NUL-terminated names ending in
 // an empty name (QueryDosDeviceW with no device). Returns the characters

@@ -81,7 +81,7 @@ bool WindSerial::configurePort(int baudRate, const std::string& frameFormat) {
     case '2': settings.stopBits = StopBits::two; break;
     default: return false;
   }
-  if (!port_->applyLineSettings(settings, /*keepFlowControl=*/true)) return false;
+  if (!port_->applyLineSettings(settings)) return false;
   SerialTimeouts timeouts;
   timeouts.readInterval = 50;
   timeouts.readTotalMultiplier = 10;

@@ -4,6 +4,7 @@
 namespace portrelay::testing {
 
 inline constexpr const char* kExportNames[] = {
+    "initWindSerial",
     "startGamesource_Thread", "stopGamesource_Thread", "setMotionsystemready",
     "setTimerPrecision",      "getGameID",             "getGameName",
     "getGameTimeFrame",       "getMotionDataTimeFrame", "getGameDataCount",

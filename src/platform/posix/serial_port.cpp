@@ -1,5 +1,7 @@
 #include "platform/serial_port.h"
 
+#include <cctype>
+
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -113,6 +115,40 @@ bool SerialPort::open(int comNumber) {
   handle_ = fd;
   timeouts_ = SerialTimeouts{};
   return true;
+}
+
+namespace {
+
+// COM number of a "COMn" device name (letters in any case), 0 for other names.
+int comNumberOf(const std::string& deviceName) {
+  if (deviceName.size() < 4 || deviceName.size() > 6) return 0;
+  for (size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(deviceName[i])) != "COM"[i]) return 0;
+  int number = 0;
+  for (size_t i = 3; i < deviceName.size(); ++i) {
+    if (deviceName[i] < '0' || deviceName[i] > '9') return 0;
+    number = number * 10 + (deviceName[i] - '0');
+  }
+  return number;
+}
+
+}  // namespace
+
+bool SerialPort::openDevice(const std::string& deviceName) {
+  const int number = comNumberOf(deviceName);
+  if (number <= 0) {
+    close();
+    errno = ENOENT;
+    return false;
+  }
+  return open(number);
+}
+
+bool deviceNameExists(const std::string& deviceName) {
+  const int number = comNumberOf(deviceName);
+  if (number <= 0) return false;
+  const std::string path = comDevicePath(number);
+  return !path.empty() && ::access(path.c_str(), F_OK) == 0;
 }
 
 void SerialPort::close() {

@@ -44,6 +44,15 @@ bool SerialPort::open(int comNumber) {
   return true;
 }
 
+bool SerialPort::openDevice(const std::string& deviceName) {
+  close();
+  const std::string path = "\\\\.\\" + deviceName;
+  HANDLE h = CreateFileA(path.c_str(), GENERIC_READ | GENERIC_WRITE, 0, nullptr, OPEN_EXISTING, 0, nullptr);
+  if (h == INVALID_HANDLE_VALUE) return false;
+  handle_ = reinterpret_cast<intptr_t>(h);
+  return true;
+}
+
 void SerialPort::close() {
   if (!isOpen()) return;
   const DWORD error = GetLastError();
@@ -162,6 +171,11 @@ bool comPortExists(int comNumber) {
   if (QueryDosDeviceW(name.c_str(), target, 512) != 0) return true;
   SetLastError(error);
   return false;
+}
+
+bool deviceNameExists(const std::string& deviceName) {
+  char target[256];
+  return QueryDosDeviceA(deviceName.c_str(), target, sizeof target) != 0;
 }
 
 uint32_t queryDeviceNames(wchar_t* buffer, uint32_t capacity) { return QueryDosDeviceW(nullptr, buffer, capacity); }
