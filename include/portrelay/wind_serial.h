@@ -72,6 +72,7 @@ class PORTRELAY_API WindSerial {
   std::atomic<bool> initialized_{false};
   std::thread sender_;
   std::mutex bufferMutex_;
+  std::mutex writeMutex_;  // the paused check and the write of one byte, against pause()
   std::vector<uint8_t> buffer_;
   std::atomic<uint32_t> sendIntervalMs_{15};
   // The configuration is written by init (a host thread) and read by start

@@ -105,9 +105,14 @@ void WindSerial::sendingThreadFunc() {
         taken = true;
       }
     }
-    if (taken && !paused_.load(std::memory_order_relaxed)) {
-      uint32_t written = 0;
-      (void)port_->write(&byte, 1, written);
+    if (taken) {
+      // Checked and written under the write lock, so that no speed byte can
+      // follow the 0x00 that pause() writes.
+      std::lock_guard lock(writeMutex_);
+      if (!paused_.load(std::memory_order_relaxed)) {
+        uint32_t written = 0;
+        (void)port_->write(&byte, 1, written);
+      }
     }
     const uint32_t interval = sendIntervalMs_.load(std::memory_order_relaxed);
     if (interval > 0) {
@@ -141,15 +146,15 @@ void WindSerial::closePort() { port_->close(); }
 
 void WindSerial::pause() {
   std::lock_guard lock(controlMutex_);
-  if (portOpen()) writeZero();
+  std::lock_guard write(writeMutex_);
   paused_.store(true);
+  if (portOpen()) writeZero();
 }
 
 void WindSerial::unpause() { paused_.store(false); }
 
 void WindSerial::stop() {
   std::lock_guard lock(controlMutex_);
-  if (portOpen()) writeZero();
   running_.store(false);
   failedStarts_.store(0);
   if (sender_.joinable()) {
@@ -159,6 +164,9 @@ void WindSerial::stop() {
       sender_.join();
     }
   }
+  // The 0x00 goes out once the sender has ended: a speed byte the sender was
+  // about to write must not follow it and leave the fans running.
+  if (portOpen()) writeZero();
   closePort();
 }
 

@@ -3,6 +3,7 @@
 #include <sstream>
 
 #include "control_protocol.h"
+#include "pty_fan.h"
 #include "pty_rig.h"
 
 namespace rigsim {
@@ -35,12 +36,36 @@ std::string executeCommand(PtyRig& rig, const std::string& line) {
     std::string answer = "ok " + std::to_string(frames.size());
     for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
     return answer;
+  } else if (command == "motion") {
+    const std::vector<ReceivedFrame> frames = rig.rig().motionLog();
+    std::string answer = "ok " + std::to_string(frames.size());
+    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
+    return answer;
   } else if (command == "now") {
     return "ok " + std::to_string(monotonicNs());
   } else {
     ok = false;
   }
   return ok ? "ok" : "error";
+}
+
+std::string executeFanCommand(PtyFan& fan, const std::string& line) {
+  std::istringstream in(line);
+  std::string command;
+  in >> command;
+  if (command == "fanbytes") {
+    const std::vector<FanByte> bytes = fan.bytes();
+    std::string answer = "ok " + std::to_string(bytes.size());
+    for (const FanByte& byte : bytes) answer += "\n" + formatFanByte(byte);
+    return answer;
+  }
+  if (command == "fanline") return formatFanLine(fan.line());
+  if (command == "reset") {
+    fan.reset();
+    return "ok";
+  }
+  if (command == "now") return "ok " + std::to_string(monotonicNs());
+  return "error";
 }
 
 }  // namespace rigsim

@@ -63,4 +63,31 @@ bool parseFrame(const std::string& line, ReceivedFrame& frame) {
   return true;
 }
 
+std::string formatFanByte(const FanByte& byte) {
+  return toHex({byte.value}) + " " + std::to_string(byte.arrivalNs);
+}
+
+bool parseFanByte(const std::string& line, FanByte& byte) {
+  std::istringstream in(line);
+  std::string hex;
+  in >> hex >> byte.arrivalNs;
+  const std::vector<uint8_t> value = fromHex(hex);
+  if (!in || value.size() != 1) return false;
+  byte.value = value[0];
+  return true;
+}
+
+std::string formatFanLine(const FanLine& line) {
+  std::ostringstream out;
+  out << "ok " << line.dataBits << ' ' << line.parity << ' ' << line.stopBits << ' ' << line.baudRate;
+  return out.str();
+}
+
+bool parseFanLine(const std::string& answer, FanLine& line) {
+  std::istringstream in(answer);
+  std::string ok;
+  in >> ok >> line.dataBits >> line.parity >> line.stopBits >> line.baudRate;
+  return in && ok == "ok";
+}
+
 }  // namespace rigsim

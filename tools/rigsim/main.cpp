@@ -3,8 +3,10 @@
 //   rigsim --link PATH [--reply t1|c1|t2|c2] [--level N]
 //          [--behave normal|wrong-id|silent|garbage|long-reply]
 //          [--seconds N] [--control PORT]
+//   rigsim --fan-link PATH [--seconds N] [--control PORT]
 //
-// Creates a pseudo-terminal, points PATH at it and serves the rig protocol.
+// Creates a pseudo-terminal, points PATH at it and serves the rig protocol
+// (--link) or records the bytes a fan controller receives (--fan-link).
 // Without --control it prints its counters once a second (for N seconds, or
 // until interrupted). With --control it connects to 127.0.0.1:PORT and obeys
 // the commands of control_protocol.h until that connection closes.
@@ -22,6 +24,7 @@
 #include <thread>
 
 #include "control_protocol.h"
+#include "pty_fan.h"
 #include "pty_rig.h"
 
 namespace {
@@ -30,7 +33,8 @@ volatile sig_atomic_t interrupted = 0;
 
 void onSignal(int) { interrupted = 1; }
 
-int serveControl(rigsim::PtyRig& rig, int port) {
+template <typename Execute>
+int serveControl(int port, Execute&& execute) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -50,7 +54,7 @@ int serveControl(rigsim::PtyRig& rig, int port) {
       std::string line = pending.substr(0, end);
       pending.erase(0, end + 1);
       if (!line.empty() && line.back() == '\r') line.pop_back();
-      const std::string answer = rigsim::executeCommand(rig, line) + "\n";
+      const std::string answer = execute(line) + "\n";
       if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(answer.size())) {
         close(fd);
         return 0;
@@ -61,10 +65,30 @@ int serveControl(rigsim::PtyRig& rig, int port) {
   return 0;
 }
 
+int runFan(const std::string& link, int controlPort, int seconds) {
+  rigsim::PtyFan fan;
+  if (!fan.start(link)) {
+    std::perror("rigsim: cannot create the fan port");
+    return 1;
+  }
+  if (controlPort > 0)
+    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeFanCommand(fan, line); });
+  signal(SIGINT, onSignal);
+  signal(SIGTERM, onSignal);
+  std::printf("rigsim: fan %s -> %s\n", link.c_str(), fan.devicePath().c_str());
+  for (int elapsed = 0; !interrupted && (seconds == 0 || elapsed < seconds); ++elapsed) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    const auto bytes = fan.bytes();
+    std::printf("fan bytes %zu  last %d\n", bytes.size(), bytes.empty() ? -1 : bytes.back().value);
+    std::fflush(stdout);
+  }
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
-  std::string link;
+  std::string link, fanLink;
   int controlPort = 0;
   int seconds = 0;
   rigsim::PtyRig rig;
@@ -72,6 +96,7 @@ int main(int argc, char** argv) {
     const std::string option = argv[i], value = argv[i + 1];
     bool ok = true;
     if (option == "--link") link = value;
+    else if (option == "--fan-link") fanLink = value;
     else if (option == "--reply") rig.rig().setReplyForm(rigsim::parseReplyForm(value, &ok));
     else if (option == "--behave") rig.rig().setBehaviour(rigsim::parseBehaviour(value, &ok));
     else if (option == "--level") rig.rig().setFirmwareLevel(std::atoi(value.c_str()));
@@ -83,15 +108,18 @@ int main(int argc, char** argv) {
       return 2;
     }
   }
+  if (!fanLink.empty()) return runFan(fanLink, controlPort, seconds);
   if (link.empty()) {
-    std::fprintf(stderr, "usage: rigsim --link PATH [--reply FORM] [--level N] [--behave B] [--seconds N] [--control PORT]\n");
+    std::fprintf(stderr, "usage: rigsim --link PATH [--reply FORM] [--level N] [--behave B] [--seconds N] [--control PORT]\n"
+                 "       rigsim --fan-link PATH [--seconds N] [--control PORT]\n");
     return 2;
   }
   if (!rig.start(link)) {
     std::perror("rigsim: cannot create the port");
     return 1;
   }
-  if (controlPort > 0) return serveControl(rig, controlPort);
+  if (controlPort > 0)
+    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeCommand(rig, line); });
 
   signal(SIGINT, onSignal);
   signal(SIGTERM, onSignal);

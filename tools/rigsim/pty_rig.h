@@ -10,6 +10,13 @@
 
 namespace rigsim {
 
+// Creates a raw, non-blocking pseudo-terminal and points linkPath at its
+// device node (replacing whatever the link pointed at). Returns the master
+// descriptor and sets devicePath, or returns -1.
+int openLinkedPty(const std::string& linkPath, std::string& devicePath);
+// Removes linkPath if it still points at devicePath.
+void removeLinkTo(const std::string& linkPath, const std::string& devicePath);
+
 class PtyRig {
  public:
   PtyRig() = default;

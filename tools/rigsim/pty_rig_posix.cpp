@@ -14,15 +14,15 @@ namespace rigsim {
 
 PtyRig::~PtyRig() { stop(); }
 
-bool PtyRig::openPty() {
+int openLinkedPty(const std::string& linkPath, std::string& devicePath) {
   const int master = posix_openpt(O_RDWR | O_NOCTTY | O_CLOEXEC);
-  if (master < 0) return false;
+  if (master < 0) return -1;
   char name[128];
   if (grantpt(master) != 0 || unlockpt(master) != 0 || ptsname_r(master, name, sizeof name) != 0) {
     ::close(master);
-    return false;
+    return -1;
   }
-  // Raw from the start, as the rig's UART would be.
+  // Raw from the start, as a device's UART would be.
   termios tio{};
   if (tcgetattr(master, &tio) == 0) {
     cfmakeraw(&tio);
@@ -31,12 +31,27 @@ bool PtyRig::openPty() {
   const int flags = fcntl(master, F_GETFL);
   fcntl(master, F_SETFL, flags | O_NONBLOCK);
   // Re-point the link in one step: create aside, then rename over it.
-  const std::string aside = linkPath_ + ".new";
+  const std::string aside = linkPath + ".new";
   ::unlink(aside.c_str());
-  if (symlink(name, aside.c_str()) != 0 || rename(aside.c_str(), linkPath_.c_str()) != 0) {
+  if (symlink(name, aside.c_str()) != 0 || rename(aside.c_str(), linkPath.c_str()) != 0) {
     ::close(master);
-    return false;
+    return -1;
   }
+  devicePath = name;
+  return master;
+}
+
+void removeLinkTo(const std::string& linkPath, const std::string& devicePath) {
+  // Remove the link only while it still points here: another device may own it now.
+  char target[256];
+  const ssize_t n = linkPath.empty() ? -1 : readlink(linkPath.c_str(), target, sizeof target - 1);
+  if (n > 0 && std::string(target, static_cast<size_t>(n)) == devicePath) ::unlink(linkPath.c_str());
+}
+
+bool PtyRig::openPty() {
+  std::string name;
+  const int master = openLinkedPty(linkPath_, name);
+  if (master < 0) return false;
   std::lock_guard lock(mutex_);
   master_ = master;
   devicePath_ = name;
@@ -47,10 +62,7 @@ void PtyRig::closePty() {
   std::lock_guard lock(mutex_);
   if (master_ >= 0) ::close(master_);
   master_ = -1;
-  // Remove the link only while it still points here: another rig may own it now.
-  char target[256];
-  const ssize_t n = linkPath_.empty() ? -1 : readlink(linkPath_.c_str(), target, sizeof target - 1);
-  if (n > 0 && std::string(target, static_cast<size_t>(n)) == devicePath_) ::unlink(linkPath_.c_str());
+  removeLinkTo(linkPath_, devicePath_);
   devicePath_.clear();
 }
 

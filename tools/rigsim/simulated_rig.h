@@ -37,6 +37,8 @@ class SimulatedRig {
 
   RigStats stats();
   std::vector<ReceivedFrame> frames();
+  // Motion frames with arrival times (the rig's clock), oldest first.
+  std::vector<ReceivedFrame> motionLog();
   void reset();
   // The rig's clock (monotonicNs of the process that runs it) minus this
   // process's monotonicNs, estimated over the control link (0 in process).

@@ -17,6 +17,7 @@ bool SimulatedRig::replug() { return backend_->replug(); }
 bool SimulatedRig::sendToHost(const std::vector<uint8_t>& bytes) { return backend_->sendToHost(bytes); }
 RigStats SimulatedRig::stats() { return backend_->rig().stats(monotonicNs()); }
 std::vector<ReceivedFrame> SimulatedRig::frames() { return backend_->rig().frames(); }
+std::vector<ReceivedFrame> SimulatedRig::motionLog() { return backend_->rig().motionLog(); }
 void SimulatedRig::reset() { backend_->rig().reset(); }
 int64_t SimulatedRig::clockOffsetNs() { return 0; }
 

@@ -8,6 +8,7 @@ namespace {
 constexpr size_t kShort = 8;
 constexpr size_t kMotion = 36;
 constexpr size_t kKeptFrames = 20000;
+constexpr size_t kKeptMotionFrames = 10000;
 constexpr int64_t kSecondNs = 1000000000;
 
 bool endsTerminated(const uint8_t* frame, size_t length) {
@@ -97,6 +98,7 @@ void VirtualRig::reset() {
   stats_ = RigStats{};
   motionTimes_.clear();
   frames_.clear();
+  motion_.clear();
 }
 
 std::vector<uint8_t> VirtualRig::onBytes(const uint8_t* data, size_t length, int64_t nowNs) {
@@ -137,6 +139,8 @@ void VirtualRig::handleFrame(const uint8_t* frame, size_t length, bool checksumm
     stats_.lastMotionFrame.assign(frame, frame + length);
     motionTimes_.push_back(nowNs);
     while (!motionTimes_.empty() && motionTimes_.front() < nowNs - kSecondNs) motionTimes_.pop_front();
+    motion_.push_back({std::vector<uint8_t>(frame, frame + length), checksummed, nowNs});
+    if (motion_.size() > kKeptMotionFrames) motion_.pop_front();
     return;
   }
   const uint8_t messageClass = frame[2];
@@ -206,6 +210,11 @@ RigStats VirtualRig::stats(int64_t nowNs) const {
 std::vector<ReceivedFrame> VirtualRig::frames() const {
   std::lock_guard lock(mutex_);
   return {frames_.begin(), frames_.end()};
+}
+
+std::vector<ReceivedFrame> VirtualRig::motionLog() const {
+  std::lock_guard lock(mutex_);
+  return {motion_.begin(), motion_.end()};
 }
 
 }  // namespace rigsim

@@ -66,6 +66,8 @@ class VirtualRig {
 
   RigStats stats(int64_t nowNs) const;
   std::vector<ReceivedFrame> frames() const;  // other short frames, oldest first (last 20000)
+  // Motion frames with their arrival times, oldest first (the last 10000, 20 s at 500 Hz).
+  std::vector<ReceivedFrame> motionLog() const;
   void reset();                               // counters and frames
 
  private:
@@ -80,6 +82,7 @@ class VirtualRig {
   RigStats stats_;
   std::deque<int64_t> motionTimes_;
   std::deque<ReceivedFrame> frames_;
+  std::deque<ReceivedFrame> motion_;
 };
 
 }  // namespace rigsim

@@ -1,0 +1,42 @@
+// The virtual fan controller behind a pseudo-terminal (POSIX): a sink that
+// records every byte it receives, with its serving thread.
+#pragma once
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "virtual_fan.h"
+
+namespace rigsim {
+
+class PtyFan {
+ public:
+  PtyFan() = default;
+  ~PtyFan();
+  PtyFan(const PtyFan&) = delete;
+  PtyFan& operator=(const PtyFan&) = delete;
+
+  // Creates the port and points linkPath at it.
+  bool start(const std::string& linkPath);
+  void stop();
+
+  std::vector<FanByte> bytes() const;  // oldest first (the last 100000)
+  void reset();
+  FanLine line() const;
+  std::string devicePath() const;
+
+ private:
+  void serve();
+
+  std::string linkPath_;
+  mutable std::mutex mutex_;  // master fd, device path and bytes
+  int master_ = -1;
+  std::string devicePath_;
+  std::vector<FanByte> bytes_;
+  std::atomic<bool> running_{false};
+  std::thread thread_;
+};
+
+}  // namespace rigsim
