@@ -45,7 +45,7 @@ int fanByteOf(double percent) { return static_cast<int>(std::clamp(percent, 0.0,
 
 // A sensible profile on the AIR profile (the one a car game selects).
 void installProfile() {
-  const char* chains[6] = {"EMALP(GAIN(VALUE;0.5);8)", "EMALP(GAIN(VALUE;0.5);8)", "EMALP(GAIN(VALUE;0.3);8)",
+  const char* chains[6] = {"EMALP(GAIN(VALUE;0.5);8)", "EMALP(GAIN(VALUE;0.5);8)", "EMAHP(GAIN(VALUE;0.5);200)",
                            "EMAHP(GAIN(VALUE;0.01);50)", "GAIN(VALUE;0.02)", "GAIN(VALUE;0.02)"};
   for (int slot = 0; slot < 6; ++slot) {
     ASSERT_TRUE(setcheckFilterstring(0, slot, chains[slot]));
@@ -55,6 +55,7 @@ void installProfile() {
   for (int slot = 0; slot < 3; ++slot) SetInputDofLimitValue(slot, -3.0, 3.0);
   for (int slot = 3; slot < 6; ++slot) SetInputDofLimitValue(slot, -200.0, 200.0);
   // Belt from surge and heave; fan from a slow sine around half speed.
+  for (int slot : {6, 7, 8, 9}) setActiveAxis(0, slot, 0);
   for (int slot : {10, 11, 12}) setActiveAxis(0, slot, 1);
   setBelt_Mix(0, 1, 100.0);
   setBelt_Mix(0, 2, 50.0);

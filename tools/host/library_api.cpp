@@ -1,0 +1,46 @@
+#include "library_api.h"
+
+namespace host {
+
+namespace {
+template <typename Function>
+bool lookUp(const portrelay::platform::DynamicLibrary& library, const char* name, Function& function,
+            std::string& missing) {
+  function = reinterpret_cast<Function>(library.symbol(name));
+  if (function == nullptr && missing.empty()) missing = name;
+  return function != nullptr;
+}
+}  // namespace
+
+bool resolve(const portrelay::platform::DynamicLibrary& library, LibraryApi& api, std::string& missing) {
+  missing.clear();
+#define LOOK_UP(name) lookUp(library, #name, api.name, missing)
+  LOOK_UP(startGamesource_Thread);
+  LOOK_UP(stopGamesource_Thread);
+  LOOK_UP(setMotionsystemready);
+  LOOK_UP(getGameID);
+  LOOK_UP(getGameName);
+  LOOK_UP(getGameTimeFrame);
+  LOOK_UP(getMotionDataTimeFrame);
+  LOOK_UP(getMotionCueData);
+  LOOK_UP(getOutputData);
+  LOOK_UP(setActiveAxis);
+  LOOK_UP(setBelt_Mix);
+  LOOK_UP(SetRigDofLimitValue);
+  LOOK_UP(SetInputDofLimitValue);
+  LOOK_UP(getactiveProfil);
+  LOOK_UP(getTransitionStatus);
+  LOOK_UP(setcheckFilterstring);
+  LOOK_UP(startPortRelay_Thread);
+  LOOK_UP(stopPortRelay_Thread);
+  LOOK_UP(isConnected);
+  LOOK_UP(enableAutoconnect);
+  LOOK_UP(getOutputTimeFrame);
+  LOOK_UP(initWindSerial);
+  LOOK_UP(portrelaySeam_addComPort);
+  LOOK_UP(portrelaySeam_clearComPorts);
+#undef LOOK_UP
+  return missing.empty();
+}
+
+}  // namespace host
