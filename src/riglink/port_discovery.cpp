@@ -85,6 +85,10 @@ ProbeResult probeOpenPort(RigLinkState& link) {
     printConsole(L"Serialexception , Error:%u\n", e.error);
     return ProbeResult::noRig;
   }
+  // While no rig was connected the engine kept queueing motion frames, so the
+  // queue may be full of stale ones: drop the oldest to make room, or the
+  // greeting would be refused and the link never validated.
+  while (link.serialTxQueue.size() > kTransmitQueueBound - 2) link.serialTxQueue.popFront();
   sendMessage(kClass4Message.data());
   sendMessage(kClass2Message.data());
   return ProbeResult::identified;

@@ -91,14 +91,17 @@ TEST(GameToRig, MotionFramesAndFanBytesArriveAtTheirPace) {
   lap.start();
 
   installProfile();
-  const std::wstring fanPort(FanOnComPort::name().begin(), FanOnComPort::name().end());
+  const std::string fanName = FanOnComPort::name();
+  const std::wstring fanPort(fanName.begin(), fanName.end());
   ASSERT_EQ(initWindSerial(fanPort.c_str(), 115200, L"8N1", kFanIntervalMs), 1);
   setMotionsystemready(1);
   ASSERT_NE(startGamesource_Thread(), 0);
   enableAutoconnect();
   RelayThread relay;
   ASSERT_TRUE(waitFor([] { return getGameID() == 3; }, 10000));
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 10000));
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 10000))
+      << "port open " << int(rigLink().portOpen.load()) << ", identity queries " << rig.rig.stats().identityQueries
+      << ", level queries " << rig.rig.stats().levelQueries << ", motion frames " << rig.rig.stats().motionFrames;
   ASSERT_TRUE(waitFor([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, 5000));
 
   // Two seconds of motion, watched from the host side as a host would.

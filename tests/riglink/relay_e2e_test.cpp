@@ -103,6 +103,24 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   EXPECT_GT(getOutputTimeFrame(), 1.9);
 }
 
+// An engine that ran before the rig was found has filled the queue with
+// motion frames: the greeting still goes out and validates the link.
+TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  std::vector<uint8_t> motion(36, 0x00);
+  motion[0] = motion[1] = 0xFC;
+  motion[34] = 0x0A;
+  motion[35] = 0x0D;
+  while (rigLink().serialTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound)) {
+  }
+  ASSERT_EQ(rigLink().serialTxQueue.size(), kTransmitQueueBound);
+  enableAutoconnect();
+  RelayThread relay;
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  EXPECT_EQ(rig.rig.stats().levelQueries, 1u);
+}
+
 TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
