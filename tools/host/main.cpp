@@ -38,7 +38,8 @@ constexpr int kFanCom = 8;
 constexpr unsigned kFanIntervalMs = 15;
 
 // The default profile, on the AIR profile (the one a car game selects):
-// accelerations to sway, surge and heave through a gentle low-pass, rates to
+// accelerations (m/s^2) to sway and surge through a gentle low-pass, heave
+// through a high-pass that removes gravity, rates to
 // yaw, roll and pitch, every axis inside +-0.8 of the rig's travel; the belt
 // from surge and heave, the fan from a slow sine around half speed.
 bool installDefaultProfile(const host::LibraryApi& api) {
@@ -46,8 +47,8 @@ bool installDefaultProfile(const host::LibraryApi& api) {
     const char* chain;
     double inputLimit;
   };
-  const Axis axes[6] = {{"EMALP(GAIN(VALUE;0.5);8)", 3.0}, {"EMALP(GAIN(VALUE;0.5);8)", 3.0},
-                        {"EMAHP(GAIN(VALUE;0.5);200)", 3.0}, {"EMAHP(GAIN(VALUE;0.01);50)", 200.0},
+  const Axis axes[6] = {{"EMALP(GAIN(VALUE;0.05);8)", 30.0}, {"EMALP(GAIN(VALUE;0.05);8)", 30.0},
+                        {"EMAHP(GAIN(VALUE;0.2);50)", 30.0}, {"EMAHP(GAIN(VALUE;0.01);50)", 200.0},
                         {"GAIN(VALUE;0.02)", 200.0},        {"GAIN(VALUE;0.02)", 200.0}};
   bool ok = true;
   for (int slot = 0; slot < 6; ++slot) {
