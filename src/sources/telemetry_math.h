@@ -14,6 +14,11 @@ inline constexpr double kFullPi = 3.141592653589793;
 inline double toDegrees(double radians, double pi = kReaderPi) { return radians / pi * 180.0; }
 inline double toRadians(double degrees, double pi = kReaderPi) { return degrees / 180.0 * pi; }
 
+// A rotation as a quaternion (w, x, y, z).
+struct Quaternion {
+  double w = 1.0, x = 0.0, y = 0.0, z = 0.0;
+};
+
 // Kinematic games report the acceleration without gravity; proper games the
 // acceleration felt, gravity included.
 enum class Completion { Kinematic, Proper };

@@ -30,9 +30,4 @@ void UdpGameReader::detach() {
   if (endpoint_.isOpen()) endpoint_.close();
 }
 
-bool UdpGameReader::read(SampleRecord& /*record*/) {
-  (void)receiveDatagram();
-  return false;
-}
-
 }  // namespace portrelay

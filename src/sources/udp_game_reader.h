@@ -1,13 +1,14 @@
 // The transport half of every game that streams telemetry datagrams to a
 // local UDP port: detection (port probe and process tests in the game's order),
 // attach (the game's UDP endpoint) and detach. The game's reader derives from
-// it and decodes what receiveDatagram() delivers into the record.
+// it and decodes what nextDatagram() delivers into the record.
 #pragma once
 #include <cstdint>
 #include <string>
 #include <vector>
 
 #include "net/udp.h"
+#include "sources/byte_view.h"
 #include "sources/game_reader.h"
 
 namespace portrelay {
@@ -32,17 +33,17 @@ class UdpGameReader : public GameReader {
   bool attach() override;
   // Closes the endpoint when it is open.
   void detach() override;
-  // Base behaviour for a game whose decoder this build lacks: the datagram
-  // waiting, if any, is taken off the socket and nothing new is reported.
-  bool read(SampleRecord& record) override;
 
   uint16_t port() const { return detection_.port; }
 
  protected:
-  // One non-blocking receive into endpoint().receiveBuffer: the byte count,
-  // 0 or less when nothing waits.
-  int receiveDatagram() { return endpoint_.receiveDatagram(); }
-  const uint8_t* datagram() const { return endpoint_.receiveBuffer; }
+  // One non-blocking receive into the endpoint's buffer: the bytes received,
+  // an empty view when nothing waits (or the receive failed). Valid until the
+  // next receive.
+  ByteView nextDatagram() {
+    const int n = endpoint_.receiveDatagram();
+    return {endpoint_.receiveBuffer, n > 0 ? static_cast<size_t>(n) : 0};
+  }
   Udp& endpoint() { return endpoint_; }
 
  private:

@@ -1,5 +1,6 @@
 #include "sources/readers/nolimits2.h"
 
+#include <algorithm>
 #include <cstdio>
 #include <string>
 
@@ -85,6 +86,8 @@ bool NoLimits2Reader::attach() {
     return false;
   }
   socket_ = connectToServer(port_);
+  stream_.clear();
+  sendFailing_ = false;
   if (socket_ == platform::kInvalidSocket) {
     platform::stopNetworking();
     return false;
@@ -93,7 +96,30 @@ bool NoLimits2Reader::attach() {
   return true;
 }
 
-bool NoLimits2Reader::read(SampleRecord& /*record*/) { return false; }
+void NoLimits2Reader::requestTelemetry() {
+  const auto request = noLimitsRequest(kNoLimitsTelemetryRequest, kNoLimitsTelemetryRequestId);
+  const bool sent = platform::sendBytes(socket_, request.data(), static_cast<int>(request.size())) ==
+                    static_cast<int>(request.size());
+  // Said once when the failures start, not on every 2-ms cycle that follows.
+  if (!sent && !sendFailing_) reportError("Error sending data", platform::lastSocketError());
+  sendFailing_ = !sent;
+}
+
+bool NoLimits2Reader::read(SampleRecord& record) {
+  if (!connected()) return false;
+  requestTelemetry();
+  if (platform::waitReadable(socket_, 0) != platform::Readiness::Ready) return false;
+  constexpr size_t kLargestReceive = 1000;
+  const int n = platform::receiveBytes(socket_, stream_.tail(), static_cast<int>(std::min(stream_.room(), kLargestReceive)));
+  if (n <= 0) return false;  // nothing, or the server left
+  stream_.appended(static_cast<size_t>(n));
+  if (!stream_.takeNewestAnswer(answer_)) return false;
+  timer_.markInterval();
+  const double timeFrameMs = timer_.lastIntervalMs();
+  if (!decodeNoLimitsAnswer({answer_.data(), answer_.size()}, timeFrameMs, state_, record)) return false;
+  record.timeFrame = timeFrameMs;
+  return true;
+}
 
 void NoLimits2Reader::detach() {
   if (socket_ != platform::kInvalidSocket) platform::closeSocket(socket_);

@@ -11,10 +11,6 @@ inline constexpr size_t kRFactor2Size = 1888;
 // First word of the page while the plug-in has not filled it yet.
 inline constexpr uint32_t kRFactor2Unready = 1234567890u;
 
-struct Quaternion {
-  double w = 1.0, x = 0.0, y = 0.0, z = 0.0;
-};
-
 // Unit quaternion of a rotation matrix given row by row (m00, m01, ... m22).
 Quaternion quaternionFromMatrix(const double m[9]);
 
