@@ -7,6 +7,7 @@
 #include "gamesim/raceroom_sim.h"
 #include "gamesim/rfactor2_sim.h"
 #include "gamesim/truck_sim_sim.h"
+#include "gamesim/udp_games_sim.h"
 
 namespace gamesim {
 
@@ -18,6 +19,9 @@ class IdleSim : public GameSim {
   void stop() override {}
   void write(const MotionSample&) override {}
 };
+// The game's own port unless the options name another.
+uint16_t portOr(const GameOptions& options, uint16_t own) { return options.port != 0 ? options.port : own; }
+
 }  // namespace
 
 const std::vector<GameEntry>& gameCatalog() {
@@ -30,10 +34,28 @@ const std::vector<GameEntry>& gameCatalog() {
        [](const GameOptions&) -> std::unique_ptr<GameSim> { return std::make_unique<AssettoCorsaSim>(false); }},
       {"raceroom", 4, "RRRE64.exe", "0 driving (default), 1 paused, 2 in menus, 3 in replay",
        [](const GameOptions&) -> std::unique_ptr<GameSim> { return std::make_unique<RaceRoomSim>(); }},
-      {"nolimits2", 8, "", "unused",
+      {"nolimits2", 8, "", "1 playing (default), 0 not in play",
        [](const GameOptions& o) -> std::unique_ptr<GameSim> {
-         return std::make_unique<NoLimitsSim>(o.port != 0 ? o.port : nl2::kPort);
+         return std::make_unique<NoLimitsSim>(portOr(o, nl2::kPort));
        }},
+      {"xplane", 0, "X-Plane.exe", "1 on the ground (default), 0 airborne",
+       [](const GameOptions& o) { return makeXPlaneSim(portOr(o, xplane::kPort)); }},
+      {"dcs", 1, "DCS.exe", "unused",
+       [](const GameOptions& o) { return makeDcsSim(portOr(o, dcs::kPort)); }},
+      {"dirt-rally2", 5, "", "unused",
+       [](const GameOptions& o) { return makeDirtRally2Sim(portOr(o, dirt::kPort)); }},
+      {"condor2", 6, "", "unused",
+       [](const GameOptions& o) { return makeCondor2Sim(portOr(o, condor::kPort)); }},
+      {"f1", 7, "F1_24.exe", "packet format: 2024 (default), 2023; others are sent and ignored",
+       [](const GameOptions& o) -> std::unique_ptr<GameSim> {
+         return std::make_unique<F1Sim>(portOr(o, f1::kPort));
+       }},
+      {"wrc", 11, "", "unused",
+       [](const GameOptions& o) { return makeWrcSim(portOr(o, wrc::kPort)); }},
+      {"beamng", 12, "", "unused",
+       [](const GameOptions& o) { return makeBeamNgSim(portOr(o, beamng::kPort)); }},
+      {"lfs", 13, "LFS.exe", "unused",
+       [](const GameOptions& o) { return makeLfsSim(portOr(o, lfs::kPort)); }},
       {"pcars2", 9, "", "game state: 1 menu, 2 playing (default), 3 paused",
        [](const GameOptions&) -> std::unique_ptr<GameSim> { return std::make_unique<ProjectCarsSim>(); }},
       {"iracing", 10, "iRacingSim64DX11.exe", "1 connected (default), 0 disconnected",

@@ -1,5 +1,8 @@
 #include "gamesim/nolimits2_sim.h"
 
+#include <cmath>
+#include <cstring>
+
 namespace gamesim {
 
 namespace platform = portrelay::platform;
@@ -39,6 +42,53 @@ bool decodeFront(std::vector<uint8_t>& stream, Message& message) {
   return true;
 }
 
+namespace {
+Rotation multiply(const Rotation& a, const Rotation& b) {
+  return {a.w * b.w - a.x * b.x - a.y * b.y - a.z * b.z, a.w * b.x + a.x * b.w + a.y * b.z - a.z * b.y,
+          a.w * b.y - a.x * b.z + a.y * b.w + a.z * b.x, a.w * b.z + a.x * b.y - a.y * b.x + a.z * b.w};
+}
+void putBig32(std::vector<uint8_t>& bytes, uint32_t value) {
+  for (int shift = 24; shift >= 0; shift -= 8) bytes.push_back(static_cast<uint8_t>(value >> shift));
+}
+void putBigFloat(std::vector<uint8_t>& bytes, double value) {
+  const auto f = static_cast<float>(value);
+  uint32_t raw;
+  std::memcpy(&raw, &f, sizeof raw);
+  putBig32(bytes, raw);
+}
+}  // namespace
+
+Rotation rotationOf(const MotionSample& m) {
+  const Rotation heading{std::cos(m.yaw / 2), 0, std::sin(m.yaw / 2), 0};
+  const Rotation bank{std::cos(m.roll / 2), 0, 0, std::sin(m.roll / 2)};
+  const Rotation attitude{std::cos(m.pitch / 2), std::sin(m.pitch / 2), 0, 0};
+  return multiply(multiply(heading, bank), attitude);
+}
+
+Rotation turnedGravity(const Rotation& q) {
+  return multiply(multiply(q, {0, 0, 0, kStandardGravity}), {q.w, -q.x, -q.y, -q.z});
+}
+
+std::vector<uint8_t> telemetryData(const MotionSample& m, int32_t state, int32_t frame) {
+  std::vector<uint8_t> data;
+  const int32_t integers[8] = {state, frame, 1 /* view mode */, 0, 0, 1 /* coaster */, 0, 0};
+  for (int32_t v : integers) putBig32(data, static_cast<uint32_t>(v));
+  const Rotation q = rotationOf(m);
+  const Rotation g = turnedGravity(q);
+  putBigFloat(data, m.speed);
+  putBigFloat(data, std::cos(m.yaw) * 40.0);  // position on the track
+  putBigFloat(data, 12.0 + m.verticalSpeed);
+  putBigFloat(data, std::sin(m.yaw) * 40.0);
+  putBigFloat(data, q.x);
+  putBigFloat(data, q.y);
+  putBigFloat(data, q.z);
+  putBigFloat(data, q.w);
+  putBigFloat(data, -(m.lateralAccel + g.y) / kStandardGravity);
+  putBigFloat(data, (m.verticalAccel + g.z) / kStandardGravity);
+  putBigFloat(data, (m.longitudinalAccel - g.x) / kStandardGravity);
+  return data;
+}
+
 }  // namespace nl2
 
 bool NoLimitsSim::start() {
@@ -72,9 +122,14 @@ void NoLimitsSim::stop() {
 void NoLimitsSim::write(const MotionSample& sample) {
   std::lock_guard lock(sampleMutex_);
   latest_ = sample;
+  ++frame_;
 }
 
-nl2::Message NoLimitsSim::answer(const nl2::Message& request) { return {nl2::kOk, request.requestId, {}}; }
+nl2::Message NoLimitsSim::answer(const nl2::Message& request) {
+  if (request.type != nl2::kTelemetryRequest) return {nl2::kOk, request.requestId, {}};
+  std::lock_guard lock(sampleMutex_);
+  return {nl2::kTelemetryAnswer, request.requestId, nl2::telemetryData(latest_, state(), frame_)};
+}
 
 void NoLimitsSim::serve() {
   std::vector<uint8_t> pending;

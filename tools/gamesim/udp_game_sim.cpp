@@ -1,5 +1,7 @@
 #include "gamesim/udp_game_sim.h"
 
+#include "gamesim/udp_games_sim.h"
+
 namespace gamesim {
 
 namespace platform = portrelay::platform;
@@ -37,6 +39,11 @@ bool UdpGameSim::send(const std::vector<uint8_t>& datagram) {
   // Loopback only: the simulated game runs on this machine.
   return platform::sendTo(socket_, datagram.data(), static_cast<int>(datagram.size()),
                           platform::loopbackAddress(port_)) == static_cast<int>(datagram.size());
+}
+
+FeltAcceleration feltAcceleration(const MotionSample& m) {
+  const GravityComponents g = gravityFor(m.roll, m.pitch);
+  return {m.lateralAccel + g.lateral, m.longitudinalAccel + g.longitudinal, m.verticalAccel + g.vertical};
 }
 
 }  // namespace gamesim

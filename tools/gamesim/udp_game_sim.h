@@ -12,8 +12,9 @@ namespace gamesim {
 
 class UdpGameSim : public GameSim {
  public:
+  static constexpr uint64_t kDefaultMaxDatagrams = 1000000;
   // Stops sending after `maxDatagrams`, whatever drives it.
-  explicit UdpGameSim(uint16_t port, uint64_t maxDatagrams = 1000000, int32_t initialState = 0)
+  explicit UdpGameSim(uint16_t port, uint64_t maxDatagrams = kDefaultMaxDatagrams, int32_t initialState = 0)
       : GameSim(initialState), port_(port), maxDatagrams_(maxDatagrams) {}
   ~UdpGameSim() override { stop(); }
 
