@@ -68,8 +68,6 @@ class NoLimitsStream {
   size_t size() const { return size_; }
 
  private:
-  void drop(size_t count);
-
   std::array<uint8_t, kCapacity> bytes_{};
   size_t size_ = 0;
 };

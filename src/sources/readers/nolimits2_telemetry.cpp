@@ -140,35 +140,34 @@ bool decodeNoLimitsAnswer(ByteView answer, double timeFrameMs, NoLimitsState& st
   return true;
 }
 
-void NoLimitsStream::drop(size_t count) {
-  count = std::min(count, size_);
-  std::memmove(bytes_.data(), bytes_.data() + count, size_ - count);
-  size_ -= count;
-}
-
 bool NoLimitsStream::takeNewestAnswer(std::array<uint8_t, kNoLimitsAnswerLength>& answer) {
   constexpr size_t kFrameOverhead = 10;  // 'N', type, request id, data size, 'L'
   bool found = false;
+  size_t at = 0;  // start of what is still to be read; moved to the front once at the end
   for (;;) {
-    const auto* start = static_cast<const uint8_t*>(std::memchr(bytes_.data(), 'N', size_));
-    drop(start == nullptr ? size_ : static_cast<size_t>(start - bytes_.data()));
-    if (size_ < kFrameOverhead) break;  // wait for the rest
-    const size_t total = kFrameOverhead + bigEndian16(bytes_.data() + 7);
+    const auto* start = static_cast<const uint8_t*>(std::memchr(bytes_.data() + at, 'N', size_ - at));
+    at = start == nullptr ? size_ : static_cast<size_t>(start - bytes_.data());
+    const uint8_t* message = bytes_.data() + at;
+    const size_t waiting = size_ - at;
+    if (waiting < kFrameOverhead) break;  // wait for the rest
+    const size_t total = kFrameOverhead + bigEndian16(message + 7);
     if (total > kCapacity) {  // no message of ours is that long: not a start after all
-      drop(1);
+      ++at;
       continue;
     }
-    if (size_ < total) break;
-    if (bytes_[total - 1] != 'L') {
-      drop(1);
+    if (waiting < total) break;
+    if (message[total - 1] != 'L') {
+      ++at;
       continue;
     }
-    if (total == kNoLimitsAnswerLength && bigEndian16(bytes_.data() + 1) == kNoLimitsTelemetryAnswer) {
-      std::memcpy(answer.data(), bytes_.data(), kNoLimitsAnswerLength);
+    if (total == kNoLimitsAnswerLength && bigEndian16(message + 1) == kNoLimitsTelemetryAnswer) {
+      std::memcpy(answer.data(), message, kNoLimitsAnswerLength);
       found = true;
     }
-    drop(total);
+    at += total;
   }
+  std::memmove(bytes_.data(), bytes_.data() + at, size_ - at);
+  size_ -= at;
   return found;
 }
 
