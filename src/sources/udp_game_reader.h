@@ -13,6 +13,10 @@
 
 namespace portrelay {
 
+// At most this many waiting datagrams are taken in one read: a flood must not
+// hold the engine cycle.
+inline constexpr int kMaxDatagramsPerRead = 64;
+
 struct UdpDetection {
   enum class Order {
     ProbeOnly,         // a datagram on the port is enough
@@ -43,6 +47,21 @@ class UdpGameReader : public GameReader {
   ByteView nextDatagram() {
     const int n = endpoint_.receiveDatagram();
     return {endpoint_.receiveBuffer, n > 0 ? static_cast<size_t>(n) : 0};
+  }
+  // Hands every waiting datagram to `take`, in arrival order (at most
+  // kMaxDatagramsPerRead); true when `take` accepted one. At the game's usual
+  // rate that is the one datagram sent since the last call; after a stall, or
+  // from a game sending faster than the engine cycles, the backlog goes at
+  // once and the record holds the newest sample instead of an ever older one.
+  template <typename Take>
+  bool takeWaiting(Take take) {
+    bool accepted = false;
+    for (int taken = 0; taken < kMaxDatagramsPerRead; ++taken) {
+      const ByteView datagram = nextDatagram();
+      if (datagram.size == 0) break;
+      accepted = take(datagram) || accepted;
+    }
+    return accepted;
   }
   Udp& endpoint() { return endpoint_; }
 

@@ -3,6 +3,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -12,6 +13,7 @@
 #include "sources/readers/network_games.h"
 #include "support/game_fixtures.h"
 #include "support/motion_expectations.h"
+#include "sources/telemetry_math.h"
 
 namespace portrelay::readers {
 namespace {
@@ -116,6 +118,62 @@ TEST_F(Draining, F1AppliesEveryWaitingPacket) {
   EXPECT_NEAR(record.data[yaw_position], testing::degreesOf(m.yaw), 1e-3);
   EXPECT_NEAR(record.data[yaw_speed], testing::degreesOf(m.yawRate), 1e-3);
   EXPECT_FALSE(reader.read(record));
+  reader.detach();
+}
+
+// A game sending faster than the engine reads, or an engine cycle that
+// stalled: the backlog goes in one call and the newest sample is in the record.
+TEST_F(Draining, DcsCatchesUpWithABacklog) {
+  DcsReader reader(port);
+  ASSERT_TRUE(reader.attach());
+  for (double t : {1.0, 2.0, 3.0}) sender.send(datagramAt(gamesim::dcs::encode, t));
+  settle();
+  ASSERT_TRUE(reader.read(record));
+  EXPECT_NEAR(record.data[yaw_position], yawOf(3.0), 1e-3);
+  EXPECT_NEAR(record.gameTime, 3.0, 1e-9);
+  EXPECT_NEAR(record.gameDelta, 1000.0, 1e-6);  // between the last two the game sent
+  EXPECT_FALSE(reader.read(record));
+  reader.detach();
+}
+
+TEST_F(Draining, Condor2BacklogKeepsKeysOfOlderDatagrams) {
+  Condor2Reader reader(port);
+  ASSERT_TRUE(reader.attach());
+  const std::string padding = "\r\npadding line without an equals sign, skipped\r\n";
+  for (const std::string line : {"pitch=0.1", "bank=0.2", "flaps=3"}) {
+    const std::string text = line + padding;
+    sender.send({text.begin(), text.end()});
+  }
+  settle();
+  ASSERT_TRUE(reader.read(record));
+  EXPECT_NEAR(record.data[pitch_position], toDegrees(0.1f), 1e-9);
+  EXPECT_NEAR(record.data[roll_position], -toDegrees(0.2f), 1e-9);
+  EXPECT_EQ(reader.kept().flaps, 3);
+  reader.detach();
+}
+
+TEST_F(Draining, WrcRatesFromTheNewestSinceThePreviousCall) {
+  WrcReader reader(port);
+  ASSERT_TRUE(reader.attach());
+  sender.send(datagramAt(gamesim::wrc::encode, 1.0));
+  settle();
+  ASSERT_TRUE(reader.read(record));
+  EXPECT_EQ(record.data[yaw_speed], 0.0);  // the first of an attachment
+  const double before = record.data[yaw_position];
+  sender.send(datagramAt(gamesim::wrc::encode, 1.01));
+  sender.send(datagramAt(gamesim::wrc::encode, 1.02));
+  settle();
+  ASSERT_TRUE(reader.read(record));
+  EXPECT_NEAR(record.data[yaw_position], yawOf(1.02), 1e-3);
+  double dt = record.timeFrame / 1000.0;
+  if (dt > 0.03) dt = 0.02;
+  EXPECT_NEAR(record.data[yaw_speed], (record.data[yaw_position] - before) / dt, 1e-6);
+  reader.detach();
+  ASSERT_TRUE(reader.attach());  // a new attachment starts without a previous sample
+  sender.send(datagramAt(gamesim::wrc::encode, 1.03));
+  settle();
+  ASSERT_TRUE(reader.read(record));
+  EXPECT_EQ(record.data[yaw_speed], 0.0);
   reader.detach();
 }
 

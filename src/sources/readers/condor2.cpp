@@ -84,7 +84,8 @@ bool decodeCondor2(ByteView datagram, Condor2Values& kept, SampleRecord& record)
 }
 
 bool Condor2Reader::read(SampleRecord& record) {
-  if (!decodeCondor2(nextDatagram(), kept_, record)) return false;
+  // In arrival order, so that a key missing from the newest keeps the value an older one brought.
+  if (!takeWaiting([&](ByteView datagram) { return decodeCondor2(datagram, kept_, record); })) return false;
   completeSample(record, Completion::Kinematic);
   return true;
 }

@@ -53,7 +53,7 @@ bool decodeDcs(ByteView datagram, SampleRecord& record) {
 }
 
 bool DcsReader::read(SampleRecord& record) {
-  if (!decodeDcs(nextDatagram(), record)) return false;
+  if (!takeWaiting([&](ByteView datagram) { return decodeDcs(datagram, record); })) return false;
   completeSample(record, Completion::Proper);
   return true;
 }

@@ -40,7 +40,7 @@ void splitDirtRally2Gravity(SampleRecord& record) {
 }
 
 bool DirtRally2Reader::read(SampleRecord& record) {
-  if (!decodeDirtRally2(nextDatagram(), record)) return false;
+  if (!takeWaiting([&](ByteView datagram) { return decodeDirtRally2(datagram, record); })) return false;
   markSample(record);
   splitDirtRally2Gravity(record);
   return true;

@@ -13,11 +13,6 @@
 
 namespace portrelay::readers {
 
-// At most this many waiting datagrams are taken in one read by the games that
-// drain their socket (F1, BeamNG, Live for Speed): a flood must not hold the
-// engine cycle.
-inline constexpr int kMaxDatagramsPerRead = 64;
-
 // ---- X-Plane (id 0): a 5-byte header, then 36-byte records (index, 8 floats) ----
 inline constexpr size_t kXPlaneShortest = 42;  // anything of 41 bytes or less is ignored
 inline constexpr size_t kXPlaneHeaderLength = 5;

@@ -1,7 +1,10 @@
 // The games that stream UDP telemetry: their ports, detection orders and
 // readers. Each game's read() and decoder (network_decoders.h) live in the
-// game's own file.
+// game's own file. Every reader takes what waits on its socket (takeWaiting);
+// F1, BeamNG and Live for Speed have rules of their own for it.
 #pragma once
+#include <array>
+
 #include "sources/readers/network_decoders.h"
 #include "sources/udp_game_reader.h"
 
@@ -73,6 +76,7 @@ class WrcReader : public UdpGameReader {
 
  private:
   WrcState state_;
+  std::array<uint8_t, kWrcShortest> newest_{};
 };
 
 // Id 12. Kinematic; drains the socket.

@@ -2,6 +2,7 @@
 // direction vectors, worked out in single precision as the game's own tools do.
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "sources/readers/network_games.h"
 #include "sources/telemetry_math.h"
@@ -73,11 +74,16 @@ bool WrcReader::attach() {
 }
 
 bool WrcReader::read(SampleRecord& record) {
-  const ByteView datagram = nextDatagram();
-  if (datagram.size < kWrcShortest) return false;
+  // Only the newest counts: the rates are the change since the previous call.
+  const bool waiting = takeWaiting([&](ByteView datagram) {
+    if (datagram.size < kWrcShortest) return false;
+    std::memcpy(newest_.data(), datagram.data, kWrcShortest);
+    return true;
+  });
+  if (!waiting) return false;
   timer_.markInterval();
   const double timeFrameMs = timer_.lastIntervalMs();
-  if (!decodeWrc(datagram, timeFrameMs, state_, record)) return false;
+  if (!decodeWrc({newest_.data(), newest_.size()}, timeFrameMs, state_, record)) return false;
   record.timeFrame = timeFrameMs;
   splitGravity(record, Completion::Kinematic, kFullPi);
   return true;

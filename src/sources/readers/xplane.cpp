@@ -53,9 +53,8 @@ bool decodeXPlane(ByteView datagram, int32_t& groundState, SampleRecord& record)
 }
 
 bool XPlaneReader::read(SampleRecord& record) {
-  const ByteView datagram = nextDatagram();
   int32_t ground = groundState();
-  if (!decodeXPlane(datagram, ground, record)) return false;
+  if (!takeWaiting([&](ByteView datagram) { return decodeXPlane(datagram, ground, record); })) return false;
   setGroundState(ground);
   completeSample(record, Completion::Proper);
   return true;
