@@ -3,7 +3,7 @@
 // for NoLimits 2 the sample becomes the server's answer to the next request)
 // while the engine runs its 500-Hz loop; when a read puts a sample into the
 // record, the time since that sample was written is one measurement.
-//   datagram_latency [seconds per game] [game key ...]
+//   datagram_latency_period [seconds per game] [game key ...]
 #include <algorithm>
 #include <array>
 #include <atomic>
@@ -182,7 +182,7 @@ int main(int argc, char** argv) {
   for (const auto& key : keys) {
     const gamesim::GameEntry* entry = gamesim::findGame(key);
     if (entry == nullptr) {
-      std::fprintf(stderr, "datagram_latency: unknown game '%s'\n", key.c_str());
+      std::fprintf(stderr, "datagram_latency_period: unknown game '%s'\n", key.c_str());
       return 2;
     }
     measure(*entry, seconds);
