@@ -21,6 +21,7 @@
 #include "gamesim/assetto_corsa_sim.h"
 #include "platform/serial_port.h"
 #include "portrelay/portrelay.h"
+#include "bench_rig_port.h"
 #include "simulated_rig.h"
 
 using namespace portrelay;
@@ -50,24 +51,9 @@ struct Written {
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-#ifdef RIGSIM_WINE_COM
-  const int com = RIGSIM_WINE_COM;
-  const std::string link = RIGSIM_WINE_LINK;
-#else
-  const int com = 7;
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("motion_latency-" + std::to_string(rigsim::monotonicNs()));
-  std::filesystem::create_directories(dir);
-  const std::string link = (dir / "rig").string();
-#endif
   rigsim::SimulatedRig rig;
-  if (!rig.start(link)) {
-    std::fprintf(stderr, "cannot start the virtual rig at %s\n", link.c_str());
-    return 1;
-  }
-  const std::string name = "COM" + std::to_string(com);
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
-      {com, link, "USB-SERIAL CH340 (" + name + ")", {"USB\\VID_1A86&PID_7523"}}});
+  const int com = bench::startRigOnComPort(rig, "motion_latency");
+  if (com == 0) return 1;
 
   // Slot 0 passes lateral acceleration through unchanged; every other slot is off.
   for (int profile = 0; profile < 2; ++profile)
@@ -105,7 +91,7 @@ int main(int argc, char** argv) {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
   while ((isConnected() == 0 || getTransitionStatus() < 100.0) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (isConnected() == 0) std::fprintf(stderr, "the rig was not found on %s\n", name.c_str());
+  if (isConnected() == 0) std::fprintf(stderr, "the rig was not found on COM%d\n", com);
   const int64_t offset = rig.clockOffsetNs();
   rig.reset();
   recording = true;

@@ -18,6 +18,7 @@
 #include "riglink/message_api.h"
 #include "riglink/port_discovery.h"
 #include "riglink/relay_loop.h"
+#include "bench_rig_port.h"
 #include "simulated_rig.h"
 
 using namespace portrelay;
@@ -39,31 +40,16 @@ void printDistribution(const char* title, std::vector<double> values, const char
 
 int main(int argc, char** argv) {
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 5;
-#ifdef RIGSIM_WINE_COM
-  const int com = RIGSIM_WINE_COM;
-  const std::string link = RIGSIM_WINE_LINK;
-#else
-  const int com = 7;
-  const std::filesystem::path dir =
-      std::filesystem::temp_directory_path() / ("relay_period-" + std::to_string(rigsim::monotonicNs()));
-  std::filesystem::create_directories(dir);
-  const std::string link = (dir / "rig").string();
-#endif
   rigsim::SimulatedRig rig;
-  if (!rig.start(link)) {
-    std::fprintf(stderr, "cannot start the virtual rig at %s\n", link.c_str());
-    return 1;
-  }
-  const std::string name = "COM" + std::to_string(com);
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
-      {com, link, "USB-SERIAL CH340 (" + name + ")", {"USB\\VID_1A86&PID_7523"}}});
+  const int com = bench::startRigOnComPort(rig, "relay_period");
+  if (com == 0) return 1;
 
   RigLinkState& state = rigLink();
   state.relayRunning = 1;
   state.interfaceRunning = 1;
   state.autoconnect = 1;
   if (scanForRig() != 1) {
-    std::fprintf(stderr, "the virtual rig was not found on %s\n", name.c_str());
+    std::fprintf(stderr, "the virtual rig was not found on COM%d\n", com);
     return 1;
   }
   const int64_t offset = rig.clockOffsetNs();

@@ -1,5 +1,7 @@
 #include "platform/processes.h"
 
+#include "log/utf8.h"
+
 #include <dirent.h>
 #include <fcntl.h>
 #include <unistd.h>
@@ -9,29 +11,6 @@
 
 namespace portrelay::platform {
 namespace {
-
-std::string toUtf8(const std::wstring& text) {
-  std::string out;
-  for (wchar_t w : text) {
-    const auto c = static_cast<uint32_t>(w);
-    if (c < 0x80) {
-      out += static_cast<char>(c);
-    } else if (c < 0x800) {
-      out += static_cast<char>(0xC0 | (c >> 6));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else if (c < 0x10000) {
-      out += static_cast<char>(0xE0 | (c >> 12));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    } else {
-      out += static_cast<char>(0xF0 | (c >> 18));
-      out += static_cast<char>(0x80 | ((c >> 12) & 0x3F));
-      out += static_cast<char>(0x80 | ((c >> 6) & 0x3F));
-      out += static_cast<char>(0x80 | (c & 0x3F));
-    }
-  }
-  return out;
-}
 
 // Reads up to `capacity` bytes of a small /proc file; -1 when it cannot be read.
 ssize_t readProcFile(const char* path, char* buffer, size_t capacity) {
@@ -67,7 +46,7 @@ long parentOf(const char* pid) {
 }  // namespace
 
 bool isProcessRunning(const std::wstring& executableName) {
-  const std::string wanted = toUtf8(executableName);
+  const std::string wanted = toUtf8(executableName.c_str(), executableName.size());
   const std::optional<uint32_t> scope = processScope();
   DIR* proc = opendir("/proc");
   if (proc == nullptr) return false;
