@@ -53,23 +53,6 @@ void SharedMemory::close() {
   handle_ = kNoHandle;
 }
 
-SharedView::SharedView(SharedView&& other) noexcept
-    : data_(std::exchange(other.data_, nullptr)),
-      size_(std::exchange(other.size_, 0)),
-      mappedLength_(std::exchange(other.mappedLength_, 0)),
-      writable_(std::exchange(other.writable_, false)) {}
-
-SharedView& SharedView::operator=(SharedView&& other) noexcept {
-  if (this != &other) {
-    unmap();
-    data_ = std::exchange(other.data_, nullptr);
-    size_ = std::exchange(other.size_, 0);
-    mappedLength_ = std::exchange(other.mappedLength_, 0);
-    writable_ = std::exchange(other.writable_, false);
-  }
-  return *this;
-}
-
 SharedView SharedView::map(const SharedMemory& memory, ViewAccess access, size_t size) {
   SharedView view;
   if (!memory.valid()) return view;
