@@ -21,6 +21,7 @@
 #include "gamesim/nolimits2_sim.h"
 #include "platform/paths.h"
 #include "platform/sockets.h"
+#include "sources/readers/network_reader_factory.h"
 #include "sources/readers/network_games.h"
 #include "sources/readers/nolimits2.h"
 
@@ -77,22 +78,6 @@ class StampingReader : public GameReader {
   const SendTimes& sent_;
 };
 
-std::unique_ptr<GameReader> readerFor(int id, uint16_t port) {
-  using namespace readers;
-  switch (id) {
-    case 0: return std::make_unique<XPlaneReader>(port);
-    case 1: return std::make_unique<DcsReader>(port);
-    case 5: return std::make_unique<DirtRally2Reader>(port);
-    case 6: return std::make_unique<Condor2Reader>(port);
-    case 7: return std::make_unique<F1Reader>(port);
-    case 8: return std::make_unique<NoLimits2Reader>(port);
-    case 11: return std::make_unique<WrcReader>(port);
-    case 12: return std::make_unique<BeamNgReader>(port);
-    case 13: return std::make_unique<LfsReader>(port);
-    default: return nullptr;
-  }
-}
-
 uint16_t freeUdpPort() {
   const platform::SocketHandle socket = platform::openUdpSocket();
   platform::bindSocket(socket, platform::loopbackAddress(0));
@@ -120,7 +105,7 @@ void measure(const gamesim::GameEntry& entry, double seconds) {
   SendTimes sent;
   MotionEngine engine;
   for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-  auto owned = std::make_unique<StampingReader>(readerFor(entry.gameId, port), sent);
+  auto owned = std::make_unique<StampingReader>(readers::makeNetworkReader(entry.gameId, port), sent);
   StampingReader* reader = owned.get();
   engine.games.installReader(entry.gameId, std::move(owned));
   engine.setMotionSystemReady(1);

@@ -38,18 +38,6 @@ std::string objectName(const std::string& windowsName) {
   return posixObjectName(windowsName, currentObjectNamespace());
 }
 
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), unlinkName_(std::move(other.unlinkName_)) {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    unlinkName_ = std::move(other.unlinkName_);
-  }
-  return *this;
-}
-
 SharedMemory SharedMemory::createOrOpen(const std::string& name, size_t size) {
   const std::string native = objectName(name);
   // Two rounds: the object may vanish between a failed create and the open.

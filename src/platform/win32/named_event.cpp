@@ -8,18 +8,6 @@
 
 namespace portrelay::platform {
 
-NamedEvent::NamedEvent(NamedEvent&& other) noexcept
-    : handle_(std::exchange(other.handle_, nullptr)), unlinkName_(std::move(other.unlinkName_)) {}
-
-NamedEvent& NamedEvent::operator=(NamedEvent&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, nullptr);
-    unlinkName_ = std::move(other.unlinkName_);
-  }
-  return *this;
-}
-
 NamedEvent NamedEvent::openExisting(const std::string& name) {
   return NamedEvent(OpenEventA(SYNCHRONIZE, FALSE, objectName(name).c_str()), std::string());
 }

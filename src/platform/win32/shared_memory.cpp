@@ -16,18 +16,6 @@ std::string objectName(const std::string& windowsName) {
   return windowsObjectName(windowsName, currentObjectNamespace());
 }
 
-SharedMemory::SharedMemory(SharedMemory&& other) noexcept
-    : handle_(std::exchange(other.handle_, kNoHandle)), unlinkName_(std::move(other.unlinkName_)) {}
-
-SharedMemory& SharedMemory::operator=(SharedMemory&& other) noexcept {
-  if (this != &other) {
-    close();
-    handle_ = std::exchange(other.handle_, kNoHandle);
-    unlinkName_ = std::move(other.unlinkName_);
-  }
-  return *this;
-}
-
 SharedMemory SharedMemory::createOrOpen(const std::string& name, size_t size) {
   const auto high = static_cast<DWORD>(static_cast<uint64_t>(size) >> 32);
   const auto low = static_cast<DWORD>(size & 0xFFFFFFFFu);
