@@ -2,10 +2,25 @@
 
 #include <ctime>
 #include <iostream>
+#include <mutex>
 
 #include "platform/paths.h"
 
+#ifndef PORTRELAY_VERSION
+#error "PORTRELAY_VERSION is defined by the build"
+#endif
+
 namespace portrelay {
+
+namespace {
+// Set once the first logger of this process has opened the file and named
+// the library's version there; the lock makes every other logger's
+// construction wait for that line, so it is the process's first.
+std::mutex versionLock;
+bool versionLogged = false;
+}  // namespace
+
+std::string libraryVersionLine() { return std::string("PortRelay ") + PORTRELAY_VERSION; }
 
 std::string currentTimestamp() {
   std::time_t now = std::time(nullptr);
@@ -31,7 +46,16 @@ Logger::Logger() {
     const std::string path = folder + platform::kPathSeparator + "errorlog.txt";
     (void)platform::createDirectory(folder);  // an existing folder is fine
     file_.open(path, std::ios::out | std::ios::app);
-    if (!file_.is_open()) std::cerr << "Failed to open log file" << std::endl;
+    if (!file_.is_open()) {
+      std::cerr << "Failed to open log file" << std::endl;
+      return;
+    }
+    // The first line a process writes to the log names the library's version.
+    std::lock_guard lock(versionLock);
+    if (!versionLogged) {
+      versionLogged = true;
+      info(libraryVersionLine());
+    }
   } catch (...) {
     // Logging never changes the caller's control flow.
   }

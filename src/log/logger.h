@@ -9,9 +9,14 @@ namespace portrelay {
 // Local time as "%Y-%m-%d %H:%M:%S" (19 characters).
 std::string currentTimestamp();
 
+// "PortRelay <version>": the first line each process writes to the log file.
+std::string libraryVersionLine();
+
 // Appends one flushed line per message. Each user owns its own Logger; several
-// may have the file open at once. Never throws; a logger without a file turns
-// every line into a failure text on standard error.
+// may have the file open at once. The first logger of a process that opens the
+// file writes libraryVersionLine() as an INFO line before any other line of
+// the process. Never throws; a logger without a file turns every line into a
+// failure text on standard error.
 class Logger {
  public:
   Logger();
