@@ -1,0 +1,1 @@
+EntryPoint = "x"
