@@ -86,18 +86,18 @@ class Lab:
     def is_linear(self, filter_string):
         return all(keyword in LINEAR_KINDS for keyword in self.chain(filter_string))
 
-    def settle_seconds(self, filter_string):
-        """A time after which a linear chain's response to a sine is steady:
-        six time constants of every low- and high-pass in the chain."""
-        import re
-        total_cycles = 0.0
-        for keyword, constant in re.findall(r"(EMALP|EMAHP)\s*\(.*?;\s*([-+0-9.,x]+)\s*\)",
-                                            filter_string.upper()):
-            try:
-                total_cycles += abs(float(constant.replace(",", ".")))
-            except ValueError:
-                total_cycles += 1000.0
-        return 6.0 * total_cycles * CYCLE_MS / 1000.0
+    def settle_seconds(self, filter_string, longest=120.0):
+        """How long the chain's memory takes to settle: the time after which
+        its response to a unit step stays within 1e-4 of its final value
+        (relative to the largest output), measured with the library itself
+        and capped at `longest` seconds."""
+        import numpy as np
+        steps = int(longest * 1000.0 / CYCLE_MS)
+        y = np.asarray(self.evaluate(filter_string, np.ones(steps), CYCLE_MS))
+        deviation = np.abs(y - y[-1])
+        threshold = 1e-4 * max(float(np.abs(y).max()), 1e-12)
+        moving = np.nonzero(deviation > threshold)[0]
+        return 0.0 if moving.size == 0 else (int(moving[-1]) + 1) * CYCLE_MS / 1000.0
 
     def frequency_response(self, filter_string, frequencies):
         """Gain and phase (degrees) of a linear chain at each frequency in Hz,
@@ -207,9 +207,6 @@ def _is_number(text):
 def plot(lab, filters, input_spec, out, seconds=None, period_ms=CYCLE_MS):
     """Evaluates each chain on the input and writes the PNG `out`. Returns a
     dict of what was computed (times, input, outputs, frequency responses)."""
-    import matplotlib
-    matplotlib.use("Agg")
-    import matplotlib.pyplot as plt
     import numpy as np
 
     t, x, period_ms, label = make_input(input_spec, seconds, period_ms)
@@ -220,6 +217,10 @@ def plot(lab, filters, input_spec, out, seconds=None, period_ms=CYCLE_MS):
         frequencies = np.logspace(math.log10(0.05), math.log10(100.0), 36)
         for f in linear:
             responses[f] = lab.frequency_response(f, frequencies)
+
+    import matplotlib
+    matplotlib.use("Agg")
+    import matplotlib.pyplot as plt
 
     rows = 3 if linear else 1
     fig, axes = plt.subplots(rows, 1, figsize=(9, 3.2 * rows + 0.6), squeeze=False)

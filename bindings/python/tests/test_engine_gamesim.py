@@ -33,7 +33,10 @@ def test_engine_reads_the_game_and_sends_frames(lib, raceroom):
         lib.setActiveAxis(0, slot, 1)
         lib.SetInputDofLimitValue(slot, -200.0, 200.0)
         lib.SetRigDofLimitValue(slot, -0.8, 0.8)
-    with portrelay.Session(lib) as engine:
+    lib.disableAutoconnect()  # no scan of this machine's serial ports
+    session = portrelay.Session(lib, relay=True)
+    with session as engine:
+        assert session._relay_thread.is_alive() and engine.isConnected() == 0  # no rig anywhere
         assert wait_until(lambda: engine.getGameID() == 4, 20), "RaceRoom not detected"
         assert engine.getGameName() == "RaceRoom"
         data = engine.getGameData()
@@ -58,4 +61,5 @@ def test_engine_reads_the_game_and_sends_frames(lib, raceroom):
             assert 1 <= len(records) <= 150 and all(len(r) == 43 for r in records)
             calculations = engine.GetCalculationSnapshots()
             assert calculations and all(len(r) == 23 for r in calculations)
-    assert lib.stopGamesource_Thread() is True  # the session stopped it
+    assert lib.stopGamesource_Thread() is True  # the session stopped the engine
+    assert session._relay_thread is None  # and the relay loop, which has ended

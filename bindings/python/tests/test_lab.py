@@ -68,26 +68,30 @@ def test_evaluation_is_the_libraries_and_follows_the_input_period(lab):
     assert held[1] == pytest.approx(1 - 0.8 ** 6, rel=1e-6)
 
 
-def test_pictures(tmp_path):
+def test_pictures(tmp_path, capsys):
     recording = tmp_path / "session.csv"
     with open(recording, "w") as f:
         f.write("time_ms,roll_speed\n")
         for i in range(500):
             f.write("%g,%g\n" % (i * 4.0, math.sin(i / 20.0)))
-    runs = [
-        (["EMALP(VALUE;8)", "--input", "step"], "step.png"),
+    # The command line as a tuner types it.
+    out = tmp_path / "step.png"
+    done = subprocess.run([sys.executable, "-m", "portrelay.lab", "EMALP(VALUE;8)", "--input", "step", "--out",
+                           str(out)], cwd=HERE.parent, capture_output=True, text=True, timeout=120)
+    assert done.returncode == 0, done.stderr
+    pictures = [out]
+    for args, name in [
         (["--compare", "EMALP(VALUE;8)", "ABS(EMAHP(VALUE;30))", "--input", "chirp:0.5:20", "--seconds", "2"],
          "compare.png"),
         (["NOISE(VALUE;1;100;7)", "--input", "csv:%s:roll_speed" % recording], "csv.png"),
-    ]
-    for args, name in runs:
-        out = tmp_path / name
-        done = subprocess.run([sys.executable, "-m", "portrelay.lab", *args, "--out", str(out)],
-                              cwd=HERE.parent, capture_output=True, text=True, timeout=120)
-        assert done.returncode == 0, done.stderr
-        assert out.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n" and out.stat().st_size > 10000
-    assert "500 samples" in done.stdout  # the recording's own period (4 ms) was taken
-    bad = subprocess.run([sys.executable, "-m", "portrelay.lab", "GAIN(VALUE)", "--out", str(tmp_path / "x.png")],
-                         cwd=HERE.parent, capture_output=True, text=True, timeout=60)
-    assert bad.returncode == 1 and "invalid filter string" in bad.stderr
+    ]:
+        pictures.append(tmp_path / name)
+        assert filterlab.main(args + ["--out", str(pictures[-1])]) == 0
+    for picture in pictures:
+        assert picture.read_bytes()[:8] == b"\x89PNG\r\n\x1a\n" and picture.stat().st_size > 10000
+    assert "500 samples" in capsys.readouterr().out  # the recording's own period (4 ms) was taken
+    assert filterlab.main(["GAIN(VALUE)", "--out", str(tmp_path / "x.png")]) == 1
+    assert "invalid filter string" in capsys.readouterr().err
+    assert filterlab.main(["VALUE", "--input", "csv:%s:pitch" % recording, "--out", str(tmp_path / "x.png")]) == 1
+    assert "no column 'pitch'" in capsys.readouterr().err
     assert not (tmp_path / "x.png").exists()
