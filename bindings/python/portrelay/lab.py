@@ -123,16 +123,16 @@ class Lab:
         return np.array(gains), np.degrees(np.unwrap(np.radians(phases)))
 
 
-def make_input(spec, seconds=None, period_ms=CYCLE_MS):
-    """The input named by `spec`: (times in s, samples, period in ms, label)."""
+def make_input(source, seconds=None, period_ms=CYCLE_MS):
+    """The input named by `source`: (times in s, samples, period in ms, label)."""
     import numpy as np
-    kind, _, rest = spec.partition(":")
+    kind, _, rest = source.partition(":")
     kind = kind.lower()
     if kind == "csv":
         return read_csv_input(rest, period_ms)
     defaults = {"step": 1.0, "impulse": 1.0, "noise": 2.0, "sine": None, "chirp": 20.0}
     if kind not in defaults:
-        raise ValueError("unknown input %r (step, impulse, sine:FREQ, chirp:F0:F1, noise, csv:FILE:COLUMN)" % spec)
+        raise ValueError("unknown input %r (step, impulse, sine:FREQ, chirp:F0:F1, noise, csv:FILE:COLUMN)" % source)
     args = [float(a) for a in rest.split(":")] if rest else []
     if kind == "sine":
         if len(args) != 1 or args[0] <= 0:
@@ -160,7 +160,7 @@ def make_input(spec, seconds=None, period_ms=CYCLE_MS):
             x = np.sin(2 * math.pi * f0 * (np.exp(k * t) - 1.0) / k)
     else:
         x = np.random.default_rng(1).uniform(-1.0, 1.0, n)
-    return t, x, period_ms, spec
+    return t, x, period_ms, source
 
 
 def read_csv_input(rest, period_ms):
