@@ -204,12 +204,12 @@ def _is_number(text):
         return False
 
 
-def plot(lab, filters, input_spec, out, seconds=None, period_ms=CYCLE_MS):
+def plot(lab, filters, input_source, out, seconds=None, period_ms=CYCLE_MS):
     """Evaluates each chain on the input and writes the PNG `out`. Returns a
     dict of what was computed (times, input, outputs, frequency responses)."""
     import numpy as np
 
-    t, x, period_ms, label = make_input(input_spec, seconds, period_ms)
+    t, x, period_ms, label = make_input(input_source, seconds, period_ms)
     outputs = [lab.evaluate(f, x, period_ms) for f in filters]
     linear = [f for f in filters if lab.is_linear(f)]
     responses = {}
