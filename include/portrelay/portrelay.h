@@ -199,6 +199,47 @@ PORTRELAY_API int32_t setStandartPort(const char* port);
 /* Length of the last relay cycle in milliseconds. */
 PORTRELAY_API double getOutputTimeFrame(void);
 
+/* ---- UDP link to the rig ----
+ *
+ * Instead of the serial port the rig can be reached over UDP: the multicast
+ * sender sends every queued message as one datagram (the CRC-16 in place of
+ * the terminator; auto messages keep their terminator until the rig reports
+ * firmware level 328 or more) to the group 232.11.12.14 port 51324, from the
+ * IPv4 address of the connected wired Ethernet adapter with the lowest metric;
+ * the UDP listener takes the rig's frames from the listen port (53241 unless
+ * set). UDP mode starts with the first valid frame received and ends after 8 s
+ * without one, which empties both transmit queues; motion frames queued
+ * before it started are dropped, never sent late. While the rig talks over the
+ * serial link both threads idle. Both threads run at the highest priority the
+ * system grants; the sender closes every 2-ms pass with a short busy wait.
+ * Start order: set the group and port, then start the listener and the sender
+ * on two threads of the host's own; stopPortRelay_Thread ends both (and waits
+ * for them). If either thread ends on its own (no suitable adapter, a failed
+ * send) the other ends too. Diagnostics go to the log file
+ * Documents\tiltaverse\errorlog.txt. */
+
+/* The multicast sender's thread body: returns only when the sender has ended
+ * (stopped by stopPortRelay_Thread, or at once when no connected Ethernet
+ * adapter with an IPv4 address exists or its socket cannot be bound; a failed
+ * send ends it too). Never ends the process. */
+PORTRELAY_API void startUPDMulticastSenderThread(void);
+
+/* The UDP listener's thread body: opens the listen port and returns only when
+ * stopPortRelay_Thread ends it (within about 100 ms). A port that cannot be
+ * opened is logged; the listener then runs on and receives nothing. */
+PORTRELAY_API void startUPDListenThread(void);
+
+/* Sets the multicast group of the next sender start from a NUL-terminated
+ * dotted IPv4 text (four decimal numbers 0..255, leading zeros allowed, for
+ * example "239.1.2.3"; the range is not checked). Invalid text or a null
+ * pointer keeps the group in use. Either way one log line names the group and
+ * port in use. A running sender keeps its group. */
+PORTRELAY_API void setMulticastAddr(const char* address);
+
+/* Sets the listen port of the next listener start to the low 16 bits of port
+ * (70000 gives 4464) and logs it. A running listener keeps its port. */
+PORTRELAY_API void setUDPport(int32_t port);
+
 /* ---- Fan controller ---- */
 
 /* Configures the engine's fan controller (see wind_serial.h): port name such as

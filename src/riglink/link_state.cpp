@@ -7,10 +7,12 @@ RigLinkState& rigLink() {
   return state;
 }
 
-NetworkThreadScope::NetworkThreadScope() { rigLink().networkThreadsActive.fetch_add(1, std::memory_order_relaxed); }
+NetworkThreadScope::NetworkThreadScope(RigLinkState& link) : link_(link) {
+  link_.networkThreadsActive.fetch_add(1, std::memory_order_relaxed);
+}
 
 void NetworkThreadScope::announceRunning() {
-  RigLinkState& link = rigLink();
+  RigLinkState& link = link_;
   link.networkRunning.store(1, std::memory_order_relaxed);
   link.networkStopped.store(0, std::memory_order_relaxed);
   link.interfaceRunning.store(1, std::memory_order_relaxed);
@@ -18,7 +20,7 @@ void NetworkThreadScope::announceRunning() {
 }
 
 NetworkThreadScope::~NetworkThreadScope() {
-  RigLinkState& link = rigLink();
+  RigLinkState& link = link_;
   link.networkRunning.store(0, std::memory_order_relaxed);
   link.networkStopped.store(1, std::memory_order_relaxed);
   link.networkThreadsActive.fetch_sub(1, std::memory_order_release);

@@ -62,11 +62,15 @@ RigLinkState& rigLink();
 // networkStopped (their exit, early or not).
 class NetworkThreadScope {
  public:
-  NetworkThreadScope();
+  NetworkThreadScope() : NetworkThreadScope(rigLink()) {}
+  explicit NetworkThreadScope(RigLinkState& link);
   void announceRunning();
   ~NetworkThreadScope();
   NetworkThreadScope(const NetworkThreadScope&) = delete;
   NetworkThreadScope& operator=(const NetworkThreadScope&) = delete;
+
+ private:
+  RigLinkState& link_;
 };
 
 // Closes the rig's port if open and clears portOpen. Returns 1.

@@ -44,6 +44,22 @@ class MessageQueue {
     std::lock_guard lock(mutex_);
     if (count_ != 0 && decide(count_)) dropFrontLocked();
   }
+  // One step: removes every message for which drop(bytes, length) holds and
+  // keeps the others in their order. Returns how many were removed.
+  template <typename Drop>
+  size_t removeIf(Drop&& drop) {
+    std::lock_guard lock(mutex_);
+    size_t kept = 0;
+    for (size_t i = 0; i < count_; ++i) {
+      Slot& slot = slots_[(head_ + i) % kQueueSlots];
+      if (drop(static_cast<const uint8_t*>(slot.bytes), static_cast<size_t>(slot.length))) continue;
+      if (kept != i) slots_[(head_ + kept) % kQueueSlots] = slot;
+      ++kept;
+    }
+    const size_t removed = count_ - kept;
+    count_ = kept;
+    return removed;
+  }
   size_t size() const;
   bool empty() const { return size() == 0; }
   void clear();

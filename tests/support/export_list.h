@@ -19,6 +19,8 @@ inline constexpr const char* kExportNames[] = {
     "isConnected",            "isInterfaceRunning",    "pauseInterface",
     "resumeInterface",        "enableAutoconnect",     "disableAutoconnect",
     "setStandartPort",        "getOutputTimeFrame",
+    // UDP link
+    "startUPDMulticastSenderThread", "startUPDListenThread", "setMulticastAddr", "setUDPport",
 };
 
 }  // namespace portrelay::testing

@@ -1,0 +1,159 @@
+#include "net/multicast_sender.h"
+
+#include <string>
+
+#include "log/logger.h"
+#include "net/adapter_selection.h"
+#include "net/ipv4_text.h"
+#include "platform/scheduling.h"
+#include "platform/sockets.h"
+#include "riglink/crc16.h"
+
+namespace portrelay {
+namespace {
+
+constexpr int kIdleSleepMs = 100;
+
+bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
+
+std::string lastError() { return std::to_string(platform::lastSocketError()); }
+
+bool sendDatagram(UdpLink& udp, platform::SocketHandle socket, const uint8_t* bytes, size_t length,
+                  const platform::SocketAddress& to) {
+  if (platform::sendTo(socket, bytes, static_cast<int>(length), to) < 0) return false;
+  udp.datagramsSent.fetch_add(1, std::memory_order_relaxed);
+  return true;
+}
+
+// One active pass without its pacing: the whole network queue (checksummed),
+// then the front auto message with its repetition rule. False when a send
+// failed; the failing message stays queued.
+bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandle socket,
+                         const platform::SocketAddress& to) {
+  uint8_t message[kMaxMessageLength];
+  // Every waiting network message, oldest first, with its CRC in place of the terminator.
+  while (const auto length = link.networkTxQueue.copyFront(message)) {
+    if (*length > 2) {
+      storeCrcInEndPair(message, *length);
+      if (!sendDatagram(udp, socket, message, *length, to)) return false;  // it stays queued
+    }
+    link.networkTxQueue.popFront();
+  }
+  // The front auto message, checksummed once the rig's firmware takes it so.
+  const auto length = link.autoTxQueue.copyFront(message);
+  if (!length) return true;
+  if (*length > 2) {
+    if (flag(link.autoChecksum)) storeCrcInEndPair(message, *length);
+    if (!sendDatagram(udp, socket, message, *length, to)) return false;
+  }
+  link.autoTxQueue.popFrontIf([&](size_t size) {
+    if (size >= 2) {
+      udp.networkRepeatCount.store(0, std::memory_order_relaxed);
+      return true;
+    }
+    if (udp.networkRepeatCount.load(std::memory_order_relaxed) > 10) {
+      udp.networkRepeatCount.store(1, std::memory_order_relaxed);
+      return true;
+    }
+    udp.networkRepeatCount.fetch_add(1, std::memory_order_relaxed);
+    return false;
+  });
+  return true;
+}
+
+}  // namespace
+
+void runMulticastSender(RigLinkState& link, UdpLink& udp) {
+  // From the first statement to the last: stopPortRelay_Thread waits for it,
+  // and every way out clears networkRunning and sets networkStopped.
+  NetworkThreadScope scope(link);
+  Logger logger;
+  logger.info("Multicast Thread started.");
+  platform::requestMillisecondTimer();
+  platform::raiseProcessPriority();
+  platform::raiseThreadPriority();
+
+  platform::NetworkStartup startup;
+  if (const int code = platform::startNetworking(startup); code != 0) {
+    logger.info("Multicastthread:WSAStartup failed with error: " + std::to_string(code));
+    return;
+  }
+  const std::string adapter = GetPreferredEthernetAdapter(logger);
+  const auto adapterAddress = ipv4FromText(adapter);
+  if (!adapterAddress) {
+    logger.info("Multicastthread:No suitable Ethernet found , exiting");
+    platform::stopNetworking();
+    return;
+  }
+  const platform::SocketHandle socket = platform::openUdpSocket();
+  if (socket == platform::kInvalidSocket) {
+    logger.info("Multicastthread:Socket failed with error: " + lastError());
+    platform::stopNetworking();
+    return;
+  }
+  platform::SocketAddress local = platform::anyAddress(0);
+  local.address = *adapterAddress;
+  if (!platform::bindSocket(socket, local)) {
+    logger.info("Multicastthread:Socket failed  bind with error: " + lastError());
+    platform::closeSocket(socket);
+    platform::stopNetworking();
+    return;
+  }
+  logger.info("Multicastthread: Bound to Ip: " + adapter);
+
+  platform::SocketAddress destination =
+      platform::anyAddress(static_cast<uint16_t>(udp.multicastPort.load(std::memory_order_relaxed) & 0xFFFF));
+  // The group text was validated when it was set; the default is the fallback.
+  destination.address =
+      ipv4FromText(udp.multicastAddress()).value_or(*ipv4FromText(kDefaultMulticastAddress));
+
+  scope.announceRunning();
+  logger.info("Multicastthread: starting Timer");
+  udp.networkCycleTimer.markInterval();
+
+  bool wasIdle = false;
+  while (flag(link.networkRunning)) {
+    if (!flag(link.interfaceRunning) || flag(link.serialFramesValid)) {
+      wasIdle = true;
+      sleepMilliseconds(kIdleSleepMs);
+      continue;
+    }
+    if (wasIdle) {
+      // Motion queued while this link sent nothing is out of date by now.
+      dropQueuedMotionFrames(link.networkTxQueue);
+      wasIdle = false;
+    }
+    if (!sendPendingMessages(link, udp, socket, destination)) {
+      logger.info("Multicastthread: Send failed:" + lastError());
+      platform::closeSocket(socket);
+      platform::stopNetworking();
+      return;
+    }
+    udp.networkCycleTimer.preciseWait();
+  }
+
+  logger.info("Multicastthread: Closing Socket:" + lastError());
+  if (!platform::closeSocket(socket)) {
+    // Logged, and the thread ends like any other failure: the host process lives on.
+    logger.info("Multicastthread: Closing Socket failed:" + lastError());
+    platform::stopNetworking();
+    return;
+  }
+  logger.info("Multicastthread: Exiting:" + lastError());
+  platform::stopNetworking();
+}
+
+void setMulticastAddress(UdpLink& udp, const char* text) {
+  Logger logger;
+  const bool valid = text != nullptr && isValidIPv4(text);
+  if (valid) udp.setMulticastAddress(text);
+  const std::string inUse = udp.multicastAddress() + " and Port: " +
+                            std::to_string(udp.multicastPort.load(std::memory_order_relaxed));
+  if (valid)
+    logger.info("UDP Controller Thread: Validated multicast IP address. using Multicast address: " + inUse);
+  else
+    logger.info("UDP Controller Thread: Failed to validate multicast IP address. Using default Multicast address: " +
+                inUse);
+}
+
+}  // namespace portrelay
