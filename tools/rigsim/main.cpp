@@ -4,12 +4,18 @@
 //          [--behave normal|wrong-id|silent|garbage|long-reply]
 //          [--seconds N] [--control PORT]
 //   rigsim --fan-link PATH [--seconds N] [--control PORT]
+//   rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT]
+//          [--heartbeat-ms N] [--reply ...] [--level N] [--seconds N]
 //
 // Creates a pseudo-terminal, points PATH at it and serves the rig protocol
 // (--link) or records the bytes a fan controller receives (--fan-link).
 // Without --control it prints its counters once a second (for N seconds, or
 // until interrupted). With --control it connects to 127.0.0.1:PORT and obeys
 // the commands of control_protocol.h until that connection closes.
+// With --udp it serves the rig protocol over UDP instead: it joins the
+// multicast group on the interface address given (run it inside a network
+// namespace of its own, e.g. ip netns exec), checks every datagram, and sends
+// its answers and a level report every heartbeat to the host's listen port.
 #include <arpa/inet.h>
 #include <netinet/in.h>
 #include <signal.h>
@@ -26,6 +32,7 @@
 #include "control_protocol.h"
 #include "pty_fan.h"
 #include "pty_rig.h"
+#include "udp_rig.h"
 
 namespace {
 
@@ -85,6 +92,34 @@ int runFan(const std::string& link, int controlPort, int seconds) {
   return 0;
 }
 
+void printRigStats(const rigsim::RigStats& s) {
+  std::printf("motion %llu (%.0f/s, %llu checksummed)  crc errors %llu  identity %llu  level %llu  other %llu",
+              static_cast<unsigned long long>(s.motionFrames), s.motionRatePerSecond,
+              static_cast<unsigned long long>(s.checksummedMotionFrames),
+              static_cast<unsigned long long>(s.checksumErrors), static_cast<unsigned long long>(s.identityQueries),
+              static_cast<unsigned long long>(s.levelQueries), static_cast<unsigned long long>(s.otherFrames));
+}
+
+int runUdp(rigsim::UdpRig& rig, const rigsim::UdpRigOptions& options, int seconds) {
+  if (!rig.start(options)) {
+    std::perror("rigsim: cannot join the group");
+    return 1;
+  }
+  signal(SIGINT, onSignal);
+  signal(SIGTERM, onSignal);
+  std::printf("rigsim: udp %s:%u on %s, answers to port %u\n", options.group.c_str(), options.groupPort,
+              options.interfaceAddress.c_str(), options.answerPort);
+  for (int elapsed = 0; !interrupted && (seconds == 0 || elapsed < seconds); ++elapsed) {
+    std::this_thread::sleep_for(std::chrono::seconds(1));
+    printRigStats(rig.rig().stats(rigsim::monotonicNs()));
+    std::printf("  datagrams %llu  host %s\n", static_cast<unsigned long long>(rig.datagrams()),
+                rig.hostAddress().c_str());
+    std::fflush(stdout);
+  }
+  rig.stop();
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
@@ -92,14 +127,29 @@ int main(int argc, char** argv) {
   int controlPort = 0;
   int seconds = 0;
   rigsim::PtyRig rig;
+  rigsim::UdpRig udpRig;
+  rigsim::UdpRigOptions udp;
+  bool useUdp = false;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i], value = argv[i + 1];
     bool ok = true;
     if (option == "--link") link = value;
     else if (option == "--fan-link") fanLink = value;
-    else if (option == "--reply") rig.rig().setReplyForm(rigsim::parseReplyForm(value, &ok));
-    else if (option == "--behave") rig.rig().setBehaviour(rigsim::parseBehaviour(value, &ok));
-    else if (option == "--level") rig.rig().setFirmwareLevel(std::atoi(value.c_str()));
+    else if (option == "--reply") {
+      rig.rig().setReplyForm(rigsim::parseReplyForm(value, &ok));
+      udpRig.rig().setReplyForm(rigsim::parseReplyForm(value, &ok));
+    } else if (option == "--behave") rig.rig().setBehaviour(rigsim::parseBehaviour(value, &ok));
+    else if (option == "--level") {
+      rig.rig().setFirmwareLevel(std::atoi(value.c_str()));
+      udpRig.rig().setFirmwareLevel(std::atoi(value.c_str()));
+    } else if (option == "--udp") {
+      const size_t colon = value.find(':');
+      useUdp = true;
+      udp.group = value.substr(0, colon);
+      if (colon != std::string::npos) udp.groupPort = static_cast<uint16_t>(std::atoi(value.c_str() + colon + 1));
+    } else if (option == "--udp-interface") udp.interfaceAddress = value;
+    else if (option == "--answer-port") udp.answerPort = static_cast<uint16_t>(std::atoi(value.c_str()));
+    else if (option == "--heartbeat-ms") udp.heartbeatMs = std::atoi(value.c_str());
     else if (option == "--control") controlPort = std::atoi(value.c_str());
     else if (option == "--seconds") seconds = std::atoi(value.c_str());
     else ok = false;
@@ -109,9 +159,11 @@ int main(int argc, char** argv) {
     }
   }
   if (!fanLink.empty()) return runFan(fanLink, controlPort, seconds);
+  if (useUdp) return runUdp(udpRig, udp, seconds);
   if (link.empty()) {
     std::fprintf(stderr, "usage: rigsim --link PATH [--reply FORM] [--level N] [--behave B] [--seconds N] [--control PORT]\n"
-                 "       rigsim --fan-link PATH [--seconds N] [--control PORT]\n");
+                 "       rigsim --fan-link PATH [--seconds N] [--control PORT]\n"
+                 "       rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT] [--heartbeat-ms N]\n");
     return 2;
   }
   if (!rig.start(link)) {
@@ -126,12 +178,8 @@ int main(int argc, char** argv) {
   std::printf("rigsim: %s -> %s\n", link.c_str(), rig.devicePath().c_str());
   for (int elapsed = 0; !interrupted && (seconds == 0 || elapsed < seconds); ++elapsed) {
     std::this_thread::sleep_for(std::chrono::seconds(1));
-    const rigsim::RigStats s = rig.rig().stats(rigsim::monotonicNs());
-    std::printf("motion %llu (%.0f/s, %llu checksummed)  crc errors %llu  identity %llu  level %llu  other %llu\n",
-                static_cast<unsigned long long>(s.motionFrames), s.motionRatePerSecond,
-                static_cast<unsigned long long>(s.checksummedMotionFrames),
-                static_cast<unsigned long long>(s.checksumErrors), static_cast<unsigned long long>(s.identityQueries),
-                static_cast<unsigned long long>(s.levelQueries), static_cast<unsigned long long>(s.otherFrames));
+    printRigStats(rig.rig().stats(rigsim::monotonicNs()));
+    std::printf("\n");
     std::fflush(stdout);
   }
   return 0;

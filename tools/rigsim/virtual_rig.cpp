@@ -131,6 +131,27 @@ std::vector<uint8_t> VirtualRig::onBytes(const uint8_t* data, size_t length, int
   return out;
 }
 
+std::vector<uint8_t> VirtualRig::onDatagram(const uint8_t* data, size_t length, int64_t nowNs) {
+  {
+    std::lock_guard lock(mutex_);
+    pending_.clear();
+  }
+  std::vector<uint8_t> out = onBytes(data, length, nowNs);
+  std::lock_guard lock(mutex_);
+  stats_.noiseBytes += pending_.size();
+  pending_.clear();
+  return out;
+}
+
+std::vector<uint8_t> VirtualRig::levelReport() const {
+  std::lock_guard lock(mutex_);
+  const uint8_t report[kShort] = {0xF9, 0xF9, 0x02, 0x00, static_cast<uint8_t>(level_ % 100),
+                                  static_cast<uint8_t>(level_ / 100), 0, 0};
+  std::vector<uint8_t> out;
+  appendReply(report, form_ == ReplyForm::checksummed1 || form_ == ReplyForm::checksummed2, out);
+  return out;
+}
+
 void VirtualRig::handleFrame(const uint8_t* frame, size_t length, bool checksummed, int64_t nowNs,
                              std::vector<uint8_t>& out) {
   if (length == kMotion) {

@@ -63,6 +63,11 @@ class VirtualRig {
 
   // Bytes from the host; returns the bytes the rig sends back.
   std::vector<uint8_t> onBytes(const uint8_t* data, size_t length, int64_t nowNs);
+  // One datagram from the host, parsed on its own: a frame never spans two
+  // datagrams, and bytes left over count as noise.
+  std::vector<uint8_t> onDatagram(const uint8_t* data, size_t length, int64_t nowNs);
+  // The rig's level report (class 2) in its reply form, sent unasked over UDP.
+  std::vector<uint8_t> levelReport() const;
 
   RigStats stats(int64_t nowNs) const;
   std::vector<ReceivedFrame> frames() const;  // other short frames, oldest first (last 20000)
