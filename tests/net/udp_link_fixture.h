@@ -10,13 +10,15 @@
 #include <thread>
 #include <vector>
 
+#include "log/logger.h"
 #include "platform/sockets.h"
 #include "support/temp_dir.h"
 #include "virtual_rig.h"
 
 namespace portrelay::testing {
 
-// The log file's lines as "INFO message" / "ERROR message" (time stamps checked and cut).
+// The log file's lines as "INFO message" / "ERROR message" (time stamps checked
+// and cut), without the version line the process's first logger writes.
 inline std::vector<std::string> logMessages(const std::filesystem::path& file) {
   std::vector<std::string> lines;
   std::istringstream in(readFile(file));
@@ -28,7 +30,8 @@ inline std::vector<std::string> logMessages(const std::filesystem::path& file) {
       lines.push_back("MALFORMED " + line);
       continue;
     }
-    lines.push_back(line.substr(1, open - 1) + " " + line.substr(close + 2));
+    std::string message = line.substr(1, open - 1) + " " + line.substr(close + 2);
+    if (message != "INFO " + libraryVersionLine()) lines.push_back(std::move(message));
   }
   return lines;
 }
