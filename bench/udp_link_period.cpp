@@ -9,13 +9,11 @@
 // Each sample carries a tag in its lateral acceleration (0.00 .. 0.96 g, the
 // sample number modulo 97), which slot 0 passes unchanged into the frame's
 // first float (m/s^2). Only the first frame carrying each sample counts.
-#if defined(_WIN32)
-#include <cstdio>
-int main() {
-  std::fprintf(stderr, "udp_link_period: network namespaces exist on Linux only\n");
-  return 1;
-}
-#else
+//
+// udp_link_period --host [seconds]: the library's side alone (also the
+// Windows build, e.g. under Wine), for a run already inside a namespace whose
+// rig is `rigsim --udp` in the peer namespace: prints the sender's pass period
+// and the datagrams it sent (rigsim prints those it received).
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -24,7 +22,9 @@ int main() {
 #include <cstdlib>
 #include <cstring>
 #include <filesystem>
+#include <functional>
 #include <memory>
+#include <string>
 #include <thread>
 #include <vector>
 
@@ -32,21 +32,24 @@ int main() {
 #include "gamesim/game_catalog.h"
 #include "gamesim/lap_motion.h"
 #include "net/udp_link.h"
-#include "net_namespace.h"
 #include "platform/paths.h"
 #include "portrelay/portrelay.h"
 #include "riglink/link_state.h"
 #include "sources/readers/network_reader_factory.h"
+#include "virtual_rig.h"
+#if !defined(_WIN32)
+#include "net_namespace.h"
 #include "udp_rig.h"
+#endif
 
 using namespace portrelay;
 
 namespace {
 
 constexpr int kTags = 97;
+constexpr double kTagStep = 0.01 * gamesim::kStandardGravity;  // m/s^2 per tag
 constexpr int kLiveForSpeed = 13;
 constexpr uint16_t kGamePort = 4123;  // the game's own port, free inside the namespace
-constexpr double kTagStep = 0.01 * gamesim::kStandardGravity;  // m/s^2 per tag
 
 void printDistribution(const char* title, std::vector<double> values, const char* unit) {
   if (values.empty()) {
@@ -74,39 +77,30 @@ class AlwaysDetected : public GameReader {
   std::unique_ptr<GameReader> inner_;
 };
 
-}  // namespace
+// Samples written by the game: their times, indexed by sample number.
+struct Written {
+  explicit Written(size_t capacity) : capacity(capacity), ns(new std::atomic<int64_t>[capacity]) {}
+  size_t capacity;
+  std::unique_ptr<std::atomic<int64_t>[]> ns;
+  std::atomic<size_t> count{0};
+};
 
-int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
-  rigsim::NamespacePair pair;
-  std::string why;
-  if (!pair.create(why)) {
-    std::fprintf(stderr, "udp_link_period: %s\n", why.c_str());
-    return 1;
-  }
-  const auto logDir = std::filesystem::temp_directory_path() / ("udp_link_period_" + std::to_string(rigsim::monotonicNs()));
-  std::filesystem::create_directories(logDir);
-  platform::overrideDocumentsFolder(logDir.string());
+struct HostResult {
+  std::vector<double> periods;
+  double measuredSeconds = 0;
+  bool rigAnswered = false;
+};
 
-  rigsim::UdpRig rig;
-  rigsim::UdpRigOptions options;
-  options.interfaceAddress = rigsim::NamespacePair::kRigAddress;
-  if (!pair.enterRigSide() || !rig.start(options)) {
-    std::fprintf(stderr, "udp_link_period: the rig cannot join the group\n");
-    return 1;
-  }
-  // From here on this thread and every thread it starts are on the library's side.
-  if (!pair.enterLibrarySide() || !pair.inLibrarySide()) {
-    std::fprintf(stderr, "udp_link_period: cannot enter the library's namespace\n");
-    return 1;
-  }
-
+// The library's side: engine on the simulated game, UDP listener and sender,
+// for the time `window` takes (it runs on this thread once the rig answered
+// and the output fade is over).
+HostResult runLibrarySide(int seconds, Written& written, const std::function<void()>& window) {
+  HostResult result;
   for (int profile = 0; profile < 2; ++profile)
     for (int slot = 0; slot < 23; ++slot) setActiveAxis(profile, slot, slot == 0 && profile == 0 ? 1 : 0);
   setcheckFilterstring(0, 0, "VALUE");
   SetInputDofLimitValue(0, -10.0, 10.0);
   SetRigDofLimitValue(0, -10.0, 10.0);
-
   MotionEngine& engine = MotionEngine::instance();
   for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
   engine.games.installReader(kLiveForSpeed,
@@ -114,20 +108,17 @@ int main(int argc, char** argv) {
   std::unique_ptr<gamesim::GameSim> game = gamesim::findGame("lfs")->make({kGamePort});
   if (!game->start()) {
     std::fprintf(stderr, "udp_link_period: cannot start the game\n");
-    return 1;
+    return result;
   }
-  const size_t capacity = static_cast<size_t>(seconds + 60) * 520;
-  std::unique_ptr<std::atomic<int64_t>[]> writtenNs(new std::atomic<int64_t>[capacity]);
-  std::atomic<size_t> written{0};
   std::atomic<bool> writing{true};
   std::thread writer([&] {
     auto next = std::chrono::steady_clock::now();
-    for (size_t n = 0; writing.load() && n < capacity; ++n) {
+    for (size_t n = 0; writing.load() && n < written.capacity; ++n) {
       gamesim::MotionSample sample;
       sample.lateralAccel = static_cast<double>(n % kTags) * kTagStep;
-      writtenNs[n].store(rigsim::monotonicNs(), std::memory_order_relaxed);
+      written.ns[n].store(rigsim::monotonicNs(), std::memory_order_relaxed);
       game->write(sample);
-      written.store(n + 1, std::memory_order_release);
+      written.count.store(n + 1, std::memory_order_release);
       next += std::chrono::microseconds(2000);
       std::this_thread::sleep_until(next);
     }
@@ -143,71 +134,26 @@ int main(int argc, char** argv) {
   while ((link.networkFramesValid.load() == 0 || getTransitionStatus() < 100.0) &&
          std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  if (link.networkFramesValid.load() == 0) std::fprintf(stderr, "udp_link_period: the rig never answered\n");
+  result.rigAnswered = link.networkFramesValid.load() != 0;
+  if (!result.rigAnswered) std::fprintf(stderr, "udp_link_period: the rig never answered\n");
 
   // The sender's pass lengths, as its timer records them.
-  std::vector<double> periods;
-  periods.reserve(static_cast<size_t>(seconds) * 520);
+  result.periods.reserve(static_cast<size_t>(seconds) * 520);
   std::atomic<bool> watching{true};
   std::thread watcher([&] {
     double last = udp.networkCycleTimer.lastIntervalTicks();
     while (watching.load()) {
       const double now = udp.networkCycleTimer.lastIntervalTicks();
       if (now != last) {
-        periods.push_back(now / udp.networkCycleTimer.countsPerMs());
+        result.periods.push_back(now / udp.networkCycleTimer.countsPerMs());
         last = now;
       }
       std::this_thread::sleep_for(std::chrono::microseconds(200));
     }
   });
-
-  // Latency: every frame arriving from now on, matched with the latest sample
-  // of its tag written before it arrived.
   const int64_t start = rigsim::monotonicNs();
-  const size_t firstSample = written.load();
-  std::vector<double> latencies;
-  int64_t lastArrival = start;
-  long lastTag = -1;
-  size_t lastSample = 0, undecoded = 0, frames = 0;
-  auto collect = [&] {
-    const size_t available = written.load(std::memory_order_acquire);
-    for (const rigsim::ReceivedFrame& frame : rig.rig().motionLog()) {
-      if (frame.arrivalNs <= lastArrival) continue;
-      lastArrival = frame.arrivalNs;
-      ++frames;
-      float value;
-      std::memcpy(&value, frame.bytes.data() + 2, sizeof value);
-      const double scaled = std::fabs(value) / kTagStep;
-      const long tag = std::lround(scaled);
-      if (std::fabs(scaled - static_cast<double>(tag)) > 0.2 || tag >= kTags) {
-        ++undecoded;
-        continue;
-      }
-      if (tag == lastTag) continue;  // the same sample again
-      lastTag = tag;
-      // The samples written up to the frame's arrival, then back to its tag.
-      size_t low = firstSample, high = available;
-      while (low < high) {
-        const size_t mid = low + (high - low) / 2;
-        if (writtenNs[mid].load(std::memory_order_relaxed) <= frame.arrivalNs) low = mid + 1;
-        else high = mid;
-      }
-      for (size_t n = low, back = 0; n > firstSample && back < static_cast<size_t>(kTags); ++back) {
-        --n;
-        if (static_cast<long>(n % kTags) != tag) continue;
-        if (n > lastSample || lastSample == 0) {
-          latencies.push_back(static_cast<double>(frame.arrivalNs - writtenNs[n].load(std::memory_order_relaxed)) / 1e6);
-          lastSample = n;
-        }
-        break;
-      }
-    }
-  };
-  for (int elapsed = 0; elapsed < seconds; elapsed += 5) {
-    std::this_thread::sleep_for(std::chrono::seconds(std::min(5, seconds - elapsed)));
-    collect();
-  }
-  const double measured = static_cast<double>(rigsim::monotonicNs() - start) / 1e9;
+  window();
+  result.measuredSeconds = static_cast<double>(rigsim::monotonicNs() - start) / 1e9;
   watching = false;
   watcher.join();
 
@@ -218,24 +164,135 @@ int main(int argc, char** argv) {
   writing = false;
   writer.join();
   game->stop();
+  return result;
+}
+
+void useLogFolder(const std::filesystem::path& folder) {
+  std::filesystem::create_directories(folder);
+  platform::overrideDocumentsFolder(folder.string());  // the link's log lines go aside
+}
+
+int hostOnly(int seconds) {
+  const auto logDir = std::filesystem::temp_directory_path() / ("udp_link_period_" + std::to_string(rigsim::monotonicNs()));
+  useLogFolder(logDir);
+  Written written(static_cast<size_t>(seconds + 60) * 520);
+  const HostResult result =
+      runLibrarySide(seconds, written, [&] { std::this_thread::sleep_for(std::chrono::seconds(seconds)); });
+  std::this_thread::sleep_for(std::chrono::milliseconds(200));
+  std::printf("library side of the UDP link, %.1f s measured\n", result.measuredSeconds);
+  printDistribution("multicast sender pass period", result.periods, "ms");
+  std::printf("datagrams sent %llu (all of the run)\n",
+              static_cast<unsigned long long>(udpLink().datagramsSent.load()));
+  std::error_code ignored;
+  std::filesystem::remove_all(logDir, ignored);
+  return result.rigAnswered ? 0 : 1;
+}
+
+}  // namespace
+
+#if defined(_WIN32)
+int main(int argc, char** argv) {
+  if (argc < 2 || std::strcmp(argv[1], "--host") != 0) {
+    std::fprintf(stderr, "udp_link_period: on Windows only --host [seconds] (network namespaces are Linux's)\n");
+    return 2;
+  }
+  return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10);
+}
+#else
+int main(int argc, char** argv) {
+  if (argc > 1 && std::strcmp(argv[1], "--host") == 0) return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10);
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  rigsim::NamespacePair pair;
+  std::string why;
+  if (!pair.create(why)) {
+    std::fprintf(stderr, "udp_link_period: %s\n", why.c_str());
+    return 1;
+  }
+  const auto logDir = std::filesystem::temp_directory_path() / ("udp_link_period_" + std::to_string(rigsim::monotonicNs()));
+  useLogFolder(logDir);
+
+  rigsim::UdpRig rig;
+  rigsim::UdpRigOptions options;
+  options.interfaceAddress = rigsim::NamespacePair::kRigAddress;
+  if (!pair.enterRigSide() || !rig.start(options)) {
+    std::fprintf(stderr, "udp_link_period: the rig cannot join the group\n");
+    return 1;
+  }
+  // From here on this thread and every thread it starts are on the library's side.
+  if (!pair.enterLibrarySide() || !pair.inLibrarySide()) {
+    std::fprintf(stderr, "udp_link_period: cannot enter the library's namespace\n");
+    return 1;
+  }
+
+  // Latency: every frame arriving in the window, matched with the latest
+  // sample of its tag written before it arrived.
+  Written written(static_cast<size_t>(seconds + 60) * 520);
+  std::vector<double> latencies;
+  size_t undecoded = 0, frames = 0;
+  const HostResult result = runLibrarySide(seconds, written, [&] {
+    const size_t firstSample = written.count.load();
+    int64_t lastArrival = rigsim::monotonicNs();
+    long lastTag = -1;
+    size_t lastSample = 0;
+    auto collect = [&] {
+      const size_t available = written.count.load(std::memory_order_acquire);
+      for (const rigsim::ReceivedFrame& frame : rig.rig().motionLog()) {
+        if (frame.arrivalNs <= lastArrival) continue;
+        lastArrival = frame.arrivalNs;
+        ++frames;
+        float value;
+        std::memcpy(&value, frame.bytes.data() + 2, sizeof value);
+        const double scaled = std::fabs(value) / kTagStep;
+        const long tag = std::lround(scaled);
+        if (std::fabs(scaled - static_cast<double>(tag)) > 0.2 || tag >= kTags) {
+          ++undecoded;
+          continue;
+        }
+        if (tag == lastTag) continue;  // the same sample again
+        lastTag = tag;
+        // The samples written up to the frame's arrival, then back to its tag.
+        size_t low = firstSample, high = available;
+        while (low < high) {
+          const size_t mid = low + (high - low) / 2;
+          if (written.ns[mid].load(std::memory_order_relaxed) <= frame.arrivalNs) low = mid + 1;
+          else high = mid;
+        }
+        for (size_t n = low, back = 0; n > firstSample && back < static_cast<size_t>(kTags); ++back) {
+          --n;
+          if (static_cast<long>(n % kTags) != tag) continue;
+          if (n > lastSample || lastSample == 0) {
+            latencies.push_back(static_cast<double>(frame.arrivalNs - written.ns[n].load(std::memory_order_relaxed)) /
+                                1e6);
+            lastSample = n;
+          }
+          break;
+        }
+      }
+    };
+    for (int elapsed = 0; elapsed < seconds; elapsed += 5) {  // the rig keeps its last 20 s
+      std::this_thread::sleep_for(std::chrono::seconds(std::min(5, seconds - elapsed)));
+      collect();
+    }
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));  // the last datagrams land
-  const uint64_t sent = udp.datagramsSent.load(), received = rig.datagrams();
+  const uint64_t sent = udpLink().datagramsSent.load(), received = rig.datagrams();
   const rigsim::RigStats stats = rig.rig().stats(rigsim::monotonicNs());
   pair.enterOriginal();
   rig.stop();
 
-  std::printf("UDP link between network namespaces, %.1f s measured\n", measured);
+  std::printf("UDP link between network namespaces, %.1f s measured\n", result.measuredSeconds);
   printDistribution("sample written to frame at the rig", latencies, "ms");
-  printDistribution("multicast sender pass period", periods, "ms");
+  printDistribution("multicast sender pass period", result.periods, "ms");
   std::printf("motion frames at the rig in the window %zu (%.0f/s), undecoded %zu\n", frames,
-              static_cast<double>(frames) / measured, undecoded);
+              static_cast<double>(frames) / result.measuredSeconds, undecoded);
   std::printf("datagrams sent %llu, received by the rig %llu, lost %lld; CRC errors %llu, checksummed motion %llu of %llu\n",
               static_cast<unsigned long long>(sent), static_cast<unsigned long long>(received),
               static_cast<long long>(sent) - static_cast<long long>(received),
               static_cast<unsigned long long>(stats.checksumErrors),
               static_cast<unsigned long long>(stats.checksummedMotionFrames),
               static_cast<unsigned long long>(stats.motionFrames));
-  std::filesystem::remove_all(logDir);
+  std::error_code ignored;
+  std::filesystem::remove_all(logDir, ignored);
   return latencies.empty() || sent != received ? 1 : 0;
 }
 #endif
