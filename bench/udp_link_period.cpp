@@ -10,10 +10,13 @@
 // sample number modulo 97), which slot 0 passes unchanged into the frame's
 // first float (m/s^2). Only the first frame carrying each sample counts.
 //
-// udp_link_period --host [seconds]: the library's side alone (also the
-// Windows build, e.g. under Wine), for a run already inside a namespace whose
-// rig is `rigsim --udp` in the peer namespace: prints the sender's pass period
-// and the datagrams it sent (rigsim prints those it received).
+// udp_link_period --host [seconds [samples-file]]: the library's side alone
+// (also the Windows build, e.g. under Wine), for a run already inside a
+// namespace whose rig is `rigsim --udp` in the peer namespace: prints the
+// sender's pass period and the datagrams it sent (rigsim prints those it
+// received), and writes the samples' times to the file.
+// udp_link_period --match samples-file motion-file: the latency of such a run
+// under Wine, from rigsim's --motion-log.
 #include <algorithm>
 #include <atomic>
 #include <chrono>
@@ -38,6 +41,8 @@
 #include "sources/readers/network_reader_factory.h"
 #include "virtual_rig.h"
 #if !defined(_WIN32)
+#include <time.h>
+
 #include "net_namespace.h"
 #include "udp_rig.h"
 #endif
@@ -167,22 +172,73 @@ HostResult runLibrarySide(int seconds, Written& written, const std::function<voi
   return result;
 }
 
+struct ArrivedFrame {
+  int64_t arrivalNs;
+  float value;  // the frame's first float
+};
+
+// Latency of each sample that reached the rig: the first frame carrying a new
+// tag, matched with the latest sample of that tag written before it arrived.
+// `sampleNs[n]` is the time sample n was written (from `first` on).
+[[maybe_unused]] std::vector<double> matchLatencies(const std::function<int64_t(size_t)>& sampleNs, size_t first, size_t available,
+                                   const std::vector<ArrivedFrame>& frames, size_t& undecoded, long& lastTag,
+                                   size_t& lastSample) {
+  std::vector<double> latencies;
+  for (const ArrivedFrame& frame : frames) {
+    const double scaled = std::fabs(frame.value) / kTagStep;
+    const long tag = std::lround(scaled);
+    if (std::fabs(scaled - static_cast<double>(tag)) > 0.2 || tag >= kTags) {
+      ++undecoded;
+      continue;
+    }
+    if (tag == lastTag) continue;  // the same sample again
+    lastTag = tag;
+    size_t low = first, high = available;
+    while (low < high) {
+      const size_t mid = low + (high - low) / 2;
+      if (sampleNs(mid) <= frame.arrivalNs) low = mid + 1;
+      else high = mid;
+    }
+    for (size_t n = low, back = 0; n > first && back < static_cast<size_t>(kTags); ++back) {
+      --n;
+      if (static_cast<long>(n % kTags) != tag) continue;
+      if (n > lastSample || lastSample == 0) {
+        latencies.push_back(static_cast<double>(frame.arrivalNs - sampleNs(n)) / 1e6);
+        lastSample = n;
+      }
+      break;
+    }
+  }
+  return latencies;
+}
+
 void useLogFolder(const std::filesystem::path& folder) {
   std::filesystem::create_directories(folder);
   platform::overrideDocumentsFolder(folder.string());  // the link's log lines go aside
 }
 
-int hostOnly(int seconds) {
+int hostOnly(int seconds, const char* samplesFile) {
   const auto logDir = std::filesystem::temp_directory_path() / ("udp_link_period_" + std::to_string(rigsim::monotonicNs()));
   useLogFolder(logDir);
   Written written(static_cast<size_t>(seconds + 60) * 520);
-  const HostResult result =
-      runLibrarySide(seconds, written, [&] { std::this_thread::sleep_for(std::chrono::seconds(seconds)); });
+  size_t firstSample = 0;  // the first written once the output fade is over
+  const HostResult result = runLibrarySide(seconds, written, [&] {
+    firstSample = written.count.load();
+    std::this_thread::sleep_for(std::chrono::seconds(seconds));
+  });
   std::this_thread::sleep_for(std::chrono::milliseconds(200));
   std::printf("library side of the UDP link, %.1f s measured\n", result.measuredSeconds);
   printDistribution("multicast sender pass period", result.periods, "ms");
   std::printf("datagrams sent %llu (all of the run)\n",
               static_cast<unsigned long long>(udpLink().datagramsSent.load()));
+  if (samplesFile != nullptr) {
+    // Sample number and time written (this process's steady clock, in ns).
+    if (FILE* out = std::fopen(samplesFile, "w")) {
+      for (size_t n = firstSample; n < written.count.load(); ++n)
+        std::fprintf(out, "%zu %lld\n", n, static_cast<long long>(written.ns[n].load()));
+      std::fclose(out);
+    }
+  }
   std::error_code ignored;
   std::filesystem::remove_all(logDir, ignored);
   return result.rigAnswered ? 0 : 1;
@@ -196,11 +252,51 @@ int main(int argc, char** argv) {
     std::fprintf(stderr, "udp_link_period: on Windows only --host [seconds] (network namespaces are Linux's)\n");
     return 2;
   }
-  return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10);
+  return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10, argc > 3 ? argv[3] : nullptr);
 }
 #else
+// The latency of a --host run under Wine: its samples file against the motion
+// log of `rigsim --udp ... --motion-log FILE`. Wine's performance counter
+// runs on CLOCK_MONOTONIC_RAW, rigsim on CLOCK_MONOTONIC: the difference of the
+// two clocks now is added to the sample times.
+int matchFiles(const char* samplesFile, const char* motionFile) {
+  timespec mono{}, raw{};
+  clock_gettime(CLOCK_MONOTONIC, &mono);
+  clock_gettime(CLOCK_MONOTONIC_RAW, &raw);
+  const int64_t offset = (static_cast<int64_t>(mono.tv_sec) - raw.tv_sec) * 1000000000 + (mono.tv_nsec - raw.tv_nsec);
+  std::vector<int64_t> samples;
+  size_t firstNumber = 0;
+  if (FILE* in = std::fopen(samplesFile, "r")) {
+    unsigned long long n;
+    long long ns;
+    // Numbered from the window's first sample on; tags are the numbers modulo 97.
+    while (std::fscanf(in, "%llu %lld", &n, &ns) == 2) {
+      if (samples.empty()) firstNumber = static_cast<size_t>(n);
+      samples.push_back(ns + offset);
+    }
+    std::fclose(in);
+  }
+  std::vector<ArrivedFrame> frames;
+  if (FILE* in = std::fopen(motionFile, "r")) {
+    long long ns;
+    float value;
+    while (std::fscanf(in, "%lld %f", &ns, &value) == 2) frames.push_back({ns, value});
+    std::fclose(in);
+  }
+  size_t undecoded = 0, lastSample = 0;
+  long lastTag = -1;
+  const auto latencies = matchLatencies([&](size_t n) { return samples[n - firstNumber]; }, firstNumber,
+                                        firstNumber + samples.size(), frames, undecoded, lastTag, lastSample);
+  std::printf("clock offset MONOTONIC - MONOTONIC_RAW %.3f ms\n", static_cast<double>(offset) / 1e6);
+  printDistribution("sample written to frame at the rig", latencies, "ms");
+  std::printf("samples %zu, motion frames %zu, undecoded %zu\n", samples.size(), frames.size(), undecoded);
+  return latencies.empty() ? 1 : 0;
+}
+
 int main(int argc, char** argv) {
-  if (argc > 1 && std::strcmp(argv[1], "--host") == 0) return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10);
+  if (argc > 1 && std::strcmp(argv[1], "--host") == 0)
+    return hostOnly(argc > 2 ? std::max(1, std::atoi(argv[2])) : 10, argc > 3 ? argv[3] : nullptr);
+  if (argc > 3 && std::strcmp(argv[1], "--match") == 0) return matchFiles(argv[2], argv[3]);
   const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
   rigsim::NamespacePair pair;
   std::string why;
@@ -236,38 +332,18 @@ int main(int argc, char** argv) {
     size_t lastSample = 0;
     auto collect = [&] {
       const size_t available = written.count.load(std::memory_order_acquire);
+      std::vector<ArrivedFrame> fresh;
       for (const rigsim::ReceivedFrame& frame : rig.rig().motionLog()) {
         if (frame.arrivalNs <= lastArrival) continue;
         lastArrival = frame.arrivalNs;
-        ++frames;
         float value;
         std::memcpy(&value, frame.bytes.data() + 2, sizeof value);
-        const double scaled = std::fabs(value) / kTagStep;
-        const long tag = std::lround(scaled);
-        if (std::fabs(scaled - static_cast<double>(tag)) > 0.2 || tag >= kTags) {
-          ++undecoded;
-          continue;
-        }
-        if (tag == lastTag) continue;  // the same sample again
-        lastTag = tag;
-        // The samples written up to the frame's arrival, then back to its tag.
-        size_t low = firstSample, high = available;
-        while (low < high) {
-          const size_t mid = low + (high - low) / 2;
-          if (written.ns[mid].load(std::memory_order_relaxed) <= frame.arrivalNs) low = mid + 1;
-          else high = mid;
-        }
-        for (size_t n = low, back = 0; n > firstSample && back < static_cast<size_t>(kTags); ++back) {
-          --n;
-          if (static_cast<long>(n % kTags) != tag) continue;
-          if (n > lastSample || lastSample == 0) {
-            latencies.push_back(static_cast<double>(frame.arrivalNs - written.ns[n].load(std::memory_order_relaxed)) /
-                                1e6);
-            lastSample = n;
-          }
-          break;
-        }
+        fresh.push_back({frame.arrivalNs, value});
       }
+      frames += fresh.size();
+      const auto more = matchLatencies([&](size_t n) { return written.ns[n].load(std::memory_order_relaxed); },
+                                       firstSample, available, fresh, undecoded, lastTag, lastSample);
+      latencies.insert(latencies.end(), more.begin(), more.end());
     };
     for (int elapsed = 0; elapsed < seconds; elapsed += 5) {  // the rig keeps its last 20 s
       std::this_thread::sleep_for(std::chrono::seconds(std::min(5, seconds - elapsed)));

@@ -6,6 +6,7 @@
 //   rigsim --fan-link PATH [--seconds N] [--control PORT]
 //   rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT]
 //          [--heartbeat-ms N] [--reply ...] [--level N] [--seconds N]
+//          [--motion-log FILE]
 //
 // Creates a pseudo-terminal, points PATH at it and serves the rig protocol
 // (--link) or records the bytes a fan controller receives (--fan-link).
@@ -100,7 +101,7 @@ void printRigStats(const rigsim::RigStats& s) {
               static_cast<unsigned long long>(s.levelQueries), static_cast<unsigned long long>(s.otherFrames));
 }
 
-int runUdp(rigsim::UdpRig& rig, const rigsim::UdpRigOptions& options, int seconds) {
+int runUdp(rigsim::UdpRig& rig, const rigsim::UdpRigOptions& options, int seconds, const std::string& motionLog) {
   if (!rig.start(options)) {
     std::perror("rigsim: cannot join the group");
     return 1;
@@ -117,6 +118,17 @@ int runUdp(rigsim::UdpRig& rig, const rigsim::UdpRigOptions& options, int second
     std::fflush(stdout);
   }
   rig.stop();
+  if (!motionLog.empty()) {
+    // Arrival time (CLOCK_MONOTONIC, ns) and first float of each motion frame kept.
+    if (FILE* out = std::fopen(motionLog.c_str(), "w")) {
+      for (const rigsim::ReceivedFrame& frame : rig.rig().motionLog()) {
+        float value;
+        std::memcpy(&value, frame.bytes.data() + 2, sizeof value);
+        std::fprintf(out, "%lld %.9g\n", static_cast<long long>(frame.arrivalNs), value);
+      }
+      std::fclose(out);
+    }
+  }
   return 0;
 }
 
@@ -130,6 +142,7 @@ int main(int argc, char** argv) {
   rigsim::UdpRig udpRig;
   rigsim::UdpRigOptions udp;
   bool useUdp = false;
+  std::string motionLog;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string option = argv[i], value = argv[i + 1];
     bool ok = true;
@@ -150,6 +163,7 @@ int main(int argc, char** argv) {
     } else if (option == "--udp-interface") udp.interfaceAddress = value;
     else if (option == "--answer-port") udp.answerPort = static_cast<uint16_t>(std::atoi(value.c_str()));
     else if (option == "--heartbeat-ms") udp.heartbeatMs = std::atoi(value.c_str());
+    else if (option == "--motion-log") motionLog = value;
     else if (option == "--control") controlPort = std::atoi(value.c_str());
     else if (option == "--seconds") seconds = std::atoi(value.c_str());
     else ok = false;
@@ -159,11 +173,11 @@ int main(int argc, char** argv) {
     }
   }
   if (!fanLink.empty()) return runFan(fanLink, controlPort, seconds);
-  if (useUdp) return runUdp(udpRig, udp, seconds);
+  if (useUdp) return runUdp(udpRig, udp, seconds, motionLog);
   if (link.empty()) {
     std::fprintf(stderr, "usage: rigsim --link PATH [--reply FORM] [--level N] [--behave B] [--seconds N] [--control PORT]\n"
                  "       rigsim --fan-link PATH [--seconds N] [--control PORT]\n"
-                 "       rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT] [--heartbeat-ms N]\n");
+                 "       rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT] [--heartbeat-ms N] [--motion-log FILE]\n");
     return 2;
   }
   if (!rig.start(link)) {
