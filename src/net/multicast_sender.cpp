@@ -111,7 +111,8 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   logger.info("Multicastthread: starting Timer");
   udp.networkCycleTimer.markInterval();
 
-  bool wasIdle = false;
+  // Motion queued before this start (while no sender ran) is out of date.
+  bool wasIdle = true;
   while (flag(link.networkRunning)) {
     if (!flag(link.interfaceRunning) || flag(link.serialFramesValid)) {
       wasIdle = true;
@@ -145,8 +146,16 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
 
 void setMulticastAddress(UdpLink& udp, const char* text) {
   Logger logger;
-  const bool valid = text != nullptr && isValidIPv4(text);
-  if (valid) udp.setMulticastAddress(text);
+  const auto address = text != nullptr ? ipv4FromText(text) : std::nullopt;
+  const bool valid = address.has_value();
+  if (valid) {
+    // The group as given; a text longer than the setting holds (leading
+    // zeros) is kept in its plain dotted form.
+    const std::string given = text;
+    platform::SocketAddress plain;
+    plain.address = *address;
+    udp.setMulticastAddress(given.size() <= kMaxMulticastAddressLength ? given : platform::addressText(plain));
+  }
   const std::string inUse = udp.multicastAddress() + " and Port: " +
                             std::to_string(udp.multicastPort.load(std::memory_order_relaxed));
   if (valid)

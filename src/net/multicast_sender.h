@@ -15,8 +15,9 @@ namespace portrelay {
 void runMulticastSender(RigLinkState& link, UdpLink& udp);
 
 // setMulticastAddr: a valid dotted IPv4 text becomes the group of the next
-// sender start; invalid text (or null) keeps the group. Logs the group and
-// port in use after the call.
+// sender start (the host sets it to be used; only a valid text can be);
+// invalid text (or null) keeps the group. Logs the group and port in use
+// after the call.
 void setMulticastAddress(UdpLink& udp, const char* text);
 
 }  // namespace portrelay

@@ -13,6 +13,7 @@
 namespace portrelay {
 
 inline constexpr const char* kDefaultMulticastAddress = "232.11.12.14";
+inline constexpr size_t kMaxMulticastAddressLength = 19;
 inline constexpr int32_t kDefaultMulticastPort = 51324;
 inline constexpr int32_t kDefaultListenPort = 53241;
 // UDP mode ends after this long without a valid frame from the rig.

@@ -70,6 +70,9 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
 
   logger.info("Udp listen thread: closing");
   if (opened) socket.close();  // logs "Port closed."
+  // Without a listener nothing would ever end UDP mode, and the serial relay
+  // idles while it lasts.
+  link.networkFramesValid.store(0, std::memory_order_relaxed);
 }
 
 void setListenPort(UdpLink& udp, int32_t port) {

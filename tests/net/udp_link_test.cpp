@@ -131,6 +131,8 @@ TEST(UdpLinkSettings, AddressTextAndSetters) {
   setMulticastAddr("256.1.1.1");
   setMulticastAddr(nullptr);
   EXPECT_EQ(udp.multicastAddress(), "239.1.2.3");
+  setMulticastAddr("0000000000239.001.2.3");  // longer than the setting holds
+  EXPECT_EQ(udp.multicastAddress(), "239.1.2.3");
   setMulticastAddr(kDefaultMulticastAddress);
   setUDPport(70000);
   EXPECT_EQ(udp.listenPort.load(), 4464);
@@ -142,7 +144,8 @@ TEST(UdpLinkSettings, AddressTextAndSetters) {
       "INFO UDP Controller Thread: Failed to validate multicast IP address. Using default Multicast address: ";
   EXPECT_EQ(logMessages(documents.logFile()),
             (std::vector<std::string>{valid + "239.1.2.3 and Port: 51324", invalid + "239.1.2.3 and Port: 51324",
-                                      invalid + "239.1.2.3 and Port: 51324", valid + "232.11.12.14 and Port: 51324",
+                                      invalid + "239.1.2.3 and Port: 51324", valid + "239.1.2.3 and Port: 51324",
+                                      valid + "232.11.12.14 and Port: 51324",
                                       "INFO UDP Controller Thread : Set UdpPort : 4464",
                                       "INFO UDP Controller Thread : Set UdpPort : 60000",
                                       "INFO UDP Controller Thread : Set UdpPort : 53241"}));
@@ -153,6 +156,10 @@ class SenderOnLoopback : public ::testing::Test {
  protected:
   void SetUp() override {
     resetLink();
+    // Waiting from before the sender's start: the motion frame is stale.
+    rigLink().networkTxQueue.pushIfBelow(kEarlyHost.data(), kEarlyHost.size(), kTransmitQueueBound);
+    const auto stale = motionFrame(99);
+    rigLink().networkTxQueue.pushIfBelow(stale.data(), stale.size(), kTransmitQueueBound);
     udp_.setMulticastAddress("127.0.0.1");
     udp_.multicastPort = peer_.port();
     sender_ = std::thread([this] { runMulticastSender(rigLink(), udp_); });
@@ -164,6 +171,7 @@ class SenderOnLoopback : public ::testing::Test {
     resetLink();
   }
 
+  const std::vector<uint8_t> kEarlyHost = bytesOf({0xF9, 0xF9, 0x12, 0x00, 0x01, 0x00, 0x0A, 0x0D});
   ScopedDocumentsFolder documents_;
   AdapterSeam seam_{AdapterQuery{AdapterQueryStep::none, 0,
                                  {{"Wi-Fi", kUp, kWireless, 1, {ip("192.0.2.1")}},
@@ -181,9 +189,10 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   ASSERT_EQ(sendMessagemmf(terminatorOnly.data()), 1);
   const auto motion = motionFrame(1);
   ASSERT_EQ(link.networkTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound), true);
-  // Network queue: every message checksummed, the terminator-only one never sent.
+  // Network queue: every message checksummed, the terminator-only one never
+  // sent, the motion frame from before the start never either.
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)),
-            (std::vector<std::vector<uint8_t>>{checksummed(host), checksummed(motion)}));
+            (std::vector<std::vector<uint8_t>>{checksummed(kEarlyHost), checksummed(host), checksummed(motion)}));
   EXPECT_TRUE(link.networkTxQueue.empty());
 
   // Auto queue: a lone message twelve times in terminated form before the
@@ -217,7 +226,7 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   link.autoconnect = 1;
   ASSERT_EQ(resumeInterface(), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
-  EXPECT_EQ(udp_.datagramsSent.load(), 2u + 12u + 11u + 1u + 1u);
+  EXPECT_EQ(udp_.datagramsSent.load(), 3u + 12u + 11u + 1u + 1u);
 
   stopPortRelay_Thread();
   sender_.join();
@@ -324,6 +333,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   stopPortRelay_Thread();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
   listener.join();
+  EXPECT_EQ(link.networkFramesValid.load(), 0);  // no listener, no UDP mode: the serial relay may work
   const auto log = logMessages(documents.logFile());
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "INFO Udp listen thread: starting");
