@@ -10,8 +10,12 @@ namespace {
 
 std::shared_ptr<FilterSys> invalidChain() { return std::make_shared<FilterSys>(); }
 
-// Argument checks beyond the count.
+// Argument checks beyond the count. Arguments are stored as floats, so one
+// beyond the float range (a 40-digit number is a finite double) would become
+// infinite in the node and leave the slot stuck; it fails the parse instead.
 bool argumentsAcceptable(FilterKind kind, const double (&args)[4]) {
+  for (double arg : args)
+    if (!std::isfinite(static_cast<float>(arg))) return false;
   switch (kind) {
     case FilterKind::Emalp:
     case FilterKind::Emahp:

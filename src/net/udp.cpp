@@ -72,20 +72,22 @@ int Udp::receiveDatagram() {
   return platform::receiveFrom(socketHandle, receiveBuffer, kBufferSize, &address, &addressLength);
 }
 
+// A probe that could not watch the port answers 0: an earlier "seen" must not
+// make a game look present while, say, another program holds its port.
 int32_t Udp::probe(int32_t port) {
-  if (isOpen()) return dataSeen;  // the open socket is not ours to replace
+  if (isOpen()) return dataSeen = 0;  // the open socket is not ours to replace
   platform::NetworkStartup startup;
   const int result = platform::startNetworking(startup);
   winsockData = startup;
   if (result != 0) {
     printConsole(L"WSAStartup failed with error: %d\n", result);
-    return dataSeen;
+    return dataSeen = 0;
   }
   socketHandle = platform::openUdpSocket();
   if (socketHandle == platform::kInvalidSocket) {
     printConsole(L"socket failed with error: %ld\n", static_cast<long>(platform::lastSocketError()));
     platform::stopNetworking();
-    return dataSeen;
+    return dataSeen = 0;
   }
   const auto release = [this] {
     if (!platform::closeSocket(socketHandle))
@@ -98,7 +100,7 @@ int32_t Udp::probe(int32_t port) {
     platform::closeSocket(socketHandle);
     socketHandle = platform::kInvalidSocket;
     platform::stopNetworking();
-    return dataSeen;
+    return dataSeen = 0;
   }
   address = platform::anyAddress(static_cast<uint16_t>(port & 0xFFFF));
   if (!platform::bindSocket(socketHandle, address)) {
@@ -106,7 +108,7 @@ int32_t Udp::probe(int32_t port) {
     platform::closeSocket(socketHandle);
     socketHandle = platform::kInvalidSocket;
     platform::stopNetworking();
-    return dataSeen;
+    return dataSeen = 0;
   }
   switch (platform::waitReadable(socketHandle, kProbeWindowUs)) {
     case platform::Readiness::Ready: {
@@ -120,6 +122,7 @@ int32_t Udp::probe(int32_t port) {
       dataSeen = 0;
       break;
     case platform::Readiness::Failed:
+      dataSeen = 0;
       break;
   }
   release();

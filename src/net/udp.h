@@ -33,9 +33,8 @@ class Udp {
   // The next waiting datagram, or an empty sequence; waits at most ~1 µs.
   std::vector<uint8_t> receive();
   // Binds the port for 20 ms and reports whether a datagram arrived (1) or not
-  // (0); on a failure of its own it answers the previous probe's result. Leaves
-  // no socket open. On an object whose port is open it answers the previous
-  // result without probing.
+  // (0). When it cannot watch the port (start-up, socket, bind or wait failure,
+  // or this object's own port is open) it answers 0. Leaves no socket open.
   int32_t probe(int32_t port);
 
   // The telemetry readers' receive: one non-blocking receive of at most

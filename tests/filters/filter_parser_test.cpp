@@ -106,6 +106,14 @@ const ParseCase kParseCases[] = {
         ParseCase{"GAIN", {}},
         ParseCase{"GAIN)VALUE;2(", {}},
         ParseCase{"(VALUE;2)", {}},
+        // Arguments are kept as floats: a finite double beyond the float range
+        // (40 digits) fails; the largest floats are still accepted.
+        ParseCase{"GAIN(VALUE;1" + std::string(39, '0') + ")", {}},
+        ParseCase{"ADD(VALUE;-1" + std::string(39, '0') + ")", {}},
+        ParseCase{"SPIKE(VALUE;1;2;3;1" + std::string(39, '0') + ")", {}},
+        ParseCase{"EMALP(VALUE;" + std::string(40, '9') + ",5)", {}},
+        ParseCase{"GAIN(VALUE;3" + std::string(38, '0') + ")", {{K::Gain, 3e38f}, V}},
+        ParseCase{"ADD(VALUE;-3" + std::string(38, '0') + ",0)", {{K::Add, -3e38f}, V}},
 };
 
 TEST(FilterParser, AcceptsExactlyTheGrammar) {

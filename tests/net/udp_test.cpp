@@ -157,17 +157,21 @@ TEST(Udp, ProbeOfASilentPortAnswersZeroAfterItsWindow) {
   EXPECT_LT(took, std::chrono::milliseconds(500));
 }
 
-TEST(Udp, ProbeThatCannotBindKeepsThePreviousAnswer) {
+// A probe that cannot watch the port answers 0, whatever an earlier probe saw:
+// a game must not look present while another program holds its port.
+TEST(Udp, ProbeThatCannotProbeAnswersZero) {
   ScopedDocumentsFolder documents;
   const uint16_t port = freeUdpPort();
   Udp holder;
   ASSERT_TRUE(holder.open(port));
   Udp udp;
   udp.dataSeen = 1;
-  EXPECT_EQ(udp.probe(port), 1);
-  udp.dataSeen = 0;
-  EXPECT_EQ(udp.probe(port), 0);
+  EXPECT_EQ(udp.probe(port), 0);  // the port is held: no bind
+  EXPECT_EQ(udp.dataSeen, 0);
   EXPECT_FALSE(udp.isOpen());
+  holder.dataSeen = 1;
+  EXPECT_EQ(holder.probe(port), 0);  // its own port is open: nothing to probe with
+  EXPECT_TRUE(holder.isOpen());
   holder.close();
 }
 

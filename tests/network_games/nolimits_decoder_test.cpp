@@ -75,6 +75,36 @@ TEST(NoLimitsAnswer, LevelAndStillMeansGravityStraightDown) {
   EXPECT_NEAR(record.data[vertica_accel], 0.0, 1e-12);
 }
 
+// Gravity follows the car's up axis, not its heading: a car standing still
+// feels only gravity, so its kinematic accelerations are 0 and its integrated
+// speeds stay at rest, whichever way it points and however it leans. gamesim
+// builds the felt acceleration from rotation matrices of its own.
+TEST(NoLimitsAnswer, StandingCarAtAnyHeadingOrBank) {
+  struct Attitude {
+    double headingDeg, rollDeg, pitchDeg;
+  };
+  for (const Attitude a : {Attitude{0, 0, 0}, Attitude{90, 0, 0}, Attitude{180, 0, 0}, Attitude{-90, 0, 0},
+                           Attitude{90, 30, 0}, Attitude{200, -25, 10}}) {
+    SCOPED_TRACE(::testing::Message() << "heading " << a.headingDeg << " roll " << a.rollDeg << " pitch " << a.pitchDeg);
+    MotionSample m;
+    m.yaw = a.headingDeg / kDeg;
+    m.roll = a.rollDeg / kDeg;
+    m.pitch = a.pitchDeg / kDeg;
+    NoLimitsState state;
+    SampleRecord record;
+    for (int32_t frame = 1; frame <= 500; ++frame) ASSERT_TRUE(decode(answerFor(m, frame), state, record));
+    for (int index : {lateral_accel, longitu_accel, vertica_accel, lateral_speed, longitu_speed, vertica_speed})
+      EXPECT_NEAR(record.data[index], 0.0, 1e-4) << channelName(index);
+    const double lean = std::cos(m.roll) * std::cos(m.pitch);  // of the up axis from the car's
+    EXPECT_NEAR(record.data[vertica_accel_g], 9.80665 * lean, 1e-4);
+    EXPECT_NEAR(record.data[roll_position], a.rollDeg, 1e-3);
+    EXPECT_NEAR(record.data[pitch_position], a.pitchDeg, 1e-3);
+    if (a.rollDeg != 0.0) {
+      EXPECT_GT(std::fabs(record.data[lateral_accel_g]), 4.0);  // the lean is felt sideways
+    }
+  }
+}
+
 TEST(NoLimitsAnswer, RejectedAnswersTouchNothing) {
   const MotionSample m = LapMotion().at(3.0);
   NoLimitsState state;

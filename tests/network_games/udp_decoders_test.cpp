@@ -349,14 +349,38 @@ TEST(F1, NoPlayerIndexSelectsCarZero) {
   expectChannels(record, kLap, kAttitude);
 }
 
+// The seat follows the player's car (byte 27), never the second player's
+// (byte 28); an index naming no car falls back to car 0.
+TEST(F1, FollowsThePlayersCar) {
+  struct Indexes {
+    uint8_t player, secondPlayer;
+    size_t expectedCar;
+  };
+  const gamesim::LapMotion lap;
+  for (const Indexes c : {Indexes{gamesim::f1::kPlayerCar, 255, gamesim::f1::kPlayerCar},
+                          Indexes{gamesim::f1::kPlayerCar, 7, gamesim::f1::kPlayerCar},
+                          Indexes{7, gamesim::f1::kPlayerCar, 7}, Indexes{22, gamesim::f1::kPlayerCar, 0},
+                          Indexes{255, gamesim::f1::kPlayerCar, 0}}) {
+    SCOPED_TRACE(::testing::Message() << int{c.player} << "/" << int{c.secondPlayer});
+    Datagram motion;
+    gamesim::f1::encodeMotion(kLap, gamesim::f1::kFormat2023, gamesim::f1::kPlayerCar, motion.bytes);
+    motion.put<uint8_t>(27, c.player).put<uint8_t>(28, c.secondPlayer);
+    SampleRecord record;
+    ASSERT_TRUE(decodeF1(motion.view(), record));
+    // gamesim drives the lap with the player's car and the lap at other times with the others.
+    const MotionSample expected =
+        c.expectedCar == gamesim::f1::kPlayerCar ? kLap : lap.at(kLap.time + 2.5 * static_cast<double>(c.expectedCar + 1));
+    expectChannels(record, expected, kAttitude);
+  }
+}
+
 TEST(F1, IgnoredPackets) {
   Datagram motion, extended;
   gamesim::f1::encodeMotion(kLap, 2022, gamesim::f1::kPlayerCar, motion.bytes);
   gamesim::f1::encodeExtendedMotion(kLap, gamesim::f1::kFormat2024, extended.bytes);
-  Datagram badCar = motion, wrongLength = extended;
-  badCar.put<uint16_t>(0, 2024).put<uint8_t>(kF1PlayerIndexOffset, 22);
+  Datagram wrongLength = extended;
   wrongLength.bytes.push_back(0);
-  for (const Datagram* d : {&motion, &badCar, &wrongLength}) {
+  for (const Datagram* d : {&motion, &wrongLength}) {
     SampleRecord record = filledRecord();
     const SampleRecord before = record;
     EXPECT_FALSE(decodeF1(d->view(), record)) << d->bytes.size();

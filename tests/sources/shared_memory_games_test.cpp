@@ -195,18 +195,26 @@ TEST_F(GameStates, TruckSimNotRunning) {
   EXPECT_TRUE(recordUnchanged(before));
 }
 
-TEST_F(GameStates, IRacingDisconnectedStillAnswersWithTheLastBuffer) {
+// A disconnected game gives no sample (so a game that stays disconnected is
+// let go), and samples come again with its next buffer after reconnecting.
+TEST_F(GameStates, IRacingDisconnectedIsNoSample) {
   attach("iracing", "iRacingSim64DX11.exe", 10);
   game->write(lap.at(8.0));
   ASSERT_TRUE(source.readSample());
+  EXPECT_TRUE(source.readSample());  // the same buffer again, within the game's write interval
   const SampleRecord good = source.record();
   game->setState(gamesim::irsdk::kDisconnected);
   game->write(lap.at(9.0));
+  EXPECT_FALSE(source.readSample());
+  EXPECT_FALSE(source.readSample());
+  EXPECT_TRUE(recordUnchanged(good));
+  game->setState(gamesim::irsdk::kConnected);
+  game->write(lap.at(9.5));
+  ASSERT_TRUE(source.readSample());  // the tick counted on meanwhile: taken as the new start
+  game->write(lap.at(9.6));
   ASSERT_TRUE(source.readSample());
-  SampleRecord now = source.record();
-  now.timeFrame = good.timeFrame;
-  EXPECT_EQ(std::memcmp(&now, &good, sizeof now), 0);
-  EXPECT_TRUE(source.readSample());  // and on every call
+  EXPECT_NEAR(source.record().data[yaw_position], *testing::expectedChannel(yaw_position, lap.at(9.6), {true, false}),
+              1e-3);
 }
 
 TEST_F(GameStates, IRacingLostWhenItsProcessEnds) {

@@ -10,7 +10,10 @@ constexpr size_t kCar = 60;
 constexpr size_t kCars = 22;
 constexpr uint8_t kMotionPacket = 0;
 constexpr uint8_t kExtendedMotionPacket = 13;
+constexpr uint8_t kNoSecondPlayer = 255;
 
+// Byte 27 is the player's car, byte 28 the second (split-screen) player's:
+// none here.
 void putHeader(LayoutWriter out, uint16_t format, uint8_t packetId, const MotionSample& m, uint8_t playerIndex) {
   out.put<uint16_t>(0, format);
   out.put<uint8_t>(2, static_cast<uint8_t>(format % 100));  // game year
@@ -24,7 +27,7 @@ void putHeader(LayoutWriter out, uint16_t format, uint8_t packetId, const Motion
   out.put<uint32_t>(19, frame);
   out.put<uint32_t>(23, frame);
   out.put<uint8_t>(27, playerIndex);
-  out.put<uint8_t>(28, playerIndex);
+  out.put<uint8_t>(28, kNoSecondPlayer);
 }
 
 void putCar(LayoutWriter out, size_t car, const MotionSample& m) {

@@ -2,11 +2,14 @@
 // demonstrations.
 //
 //   gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]
-//                  [--port P] [--as EXE]
+//                  [--port P] [--as EXE] [--crash-after S]
 //   gamesim --list
 //
 // --as EXE runs the simulation in a child that shows up in the process list as
 // EXE (a game's executable name); on Windows the child is a renamed copy.
+// --crash-after S ends the process after S seconds the way a crashing game
+// ends: at once, withdrawing nothing (its memory keeps its last contents, and
+// a POSIX object keeps its name).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -33,6 +36,7 @@ struct Settings {
   int state = 0;
   std::string objectNamespace;
   std::string runAs;
+  double crashAfter = 0.0;  // 0: run the whole time and clean up
   gamesim::GameOptions options;
   std::vector<std::string> forwarded;  // everything but --as, for the child
 };
@@ -40,7 +44,7 @@ struct Settings {
 int usage() {
   std::fprintf(stderr,
                "usage: gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]\n"
-               "                      [--port P] [--as EXE]\n"
+               "                      [--port P] [--as EXE] [--crash-after S]\n"
                "       gamesim --list\n");
   return 2;
 }
@@ -79,6 +83,9 @@ bool parse(int argc, char** argv, Settings& s) {
       s.state = std::atoi(value.c_str());
     } else if (word == "--namespace") {
       s.objectNamespace = value;
+    } else if (word == "--crash-after") {
+      s.crashAfter = std::atof(value.c_str());
+      if (!(s.crashAfter > 0.0)) return false;
     } else if (word == "--port") {
       s.options.port = static_cast<uint16_t>(std::atoi(value.c_str()));
     } else {
@@ -131,7 +138,15 @@ int main(int argc, char** argv) {
   gamesim::SimulationRunner runner(*game, s.rateHz);
   runner.start();
   const auto begin = Clock::now();
-  while (timeLeft(begin, s.seconds)) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const bool crashes = s.crashAfter > 0.0 && s.crashAfter < s.seconds;
+  while (timeLeft(begin, crashes ? s.crashAfter : s.seconds))
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  if (crashes && !platform::stopRequested()) {
+    std::printf("gamesim: %s crashes after %llu samples\n", s.game.c_str(),
+                static_cast<unsigned long long>(runner.samplesWritten()));
+    std::fflush(stdout);
+    std::_Exit(3);
+  }
   runner.stop();
   game->stop();
   std::printf("gamesim: %s stopped after %llu samples\n", s.game.c_str(),

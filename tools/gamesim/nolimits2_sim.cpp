@@ -1,5 +1,6 @@
 #include "gamesim/nolimits2_sim.h"
 
+#include <array>
 #include <cmath>
 #include <cstring>
 
@@ -65,8 +66,26 @@ Rotation rotationOf(const MotionSample& m) {
   return multiply(multiply(heading, bank), attitude);
 }
 
-Rotation turnedGravity(const Rotation& q) {
-  return multiply(multiply(q, {0, 0, 0, kStandardGravity}), {q.w, -q.x, -q.y, -q.z});
+// Built from rotation matrices rather than the quaternion: the car's matrix is
+// Ry(heading) Rz(roll) Rx(pitch) (car axes to world axes); the world's up
+// axis in car axes is its transpose applied to (0, 1, 0), i.e. its middle row.
+Axis upInCarAxes(const MotionSample& m) {
+  using Matrix = std::array<std::array<double, 3>, 3>;
+  const auto product = [](const Matrix& a, const Matrix& b) {
+    Matrix c{};
+    for (size_t i = 0; i < 3; ++i)
+      for (size_t j = 0; j < 3; ++j)
+        for (size_t k = 0; k < 3; ++k) c[i][j] += a[i][k] * b[k][j];
+    return c;
+  };
+  const double ch = std::cos(m.yaw), sh = std::sin(m.yaw);
+  const double cr = std::cos(m.roll), sr = std::sin(m.roll);
+  const double cp = std::cos(m.pitch), sp = std::sin(m.pitch);
+  const Matrix heading = {{{ch, 0, sh}, {0, 1, 0}, {-sh, 0, ch}}};
+  const Matrix roll = {{{cr, -sr, 0}, {sr, cr, 0}, {0, 0, 1}}};
+  const Matrix pitch = {{{1, 0, 0}, {0, cp, -sp}, {0, sp, cp}}};
+  const Matrix car = product(product(heading, roll), pitch);
+  return {car[1][0], car[1][1], car[1][2]};
 }
 
 std::vector<uint8_t> telemetryData(const MotionSample& m, int32_t state, int32_t frame) {
@@ -74,7 +93,13 @@ std::vector<uint8_t> telemetryData(const MotionSample& m, int32_t state, int32_t
   const int32_t integers[8] = {state, frame, 1 /* view mode */, 0, 0, 1 /* coaster */, 0, 0};
   for (int32_t v : integers) putBig32(data, static_cast<uint32_t>(v));
   const Rotation q = rotationOf(m);
-  const Rotation g = turnedGravity(q);
+  // What an accelerometer in the car reads: the motion's own acceleration plus
+  // the ground's push against gravity along the world's up axis, in the car's
+  // axes (x to the left, y up, z forward), in g.
+  const Axis up = upInCarAxes(m);
+  const double feltX = -m.lateralAccel + kStandardGravity * up.x;
+  const double feltY = m.verticalAccel + kStandardGravity * up.y;
+  const double feltZ = m.longitudinalAccel + kStandardGravity * up.z;
   putBigFloat(data, m.speed);
   putBigFloat(data, std::cos(m.yaw) * 40.0);  // position on the track
   putBigFloat(data, 12.0 + m.verticalSpeed);
@@ -83,9 +108,9 @@ std::vector<uint8_t> telemetryData(const MotionSample& m, int32_t state, int32_t
   putBigFloat(data, q.y);
   putBigFloat(data, q.z);
   putBigFloat(data, q.w);
-  putBigFloat(data, -(m.lateralAccel + g.y) / kStandardGravity);
-  putBigFloat(data, (m.verticalAccel + g.z) / kStandardGravity);
-  putBigFloat(data, (m.longitudinalAccel - g.x) / kStandardGravity);
+  putBigFloat(data, feltX / kStandardGravity);
+  putBigFloat(data, feltY / kStandardGravity);
+  putBigFloat(data, feltZ / kStandardGravity);
   return data;
 }
 

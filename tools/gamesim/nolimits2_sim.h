@@ -38,9 +38,11 @@ struct Rotation {
   double w = 1.0, x = 0.0, y = 0.0, z = 0.0;
 };
 Rotation rotationOf(const MotionSample& m);
-// Gravity (0, 0, g) turned by the rotation: the components the simulation adds
-// to the felt acceleration.
-Rotation turnedGravity(const Rotation& q);
+// The world's up direction (y) in the car's axes, for the lap's attitude.
+struct Axis {
+  double x = 0.0, y = 0.0, z = 0.0;
+};
+Axis upInCarAxes(const MotionSample& m);
 // The telemetry data (76 bytes, big-endian): state, frame number, six more
 // integers, then speed, position, rotation quaternion x y z w, and the felt
 // acceleration in g (x lateral to the left, y up, z forward).

@@ -39,9 +39,7 @@ bool decodeF1(ByteView datagram, SampleRecord& record) {
   switch (datagram.size) {
     case kF1MotionLength: {
       const uint8_t index = datagram.u8(kF1PlayerIndexOffset);
-      const size_t car = index == kF1NoIndex ? 0 : index;
-      if (car >= kF1CarCount) return false;  // names no car of the packet
-      applyMotion(datagram, record, car);
+      applyMotion(datagram, record, index < kF1CarCount ? index : 0);
       return true;
     }
     case kF1ExtendedLength23:

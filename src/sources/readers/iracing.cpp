@@ -68,11 +68,11 @@ void readVariables(ByteView memory, const IRacingBuffers& buffers, SampleRecord&
 
 }  // namespace
 
-void takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record) {
-  if (!memory.covers(0, kBufferDescriptors)) return;
+IRacingPage takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record) {
+  if (!memory.covers(0, kBufferDescriptors)) return IRacingPage::Disconnected;
   if ((memory.i32(kStatus) & 1) == 0) {
     buffers.lastTick = INT32_MAX;  // any buffer after a reconnect counts as new
-    return;
+    return IRacingPage::Disconnected;
   }
   // The newest buffer (the first one on equal ticks), among those the view holds.
   const int32_t count = memory.i32(kBufferCount);
@@ -87,16 +87,16 @@ void takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& r
       newestTick = tick;
     }
   }
-  if (newest < 0) return;
+  if (newest < 0) return IRacingPage::Unchanged;
   if (newestTick < buffers.lastTick) {
     buffers.lastTick = newestTick;
-    return;
+    return IRacingPage::Moved;
   }
-  if (newestTick == buffers.lastTick) return;
+  if (newestTick == buffers.lastTick) return IRacingPage::Unchanged;
 
   const int32_t offset = memory.i32(kBufferDescriptors + static_cast<size_t>(newest) * kDescriptorSize + 4);
   const int32_t length = memory.i32(kBufferLength);
-  if (offset < 0 || static_cast<size_t>(offset) >= memory.size) return;  // a buffer outside the view
+  if (offset < 0 || static_cast<size_t>(offset) >= memory.size) return IRacingPage::Unchanged;  // outside the view
   const size_t available = memory.size - static_cast<size_t>(offset);
   const size_t take = std::min({static_cast<size_t>(std::max(length, 0)), kCopySize, available});
   std::memset(buffers.copy.data(), 0xFF, kPresetBytes);
@@ -105,6 +105,7 @@ void takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& r
   buffers.lastTick = newestTick;
   buffers.sampleTime = std::chrono::system_clock::now();
   readVariables(memory, buffers, record);
+  return IRacingPage::Moved;
 }
 
 bool IRacingReader::gameRunning() {
@@ -133,12 +134,22 @@ bool IRacingReader::attach() {
   attached_ = true;
   buffers_.lastTick = 0;
   buffers_.copiedLength = 0;
+  writes_.reset();
   return true;
 }
 
 bool IRacingReader::read(SampleRecord& record) {
   if (!attached_) return false;
-  if (memory_.mapped() || mapNow()) takeIRacingSample(memory_.view(), buffers_, record);
+  if (!memory_.mapped() && !mapNow()) return false;
+  // A game that quits withdraws its memory (the name goes with it where the
+  // platform lets names go while a view is held); one that crashed stops
+  // writing, which the stall watch notices.
+  if (!mappingExists(kIRacingName)) return false;
+  const IRacingPage page = takeIRacingSample(memory_.view(), buffers_, record);
+  if (page == IRacingPage::Disconnected) return false;
+  const auto now = StallWatch::Clock::now();
+  if (page == IRacingPage::Moved) writes_.changed(now);
+  if (writes_.stalled(now)) return false;
   completeSample(record, Completion::Proper, kFullPi);
   return true;
 }
@@ -149,6 +160,7 @@ void IRacingReader::detach() {
   attached_ = false;
   buffers_.lastTick = 0;
   buffers_.copiedLength = 0;
+  writes_.reset();
 }
 
 }  // namespace portrelay::readers

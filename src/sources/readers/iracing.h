@@ -9,6 +9,7 @@
 #include "platform/named_event.h"
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/stall_watch.h"
 
 namespace portrelay::readers {
 
@@ -39,18 +40,25 @@ struct IRacingBuffers {
   std::chrono::system_clock::time_point sampleTime{};
 };
 
+// What one pass found: the game disconnected, its buffers as they were, or
+// buffers the game wrote since the last pass (a newer tick, or a tick that went
+// back because the game started counting again).
+enum class IRacingPage { Disconnected, Unchanged, Moved };
+
 // One pass over the memory: when the game is connected and a buffer newer than
 // the last one holds data, copies it and writes the nine channels found by name.
 // A disconnected game only resets the last tick. Every count, offset and length
 // of the memory is checked against the view and the local copy; a variable that
 // is missing or lies outside the copied buffer leaves its channel unchanged.
-void takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record);
+IRacingPage takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record);
 
 class IRacingReader : public GameReader {
  public:
   bool detect() override;
   bool attach() override;
-  // True on every call while attached, new buffer or not.
+  // True on every call while the game is connected, still publishes its memory
+  // by name and has written a buffer within kStalledAfter; the channels hold
+  // the newest buffer's values between two of the game's writes.
   bool read(SampleRecord& record) override;
   void detach() override;
   void onDetectionFailed() override { detach(); }
@@ -63,6 +71,7 @@ class IRacingReader : public GameReader {
   platform::NamedEvent dataValid_;
   bool attached_ = false;
   IRacingBuffers buffers_;
+  StallWatch writes_;
 };
 
 }  // namespace portrelay::readers

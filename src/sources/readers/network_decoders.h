@@ -60,12 +60,16 @@ inline constexpr size_t kF1MotionLength = 1349;
 inline constexpr size_t kF1HeaderLength = 29;
 inline constexpr size_t kF1CarLength = 60;
 inline constexpr size_t kF1CarCount = 22;
-inline constexpr size_t kF1PlayerIndexOffset = 28;
-inline constexpr uint8_t kF1NoIndex = 255;  // then car 0 is used
+// The header names the player's car in byte 27 and a second (split-screen)
+// player's in byte 28 (255 without one). The seat follows the player's car;
+// an index that names no car of the packet falls back to car 0.
+inline constexpr size_t kF1PlayerIndexOffset = 27;
+inline constexpr size_t kF1SecondPlayerIndexOffset = 28;
+inline constexpr uint8_t kF1NoIndex = 255;
 inline constexpr size_t kF1ExtendedLength23 = 217;
 inline constexpr size_t kF1ExtendedLength24 = 237;
 // True when the datagram was applied: a packet of format 2023 or 2024, of a
-// known length, naming a car that exists.
+// known length.
 bool decodeF1(ByteView datagram, SampleRecord& record);
 
 // ---- WRC (id 11): speeds, accelerations and three direction vectors ----

@@ -125,11 +125,15 @@ bool decodeNoLimitsAnswer(ByteView answer, double timeFrameMs, NoLimitsState& st
   d[longitu_accel_g] = bigEndianFloat(answer, kAccelZ) * kGravity;
   d[vertica_accel_g] = bigEndianFloat(answer, kAccelY) * kGravity;
 
-  // Gravity turned into the coaster's frame by the rotation itself.
-  const Quaternion g = multiply(multiply(q, {0.0, 0.0, 0.0, kGravity}), conjugate(q));
-  d[longitu_gravi] = -g.x;
-  d[lateral_gravi] = g.y;
-  d[vertica_gravi] = g.z;
+  // Gravity in the car's own axes (y up, z forward, x across, as the felt
+  // acceleration above): the world's up axis (y) turned into the car's frame
+  // by the inverse rotation. A turn about the up axis (the heading) leaves it
+  // alone, so a level car feels 1 g straight up whichever way it points. Each
+  // component takes the sign its acceleration channel takes.
+  const Quaternion up = multiply(multiply(conjugate(q), {0.0, 0.0, kGravity, 0.0}), q);
+  d[lateral_gravi] = -up.x;
+  d[longitu_gravi] = up.z;
+  d[vertica_gravi] = up.y;
   d[lateral_accel] = d[lateral_accel_g] - d[lateral_gravi];
   d[longitu_accel] = d[longitu_accel_g] - d[longitu_gravi];
   d[vertica_accel] = d[vertica_accel_g] - d[vertica_gravi];

@@ -1,6 +1,7 @@
 #include "sources/readers/truck_sim.h"
 
 #include <algorithm>
+#include <cstring>
 
 #include "platform/processes.h"
 
@@ -42,17 +43,29 @@ bool TruckSimReader::detect() {
 }
 
 bool TruckSimReader::attach() {
+  writes_.reset();
   if (memory_.createOrOpen(kTruckSimName, kTruckSimSize) && memory_.map(kTruckSimSize)) return true;
   memory_.release();
   return false;
 }
 
 bool TruckSimReader::read(SampleRecord& record) {
-  if (!memory_.mapped() || !copyTruckSim(memory_.view(), record)) return false;
+  if (!memory_.mapped()) return false;
+  const ByteView page = memory_.view();
+  if (!page.covers(0, kTruckSimSize)) return false;
+  const auto now = StallWatch::Clock::now();
+  if (std::memcmp(lastPage_.data(), page.data, kTruckSimSize) != 0) {
+    std::memcpy(lastPage_.data(), page.data, kTruckSimSize);
+    writes_.changed(now);
+  }
+  if (writes_.stalled(now) || !copyTruckSim(page, record)) return false;
   completeSample(record, Completion::Kinematic, kFullPi);
   return true;
 }
 
-void TruckSimReader::detach() { memory_.release(); }
+void TruckSimReader::detach() {
+  memory_.release();
+  writes_.reset();
+}
 
 }  // namespace portrelay::readers

@@ -1,8 +1,12 @@
 // Euro Truck Simulator 2 / American Truck Simulator (id 17): the truck SDK's
 // example telemetry memory "SCSTelemetryExample", a packed layout.
 #pragma once
+#include <array>
+#include <cstdint>
+
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/stall_watch.h"
 
 namespace portrelay::readers {
 
@@ -18,11 +22,17 @@ class TruckSimReader : public GameReader {
  public:
   bool detect() override;
   bool attach() override;
+  // A sample while the running byte is set and the page changed within
+  // kStalledAfter. The page carries the game's time stamp, so a live game
+  // changes it with every write even when the truck stands still; a page that
+  // stands still belongs to a game that crashed or quit without clearing it.
   bool read(SampleRecord& record) override;
   void detach() override;
 
  private:
   MappedSection memory_;
+  std::array<uint8_t, kTruckSimSize> lastPage_{};
+  StallWatch writes_;
 };
 
 }  // namespace portrelay::readers
