@@ -10,6 +10,13 @@
 
 namespace portrelay::platform {
 
+// Whether a game's named events reach this process. Windows: yes. Linux: a
+// game runs under Wine or Proton, whose events live inside the prefix's
+// wineserver where no Linux process sees them (the game's shared memory
+// reaches the library through files in /dev/shm, its events cannot); readers
+// do without them there and poll the game's memory.
+bool gameEventsReachable();
+
 class NamedEvent {
  public:
   NamedEvent() = default;

@@ -107,7 +107,7 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
     const auto letGo = std::chrono::steady_clock::now() - gone;
     EXPECT_TRUE(waitUntil([&] { return engine.games.getGameID() == -1; }));
-    EXPECT_LT(letGo, 3500ms);
+    EXPECT_LT(letGo, 5000ms);  // about 2.25 s on an idle machine; the engine's cycles stretch under load
     std::printf("%s %s: let go %lld ms after the game ended\n", c.key, c.crashes ? "crashed" : "quit",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(letGo).count()));
     engine.stop();

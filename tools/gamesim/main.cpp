@@ -2,7 +2,7 @@
 // demonstrations.
 //
 //   gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]
-//                  [--port P] [--as EXE] [--crash-after S]
+//                  [--port P] [--as EXE] [--crash-after S] [--start-file PATH]
 //   gamesim --list
 //
 // --as EXE runs the simulation in a child that shows up in the process list as
@@ -10,6 +10,9 @@
 // --crash-after S ends the process after S seconds the way a crashing game
 // ends: at once, withdrawing nothing (its memory keeps its last contents, and
 // a POSIX object keeps its name).
+// --start-file PATH writes the system-clock time of lap time 0 (nanoseconds
+// since 1970) into PATH, so that another process can tell when each sample
+// was written (the sample of lap time t at that time + t).
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -37,6 +40,7 @@ struct Settings {
   std::string objectNamespace;
   std::string runAs;
   double crashAfter = 0.0;  // 0: run the whole time and clean up
+  std::string startFile;
   gamesim::GameOptions options;
   std::vector<std::string> forwarded;  // everything but --as, for the child
 };
@@ -44,7 +48,7 @@ struct Settings {
 int usage() {
   std::fprintf(stderr,
                "usage: gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]\n"
-               "                      [--port P] [--as EXE] [--crash-after S]\n"
+               "                      [--port P] [--as EXE] [--crash-after S] [--start-file PATH]\n"
                "       gamesim --list\n");
   return 2;
 }
@@ -86,6 +90,8 @@ bool parse(int argc, char** argv, Settings& s) {
     } else if (word == "--crash-after") {
       s.crashAfter = std::atof(value.c_str());
       if (!(s.crashAfter > 0.0)) return false;
+    } else if (word == "--start-file") {
+      s.startFile = value;
     } else if (word == "--port") {
       s.options.port = static_cast<uint16_t>(std::atoi(value.c_str()));
     } else {
@@ -110,6 +116,16 @@ int runAs(const Settings& s) {
   while (timeLeft(begin, s.seconds + 1.0) && child->running())
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
   return child->stop();
+}
+
+void writeStartFile(const std::string& path, Clock::time_point lapStart) {
+  const auto now = std::chrono::system_clock::now();
+  const auto lapStartOnSystemClock = now - std::chrono::duration_cast<std::chrono::system_clock::duration>(Clock::now() - lapStart);
+  const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(lapStartOnSystemClock.time_since_epoch()).count();
+  if (FILE* file = std::fopen(path.c_str(), "w")) {
+    std::fprintf(file, "%lld\n", static_cast<long long>(ns));
+    std::fclose(file);
+  }
 }
 
 }  // namespace
@@ -137,6 +153,7 @@ int main(int argc, char** argv) {
   std::fflush(stdout);
   gamesim::SimulationRunner runner(*game, s.rateHz);
   runner.start();
+  if (!s.startFile.empty()) writeStartFile(s.startFile, runner.begin());
   const auto begin = Clock::now();
   const bool crashes = s.crashAfter > 0.0 && s.crashAfter < s.seconds;
   while (timeLeft(begin, crashes ? s.crashAfter : s.seconds))

@@ -6,6 +6,7 @@ namespace gamesim {
 
 void SimulationRunner::start() {
   if (running_.exchange(true)) return;
+  begin_ = std::chrono::steady_clock::now();
   thread_ = std::thread([this] { run(); });
 }
 
@@ -17,7 +18,7 @@ void SimulationRunner::stop() {
 void SimulationRunner::run() {
   using clock = std::chrono::steady_clock;
   const auto period = std::chrono::duration_cast<clock::duration>(std::chrono::duration<double>(1.0 / rateHz_));
-  const auto begin = clock::now();
+  const auto begin = begin_;
   auto next = begin;
   while (running_.load(std::memory_order_relaxed)) {
     const double seconds = std::chrono::duration<double>(clock::now() - begin).count();

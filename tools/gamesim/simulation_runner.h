@@ -1,6 +1,7 @@
 // Writes samples of a lap into a game at a chosen rate, on a thread of its own.
 #pragma once
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 #include <thread>
 
@@ -19,6 +20,9 @@ class SimulationRunner {
   void start();
   void stop();
   uint64_t samplesWritten() const { return samples_.load(std::memory_order_relaxed); }
+  // The moment of lap time 0 (set by start): the sample written at lap time t
+  // was written at begin() + t.
+  std::chrono::steady_clock::time_point begin() const { return begin_; }
 
  private:
   void run();
@@ -26,6 +30,7 @@ class SimulationRunner {
   GameSim& game_;
   double rateHz_;
   LapMotion motion_;
+  std::chrono::steady_clock::time_point begin_{};
   std::thread thread_;
   std::atomic<bool> running_{false};
   std::atomic<uint64_t> samples_{0};

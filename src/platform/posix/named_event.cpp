@@ -32,4 +32,6 @@ void NamedEvent::close() {
   unlinkName_.clear();
 }
 
+bool gameEventsReachable() { return false; }
+
 }  // namespace portrelay::platform

@@ -24,4 +24,6 @@ void NamedEvent::close() {
   handle_ = nullptr;
 }
 
+bool gameEventsReachable() { return true; }
+
 }  // namespace portrelay::platform

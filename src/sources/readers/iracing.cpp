@@ -114,10 +114,15 @@ bool IRacingReader::gameRunning() {
 
 bool IRacingReader::detect() { return gameRunning() && mappingExists(kIRacingName); }
 
+// The reader polls the buffers' ticks every cycle and never waits on the
+// event; it only takes the event as a sign of the game where the game's
+// events can reach it (not on Linux, where the game runs under Wine or Proton).
+bool IRacingReader::eventPresent() const { return dataValid_.valid() || !platform::gameEventsReachable(); }
+
 bool IRacingReader::mapNow() {
   if (!memory_.openExisting(kIRacingName) || !memory_.map(0)) return false;
   dataValid_ = platform::NamedEvent::openExisting(kIRacingEventName);
-  return dataValid_.valid();
+  return eventPresent();
 }
 
 bool IRacingReader::attach() {
@@ -127,7 +132,7 @@ bool IRacingReader::attach() {
       return false;
     }
   }
-  if (!memory_.mapped() || !dataValid_.valid()) {
+  if (!memory_.mapped() || !eventPresent()) {
     detach();
     return false;
   }

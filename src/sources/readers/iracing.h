@@ -65,6 +65,7 @@ class IRacingReader : public GameReader {
 
  private:
   static bool gameRunning();
+  bool eventPresent() const;
   bool mapNow();
 
   MappedSection memory_;
