@@ -146,10 +146,10 @@ bool IRacingReader::attach() {
 bool IRacingReader::read(SampleRecord& record) {
   if (!attached_) return false;
   if (!memory_.mapped() && !mapNow()) return false;
-  // A game that quits withdraws its memory (the name goes with it where the
-  // platform lets names go while a view is held); one that crashed stops
-  // writing, which the stall watch notices.
-  if (!mappingExists(kIRacingName)) return false;
+  // A game that quits, withdraws its memory or crashes stops writing its
+  // buffers, which the stall watch notices (no by-name look-up per cycle: the
+  // name may outlive the game while this view holds it, and the look-up would
+  // cost the cycle a system call and allocations).
   const IRacingPage page = takeIRacingSample(memory_.view(), buffers_, record);
   if (page == IRacingPage::Disconnected) return false;
   const auto now = StallWatch::Clock::now();

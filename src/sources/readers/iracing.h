@@ -56,9 +56,9 @@ class IRacingReader : public GameReader {
  public:
   bool detect() override;
   bool attach() override;
-  // True on every call while the game is connected, still publishes its memory
-  // by name and has written a buffer within kStalledAfter; the channels hold
-  // the newest buffer's values between two of the game's writes.
+  // True on every call while the game is connected and has written a buffer
+  // within kStalledAfter; the channels hold the newest buffer's values between
+  // two of the game's writes.
   bool read(SampleRecord& record) override;
   void detach() override;
   void onDetectionFailed() override { detach(); }
