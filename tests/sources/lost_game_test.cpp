@@ -95,7 +95,7 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     ASSERT_NE(game, nullptr);
     engine.setMotionSystemReady(1);
     engine.start();
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
+    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 30s));
     EXPECT_EQ(engine.games.getGameID(), c.id);
 
     if (!c.crashes) {
@@ -107,7 +107,7 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
     const auto letGo = std::chrono::steady_clock::now() - gone;
     EXPECT_TRUE(waitUntil([&] { return engine.games.getGameID() == -1; }));
-    EXPECT_LT(letGo, 5000ms);  // about 2.25 s on an idle machine; the engine's cycles stretch under load
+    EXPECT_LT(letGo, 6000ms);  // 2.25 s at 2 ms a cycle; cycles stretch on a loaded machine
     std::printf("%s %s: let go %lld ms after the game ended\n", c.key, c.crashes ? "crashed" : "quit",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(letGo).count()));
     engine.stop();
