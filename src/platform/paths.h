@@ -17,6 +17,13 @@ std::string documentsFolder();
 // text models an unresolvable folder). std::nullopt restores the real lookup.
 void overrideDocumentsFolder(std::optional<std::string> path);
 
+// The folder of documents shared by all users, or an empty string where there
+// is none. Windows: SHGetFolderPathA(CSIDL_COMMON_DOCUMENTS). POSIX: none.
+std::string commonDocumentsFolder();
+
+// The process's current directory, or an empty string when it cannot be read.
+std::string currentDirectory();
+
 // Create the last level of a directory path; the result is ignored by callers
 // that only need the folder to exist.
 bool createDirectory(const std::string& path);

@@ -17,7 +17,7 @@ void installSupportedGames(GameSource& source) {
   source.installReader(0, std::make_unique<XPlaneReader>());
   source.installReader(1, std::make_unique<DcsReader>());
   source.installReader(2, std::make_unique<FlightSimulatorReader>(L"FlightSimulator.exe",
-                                                                  unavailableFlightSimConnector()));
+                                                                  clientConnector()));
   source.installReader(3, std::make_unique<AssettoCorsaReader>());
   source.installReader(4, std::make_unique<RaceRoomReader>());
   source.installReader(5, std::make_unique<DirtRally2Reader>());
@@ -31,7 +31,7 @@ void installSupportedGames(GameSource& source) {
   source.installReader(13, std::make_unique<LfsReader>());
   source.installReader(14, std::make_unique<RFactor2Reader>());
   source.installReader(15, std::make_unique<FlightSimulatorReader>(L"FlightSimulator2024.exe",
-                                                                   unavailableFlightSimConnector()));
+                                                                   clientConnector()));
   source.installReader(16, std::make_unique<AssettoCorsaEvoReader>());
   source.installReader(17, std::make_unique<TruckSimReader>());
 }

@@ -23,6 +23,8 @@ class IsolatedGames {
   IsolatedGames& operator=(const IsolatedGames&) = delete;
 
   const std::string& objectNamespace() const { return namespace_; }
+  // The temporary folder that stands for the user's Documents folder.
+  std::string documentsFolder() const { return documents_.str(); }
 
  private:
   ScopedDocumentsFolder documents_;

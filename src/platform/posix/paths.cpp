@@ -21,6 +21,14 @@ std::string systemDocumentsFolder() {
   return std::string(found->pw_dir) + "/Documents";
 }
 
+std::string commonDocumentsFolder() { return {}; }
+
+std::string currentDirectory() {
+  std::vector<char> buffer(4096);
+  if (getcwd(buffer.data(), buffer.size()) == nullptr) return {};
+  return buffer.data();
+}
+
 bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }
 
 }  // namespace portrelay::platform

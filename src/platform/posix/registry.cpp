@@ -1,0 +1,9 @@
+#include "platform/registry.h"
+
+namespace portrelay::platform {
+
+std::optional<std::string> readUserRegistryString(const std::string&, const std::string&, size_t) {
+  return std::nullopt;
+}
+
+}  // namespace portrelay::platform
