@@ -56,6 +56,24 @@ PORTRELAY_API void setTimerPrecision(int32_t mode);
 
 /* ---- Game ---- */
 
+/* Flight simulator (ids 2 "MSFS2020" and 15 "MSFS2024"): the engine reaches it
+ * through the simulator's client connection under the client name
+ * "Tiltaverse", configured as the simulator's own client library is: a file
+ * "SimConnect.cfg" in the common documents folder, then in the user's
+ * Documents folder, then in the host's current directory (each later file
+ * overrides the keys it sets), section [SimConnect] with the keys Protocol
+ * (Auto, Pipe, IPv4 or IPv6), Address, Port, MaxReceiveSize and DisableNagle.
+ * Without a file the local pipe is tried, then the TCP ports the simulator
+ * leaves in the registry. On Linux there is neither pipe nor registry: a host
+ * reaches a simulator on another machine over TCP only, with a file like
+ *     [SimConnect]
+ *     Protocol=IPv4
+ *     Address=192.168.1.20      (the simulator's machine)
+ *     Port=500                  (the port its server listens on)
+ * in ~/Documents or the current directory; the simulator's process must also
+ * show in the local process list (e.g. started under a compatibility layer on
+ * the same machine), or detection does not pass. */
+
 /* Id 0..17 of the detected game, in the registry's priority order; -1 for none. */
 PORTRELAY_API int32_t getGameID(void);
 
