@@ -58,6 +58,9 @@ TEST(FlightSimulatorMessages, EachKindDoesWhatItMeans) {
   auto nan = simserver::objectDataMessage(0, onGround);
   const double notANumber = std::numeric_limits<double>::quiet_NaN();
   std::memcpy(nan.data() + 40 + 8 * 13, &notANumber, 8);
+  auto overflowing = simserver::objectDataMessage(0, onGround);
+  const double huge = 1e308;  // finite in radians, not in degrees
+  std::memcpy(overflowing.data() + 40 + 8 * 9, &huge, 8);
   auto simOnGroundTwo = simserver::objectDataMessage(0, bounced);
   simOnGroundTwo[40 + 8 * 16] = 2;
   const auto truncated = [](std::vector<uint8_t> m, size_t size) {
@@ -79,6 +82,7 @@ TEST(FlightSimulatorMessages, EachKindDoesWhatItMeans) {
       {"SIM ON GROUND other than 1 is airborne", simOnGroundTwo, Step::Next, true, 0},
       {"data of another request", simserver::objectDataMessage(1, bounced), Step::Next, false, 7},
       {"data with a value that is not a number", nan, Step::Next, false, 7},
+      {"data with a rate beyond the range of degrees", overflowing, Step::Next, false, 7},
       {"data cut before its last value", truncated(data, 175), Step::Next, false, 7},
       {"data cut before its request id", truncated(data, 14), Step::Next, false, 7},
       {"quit", simserver::quitMessage(), Step::Close, false, 7},

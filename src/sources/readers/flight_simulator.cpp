@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <utility>
 
 #include "platform/processes.h"
 #include "simclient/client.h"
@@ -71,24 +72,27 @@ Step handleMessage(std::span<const uint8_t> message, SampleRecord& record, int32
     return Step::Next;
   if (message.size() < kDataOffset + 8 * static_cast<size_t>(kDatumCount)) return Step::Next;
   double d[15];
-  for (int i = 0; i < 15; ++i) {
-    d[i] = datum(message, i);
-    if (!std::isfinite(d[i])) return Step::Next;  // a sample the rig must not follow
-  }
+  for (int i = 0; i < 15; ++i) d[i] = datum(message, i);
   using namespace channel;
-  double* data = record.data;
-  data[lateral_accel] = d[0];
-  data[vertica_accel] = d[1];
-  data[longitu_accel] = d[2];
-  data[lateral_speed] = -d[6];
-  data[vertica_speed] = -d[7];
-  data[longitu_speed] = d[8];
-  data[pitch_speed] = -toDegrees(d[9]);
-  data[yaw_speed] = -toDegrees(d[10]);
-  data[roll_speed] = -toDegrees(d[11]);
-  data[yaw_position] = toDegrees(d[12]);
-  data[roll_position] = toDegrees(d[13]);
-  data[pitch_position] = -toDegrees(d[14]);
+  const std::pair<int, double> values[] = {
+      {lateral_accel, d[0]},
+      {vertica_accel, d[1]},
+      {longitu_accel, d[2]},
+      {lateral_speed, -d[6]},
+      {vertica_speed, -d[7]},
+      {longitu_speed, d[8]},
+      {pitch_speed, -toDegrees(d[9])},
+      {yaw_speed, -toDegrees(d[10])},
+      {roll_speed, -toDegrees(d[11])},
+      {yaw_position, toDegrees(d[12])},
+      {roll_position, toDegrees(d[13])},
+      {pitch_position, -toDegrees(d[14])},
+  };
+  // A sample the rig must not follow: a value that is no number, or one that
+  // overflows on its way to degrees.
+  for (const auto& [index, value] : values)
+    if (!std::isfinite(value)) return Step::Next;
+  for (const auto& [index, value] : values) record.data[index] = value;
   groundState = integerDatum(message, 16) == 1 ? 1 : 0;  // "SIM ON GROUND"; the gear's flag does not count
   return Step::Next;
 }
