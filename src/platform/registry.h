@@ -1,6 +1,7 @@
 // The current user's registry strings. POSIX has no registry: nothing is found.
 #pragma once
 #include <cstddef>
+#include <map>
 #include <optional>
 #include <string>
 
@@ -11,5 +12,10 @@ namespace portrelay::platform {
 // value does not exist or is not a string.
 std::optional<std::string> readUserRegistryString(const std::string& key, const std::string& value,
                                                   size_t capacity);
+
+// Test seam: while set, readUserRegistryString answers from these values
+// (keyed by key + "\\" + value name) instead of the registry, with the same
+// capacity rule. std::nullopt restores the registry.
+void overrideUserRegistry(std::optional<std::map<std::string, std::string>> values);
 
 }  // namespace portrelay::platform

@@ -6,8 +6,10 @@
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <map>
 #include <thread>
 
+#include "platform/registry.h"
 #include "simclient/client.h"
 #include "simclient/packets.h"
 #include "simserver/sim_server.h"
@@ -146,6 +148,50 @@ TEST_F(ClientAgainstServer, AServerThatGoesAwayBreaksTheConnection) {
   ASSERT_TRUE(waitUntil([&] { return client->nextDispatch(bytes, size) != kResultFail; }, 2s));
   EXPECT_LT(client->storedError(), 0);
   EXPECT_NE(client->storedError(), kResultFail);
+}
+
+// Without a configured port the TCP ports come from the registry: the pipe
+// fails, IPv6 on ::1 finds nobody at its port, IPv4 on 127.0.0.1 reaches the
+// server. Registry values that do not fit 20 bytes count as missing.
+TEST(ClientOpen, FallsBackToTheRegistryPorts) {
+  simserver::ServerOptions options;
+  options.rateHz = 0.0;
+  simserver::SimServer server(options);
+  ASSERT_TRUE(server.start());
+  const std::string key = "SOFTWARE\\Microsoft\\Microsoft Games\\KittyHawk\\";
+  const std::string port = std::to_string(server.tcpPort());
+  testing::TempDir dir;
+  const std::string ipv4Only = (dir.path() / "SimConnect.cfg").string();
+  std::ofstream(ipv4Only) << "[SimConnect]\nProtocol=IPv4\n";
+  struct Case {
+    const char* name;
+    std::map<std::string, std::string> registry;
+    std::vector<std::string> files;
+    bool connects;
+  };
+  const std::vector<Case> cases = {
+      {"pipe, IPv6, IPv4", {{key + "SimConnect_Port_IPv6", port}, {key + "SimConnect_Port_IPv4", port}}, {}, true},
+      {"IPv4 configured, port from the registry", {{key + "SimConnect_Port_IPv4", port}}, {ipv4Only}, true},
+      {"IPv4 port only under the IPv6 name", {{key + "SimConnect_Port_IPv6", port}}, {ipv4Only}, false},
+      {"value longer than its buffer", {{key + "SimConnect_Port_IPv4", std::string(19, '0') + port}}, {}, false},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    platform::overrideUserRegistry(c.registry);
+    std::unique_ptr<ClientClient> client;
+    const int served = server.clientsServed();
+    EXPECT_EQ(ClientClient::open(client, "Tiltaverse", {}, c.files), c.connects ? kResultOk : kResultFail);
+    platform::overrideUserRegistry(std::nullopt);
+    if (c.connects) {
+      ASSERT_NE(client, nullptr);
+      EXPECT_EQ(client->transportKind(), TransportKind::Socket);
+      EXPECT_TRUE(waitUntil([&] { return server.clientsServed() == served + 1; }));
+    }
+    ClientClient::close(std::move(client));
+    ASSERT_TRUE(waitUntil([&] { return !server.clientConnected(); }));
+  }
+  EXPECT_EQ(server.clientsServed(), 2);
+  EXPECT_EQ(server.violations(), std::vector<std::string>{});
 }
 
 TEST(ClientOpen, NothingToReachFailsAtOnce) {

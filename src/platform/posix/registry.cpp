@@ -2,7 +2,7 @@
 
 namespace portrelay::platform {
 
-std::optional<std::string> readUserRegistryString(const std::string&, const std::string&, size_t) {
+std::optional<std::string> systemUserRegistryString(const std::string&, const std::string&, size_t) {
   return std::nullopt;
 }
 

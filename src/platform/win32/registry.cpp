@@ -6,7 +6,7 @@
 
 namespace portrelay::platform {
 
-std::optional<std::string> readUserRegistryString(const std::string& key, const std::string& value,
+std::optional<std::string> systemUserRegistryString(const std::string& key, const std::string& value,
                                                   size_t capacity) {
   HKEY opened = nullptr;
   if (RegOpenKeyExA(HKEY_CURRENT_USER, key.c_str(), 0, KEY_QUERY_VALUE, &opened) != ERROR_SUCCESS)
