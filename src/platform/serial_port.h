@@ -8,8 +8,10 @@
 //   COM1  .. COM32  <->  /dev/ttyS0   .. /dev/ttyS31   (on-board UARTs)
 //   COM33 .. COM64  <->  /dev/ttyUSB0 .. /dev/ttyUSB31 (USB serial adapters)
 //   COM65 .. COM96  <->  /dev/ttyACM0 .. /dev/ttyACM31 (USB CDC-ACM boards)
-// A port is listed when its node exists and /sys/class/tty/<node>/device
-// exists (a device behind it, not a bare legacy UART). Its friendly name is the
+// A port is listed when it exists as hardware: its node exists,
+// /sys/class/tty/<node>/device exists, and a serial-core port (one with a
+// `type` attribute there) reports a UART type other than 0 (unknown), so the
+// placeholder 8250 ports without a UART are left out. Its friendly name is the
 // USB product string (or the node name) followed by " (COMn)", and its hardware
 // ids are "USB\VID_xxxx&PID_yyyy&REV_zzzz" and "USB\VID_xxxx&PID_yyyy" from the
 // USB device above the node in sysfs, in upper-case hexadecimal.
@@ -30,6 +32,7 @@ std::wstring systemErrorText(uint32_t code);
 extern const uint32_t kErrorInsufficientBuffer;  // ERROR_INSUFFICIENT_BUFFER / ENOBUFS
 extern const uint32_t kErrorNoMoreItems;         // ERROR_NO_MORE_ITEMS / ENOENT
 extern const uint32_t kErrorInvalidHandle;       // ERROR_INVALID_HANDLE / EBADF
+extern const uint32_t kErrorTimeout;             // ERROR_TIMEOUT / ETIMEDOUT
 
 enum class Parity : uint8_t { none = 0, odd = 1, even = 2, mark = 3, space = 4 };
 enum class StopBits : uint8_t { one = 0, onePointFive = 1, two = 2 };

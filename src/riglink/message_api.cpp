@@ -31,10 +31,11 @@ int32_t route(RigLinkState& link, const uint8_t* message, size_t length) {
   }
   if (link.networkFramesValid.load(std::memory_order_relaxed) != 0)
     return link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
-  // No link has heard the rig yet: offer the message to both.
-  link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
-  link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
-  return 1;
+  // No link has heard the rig yet: offer the message to both; it is queued
+  // when either took it, refused when both were full.
+  const bool serial = link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
+  const bool network = link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
+  return (serial || network) ? 1 : -1;
 }
 
 MessageQueue* receiveQueue(RigLinkState& link) {

@@ -8,7 +8,9 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <initializer_list>
 #include <optional>
+#include <span>
 
 namespace portrelay {
 
@@ -60,6 +62,13 @@ class MessageQueue {
     count_ = kept;
     return removed;
   }
+  // One step: removes every message whose first byte is `header`, then puts
+  // `front` (each 1..512 bytes) at the head of the queue in the given order,
+  // first dropping the oldest remaining messages while the queue would hold
+  // more than `bound`. Used when a link comes up: the frames queued while it
+  // was down are stale, and its greeting must go first whatever the engine
+  // queues meanwhile. Holds the lock for one pass over the queue.
+  void purgeAndPushFront(uint8_t header, std::initializer_list<std::span<const uint8_t>> front, size_t bound);
   size_t size() const;
   bool empty() const { return size() == 0; }
   void clear();

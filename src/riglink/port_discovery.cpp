@@ -22,7 +22,13 @@ constexpr uint32_t kLastDeviceIndex = 5999;
 constexpr uint32_t kInitialNameBuffer = 4096;
 
 constexpr uint32_t kRigBaudRate = 250000;
-constexpr uint32_t kRigTimeoutMs = 10000;
+constexpr uint32_t kRigReadTimeoutMs = 10000;
+// A write must finish within a few relay periods (2 ms each): a 36-byte frame
+// takes 1.4 ms on the wire at 250000 baud and leaves at once into the driver's
+// queue. A controller that stops taking bytes then fails the write within this
+// bound, and the relay closes the port and rescans, instead of stalling its
+// cycle (and every thread waiting for the port) for seconds.
+constexpr uint32_t kRigWriteTimeoutMs = 10;
 constexpr uint32_t kRigQueueBytes = 5120;
 
 uint32_t systemError() { return platform::lastSystemError(); }
@@ -43,9 +49,33 @@ void writeIdentityQueryTwice(CSerialPort& port) {
   port.write(kIdentityQuery.data(), kIdentityQuery.size());
 }
 
-// Sets portOpen only while the handle that answered is still the one held.
-bool markIdentified(RigLinkState& link, uint64_t generation) {
-  return link.rigPort.whileCurrent(generation, [&] { link.portOpen.store(1, std::memory_order_relaxed); });
+enum class Greeting { none, queue };
+
+// Marks the rig identified, only while the handle that answered is still the
+// one held. In the same step, under the port's lock and before portOpen shows
+// the link as up (the relay thread starts its cycles on that flag): every
+// motion frame queued while no rig was connected is dropped, since it holds
+// past motion, and with Greeting::queue the class-4 and class-2 messages are
+// put at the head of the serial queue (host messages stay behind them). Frames
+// the engine queues from then on are live.
+bool markIdentified(RigLinkState& link, uint64_t generation, Greeting greeting) {
+  const bool serialGreeting =
+      greeting == Greeting::queue && link.networkFramesValid.load(std::memory_order_relaxed) == 0;
+  const bool identified = link.rigPort.whileCurrent(generation, [&] {
+    if (serialGreeting) {
+      link.serialTxQueue.purgeAndPushFront(kMotionFrameHeader, {kClass4Message, kClass2Message}, kTransmitQueueBound);
+    } else {
+      link.serialTxQueue.purgeAndPushFront(kMotionFrameHeader, {}, kTransmitQueueBound);
+    }
+    link.portOpen.store(1, std::memory_order_release);
+  });
+  // The UDP link gets its copies as sendMessagemmf gives them while the
+  // serial link has not heard the rig yet.
+  if (identified && greeting == Greeting::queue) {
+    link.networkTxQueue.pushIfBelow(kClass4Message.data(), kClass4Message.size(), kTransmitQueueBound);
+    link.networkTxQueue.pushIfBelow(kClass2Message.data(), kClass2Message.size(), kTransmitQueueBound);
+  }
+  return identified;
 }
 
 bool scanMayGoOn(const RigLinkState& link) {
@@ -80,17 +110,11 @@ ProbeResult probeOpenPort(RigLinkState& link) {
       return ProbeResult::abortScan;
     }
     const bool known = std::find(kIdentityReplies.begin(), kIdentityReplies.end(), reply) != kIdentityReplies.end();
-    if (!known || !markIdentified(link, generation)) return ProbeResult::noRig;
+    if (!known || !markIdentified(link, generation, Greeting::queue)) return ProbeResult::noRig;
   } catch (const CSerialException& e) {
     printConsole(L"Serialexception , Error:%u\n", e.error);
     return ProbeResult::noRig;
   }
-  // While no rig was connected the engine kept queueing motion frames, so the
-  // queue may be full of stale ones: drop the oldest to make room, or the
-  // greeting would be refused and the link never validated.
-  while (link.serialTxQueue.size() > kTransmitQueueBound - 2) link.serialTxQueue.popFront();
-  sendMessage(kClass4Message.data());
-  sendMessage(kClass2Message.data());
   return ProbeResult::identified;
 }
 
@@ -159,8 +183,8 @@ int32_t openRigPort(int comNumber) {
     platform::SerialQueueStatus status;
     port.clearError(&status);
     platform::SerialTimeouts timeouts = port.getTimeouts();
-    timeouts.readTotalConstant = kRigTimeoutMs;
-    timeouts.writeTotalConstant = kRigTimeoutMs;
+    timeouts.readTotalConstant = kRigReadTimeoutMs;
+    timeouts.writeTotalConstant = kRigWriteTimeoutMs;
     port.setTimeouts(timeouts);
     port.setupComm(kRigQueueBytes, kRigQueueBytes);
     return 1;
@@ -195,7 +219,7 @@ int32_t connectStandardPort() {
           closeRigPort();
           return 0;
         }
-        if (markIdentified(link, generation)) {
+        if (markIdentified(link, generation, Greeting::none)) {
           printConsole(L"..id correct. \n");
           return 1;
         }

@@ -103,8 +103,7 @@ void runRelayLoop(RigLinkState& link) {
       sleepMilliseconds(kPausedSleepMs);
       continue;
     }
-    const uint64_t generation = link.rigPort.generation();
-    if (!flag(link.portOpen)) {
+    if (link.portOpen.load(std::memory_order_acquire) == 0) {
       link.serialFramesValid.store(0, std::memory_order_relaxed);
       if (flag(link.autoconnect)) {
         scanForRig();
@@ -113,6 +112,11 @@ void runRelayLoop(RigLinkState& link) {
       }
       continue;
     }
+    // Read after portOpen: the generation of the handle that was identified
+    // (a handle opened by a manual connection in between and not yet
+    // identified would otherwise get this cycle's writes). If that handle has
+    // gone since, the cycle's operations fail as on a closed port.
+    const uint64_t generation = link.rigPort.generation();
     relayCycle(generation);
   }
   closeRigPort();

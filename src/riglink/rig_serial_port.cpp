@@ -88,10 +88,16 @@ uint32_t CSerialPort::read(void* buffer, uint32_t size, uint64_t generation) {
   return got;
 }
 
-uint32_t CSerialPort::write(const void* data, uint32_t size, uint64_t generation) {
-  uint32_t written = 0;
-  run(generation, [&] { return port_.write(data, size, written); });
-  return written;
+void CSerialPort::write(const void* data, uint32_t size, uint64_t generation) {
+  run(generation, [&] {
+    uint32_t written = 0;
+    if (!port_.write(data, size, written)) return false;
+    if (written == size) return true;
+    // The write time-out ran out with bytes left over: the device stopped
+    // taking them. A part of a frame on the wire is no frame sent.
+    platform::setLastSystemError(platform::kErrorTimeout);
+    return false;
+  });
 }
 
 }  // namespace portrelay

@@ -68,7 +68,9 @@ class CSerialPort : public CSerialPort2 {
   void purge(uint32_t flags, uint64_t generation = kAnyGeneration);
   // Bytes read within the port's read time-outs (may be fewer than size).
   uint32_t read(void* buffer, uint32_t size, uint64_t generation = kAnyGeneration);
-  uint32_t write(const void* data, uint32_t size, uint64_t generation = kAnyGeneration);
+  // Writes all size bytes within the port's write time-outs; a short write
+  // (time-out) fails like any other port operation.
+  void write(const void* data, uint32_t size, uint64_t generation = kAnyGeneration);
 
  private:
   // Locks, checks the generation and runs op; throws on failure.

@@ -86,7 +86,8 @@ TEST_F(MessageApi, RoutingFollowsTheValidLink) {
   };
   const Case cases[] = {
       {0, 0, 0, 0, 1, 1, 1},        // nobody heard the rig yet: both
-      {0, 0, 150, 150, 1, 150, 150},  // ... and 1 even when both are full
+      {0, 0, 150, 0, 1, 150, 1},      // ... queued while either takes it
+      {0, 0, 150, 150, -1, 150, 150},  // ... refused when neither did
       {1, 0, 0, 0, 1, 1, 0},
       {1, 0, 150, 0, -1, 150, 0},
       {1, 1, 150, 0, 1, 150, 1},    // serial full: the network link takes it
@@ -94,6 +95,8 @@ TEST_F(MessageApi, RoutingFollowsTheValidLink) {
       {0, 1, 0, 150, -1, 0, 150},
   };
   for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << int{c.serialValid} << int{c.networkValid} << ' ' << c.serialFill << ' '
+                                      << c.networkFill);
     testing::resetLink();
     link().relayRunning = 1;
     link().serialFramesValid = c.serialValid;

@@ -9,6 +9,7 @@
 #include "link_fixture.h"
 #include "portrelay/portrelay.h"
 #include "riglink/message_api.h"
+#include "riglink/rig_frames.h"
 
 namespace portrelay {
 namespace {
@@ -64,12 +65,27 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
     rigLink().autoconnect = 1;
     RigOnComPort rig(form);
     ASSERT_TRUE(rig.started());
+    // Queued while no rig was connected: motion frames (stale by now) and a host message.
+    std::vector<uint8_t> motion(kMotionFrameLength, 0x11);
+    motion[0] = motion[1] = 0xFC;
+    motion[34] = 0x0A;
+    motion[35] = 0x0D;
+    const auto host = testing::bytesOf({0xF9, 0xF9, 0x30, 0x00, 0x07, 0x00, 0x0A, 0x0D});
+    for (const std::vector<uint8_t>& m : {motion, host, motion})
+      rigLink().serialTxQueue.pushIfBelow(m.data(), m.size(), kTransmitQueueBound);
     EXPECT_EQ(scanForRig(), 1) << rigsim::replyFormName(form);
     EXPECT_EQ(rigLink().portOpen.load(), 1);
     EXPECT_EQ(rig.rig.stats().identityQueries, 2u);
-    // Class 4 then class 2 queued for both links (neither has heard the rig yet).
-    EXPECT_EQ(front(rigLink().serialTxQueue), testing::bytesOf({0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D}));
-    EXPECT_EQ(rigLink().serialTxQueue.size(), 2u);
+    // The greeting, class 4 then class 2, goes first, the host message stays
+    // behind it, the motion frames are gone; the network link gets the
+    // greeting too (neither link has heard the rig yet).
+    const std::vector<std::vector<uint8_t>> expected = {
+        testing::bytesOf({0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D}),
+        testing::bytesOf({0xF9, 0xF9, 0x02, 0x00, 0x01, 0x00, 0x0A, 0x0D}), host};
+    std::vector<std::vector<uint8_t>> queued;
+    for (uint8_t out[kMaxMessageLength]; auto length = rigLink().serialTxQueue.takeFront(out);)
+      queued.emplace_back(out, out + *length);
+    EXPECT_EQ(queued, expected);
     EXPECT_EQ(rigLink().networkTxQueue.size(), 2u);
   }
 }
@@ -111,12 +127,18 @@ TEST_F(Discovery, ManualConnectionAcceptsOnlyTerminatedReplyOne) {
   EXPECT_FALSE(rigLink().rigPort.isOpen());
 
   rig.rig.setReplyForm(rigsim::ReplyForm::terminated1);
+  std::vector<uint8_t> staleMotion(kMotionFrameLength, 0x22);
+  staleMotion[0] = staleMotion[1] = 0xFC;
+  staleMotion[34] = 0x0A;
+  staleMotion[35] = 0x0D;
+  rigLink().serialTxQueue.pushIfBelow(staleMotion.data(), staleMotion.size(), 150);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(connectStandardPort(), 1);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened....id correct. \n");
   EXPECT_EQ(rigLink().portOpen.load(), 1);
   EXPECT_EQ(connectStandardPort(), 0);  // already connected: nothing to do
-  EXPECT_TRUE(rigLink().serialTxQueue.empty());  // only the scan queues the class messages
+  // The stale motion frame is dropped; only the scan queues the class messages.
+  EXPECT_TRUE(rigLink().serialTxQueue.empty());
 }
 
 TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
@@ -145,7 +167,7 @@ TEST_F(Discovery, OpenRigPortConfiguresTheLine) {
   ASSERT_EQ(openRigPort(RigOnComPort::kComNumber), 1);
   const platform::SerialTimeouts timeouts = rigLink().rigPort.getTimeouts();
   EXPECT_EQ(timeouts.readTotalConstant, 10000u);
-  EXPECT_EQ(timeouts.writeTotalConstant, 10000u);
+  EXPECT_EQ(timeouts.writeTotalConstant, 10u);  // a write never holds the relay for long
   const platform::SerialLineSettings line = rigLink().rigPort.lineSettings();
   EXPECT_EQ(line.dataBits, 8);
   EXPECT_EQ(line.parity, platform::Parity::none);

@@ -3,6 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <array>
+#include <atomic>
+#include <cstdio>
+#include <cstring>
 #include <thread>
 
 #include "link_fixture.h"
@@ -30,6 +34,90 @@ class RelayThread {
  private:
   std::thread thread_;
 };
+
+// Stands in for the engine thread: a motion frame every 2 ms, queued as the
+// engine queues it, stamped with the moment it was computed (this process's
+// steady clock, in bytes 2..9). Records its longest queueing call.
+class MotionFeeder {
+ public:
+  MotionFeeder() : thread_([this] { run(); }) {}
+  ~MotionFeeder() {
+    running_ = false;
+    thread_.join();
+  }
+  int64_t longestCallNs() const { return longestCallNs_.load(); }
+
+  static int64_t stampOf(const rigsim::ReceivedFrame& frame) {
+    int64_t stamp = 0;
+    std::memcpy(&stamp, frame.bytes.data() + 2, sizeof stamp);
+    return stamp;
+  }
+
+ private:
+  void run() {
+    while (running_) {
+      std::array<uint8_t, 36> frame{};
+      frame[0] = frame[1] = 0xFC;
+      const int64_t now = rigsim::monotonicNs();
+      std::memcpy(frame.data() + 2, &now, sizeof now);
+      frame[34] = 0x0A;
+      frame[35] = 0x0D;
+      queueMotionFrame(frame.data(), frame.size());
+      longestCallNs_ = std::max(longestCallNs_.load(), rigsim::monotonicNs() - now);
+      std::this_thread::sleep_for(std::chrono::milliseconds(2));
+    }
+  }
+
+  std::atomic<bool> running_{true};
+  std::atomic<int64_t> longestCallNs_{0};
+  std::thread thread_;
+};
+
+// Every frame the rig received since its last reset, in the order of arrival.
+std::vector<rigsim::ReceivedFrame> receivedInOrder(rigsim::SimulatedRig& rig) {
+  std::vector<rigsim::ReceivedFrame> all = rig.frames();
+  const std::vector<rigsim::ReceivedFrame> motion = rig.motionLog();
+  all.insert(all.end(), motion.begin(), motion.end());
+  std::sort(all.begin(), all.end(), [](const auto& a, const auto& b) { return a.sequence < b.sequence; });
+  return all;
+}
+
+bool isShortOfClass(const rigsim::ReceivedFrame& frame, uint8_t messageClass) {
+  return frame.bytes.size() == 8 && frame.bytes[2] == messageClass;
+}
+
+// One connection as the rig saw it: identity queries, then the greeting
+// (class 4, class 2), then motion. Returns the number of motion frames
+// computed before the answered identity query (stale ones), wherever they came.
+size_t expectGreetingThenLiveMotion(const std::vector<rigsim::ReceivedFrame>& log, int64_t rigClockOffsetNs) {
+  const auto greeting = std::find_if(log.begin(), log.end(), [](const auto& f) { return isShortOfClass(f, 0x04); });
+  EXPECT_NE(greeting, log.end());
+  if (greeting == log.end()) return 0;
+  const auto answered = std::find_if(std::make_reverse_iterator(greeting), log.rend(),
+                                     [](const auto& f) { return isShortOfClass(f, 0x01); });
+  EXPECT_NE(answered, log.rend());
+  if (answered == log.rend()) return 0;
+  const auto notIdentity = [](const auto& f) { return !isShortOfClass(f, 0x01); };
+  EXPECT_EQ(std::count_if(log.begin(), greeting, notIdentity), 0) << "frames ahead of the greeting";
+  EXPECT_TRUE(greeting + 1 != log.end() && isShortOfClass(greeting[1], 0x02));
+  const int64_t reconnectNs = answered->arrivalNs;
+  size_t stale = 0, live = 0;
+  int64_t firstLagNs = -1;
+  for (const rigsim::ReceivedFrame& f : log) {
+    if (f.bytes.size() != 36) continue;
+    const int64_t computedNs = MotionFeeder::stampOf(f) + rigClockOffsetNs;
+    if (computedNs < reconnectNs) {
+      ++stale;
+    } else {
+      ++live;
+      if (firstLagNs < 0) firstLagNs = f.arrivalNs - computedNs;
+    }
+  }
+  EXPECT_GT(live, 50u);
+  std::printf("motion frames computed before the connection %zu, live %zu, first live frame's age %.2f ms\n", stale,
+              live, static_cast<double>(firstLagNs) / 1e6);
+  return stale;
+}
 
 class RelayEndToEnd : public ::testing::Test {
  protected:
@@ -151,6 +239,61 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
     return rig.rig.stats().checksummedMotionFrames > 0;
   }, 3000));
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
+}
+
+// The engine keeps computing while no rig is connected: before the first
+// connection and through an unplug of 2 s. Each connection starts with the
+// greeting, and no motion frame computed before it ever reaches the rig.
+TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  const int64_t offset = rig.rig.clockOffsetNs();
+  MotionFeeder engine;
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the queue fills
+  enableAutoconnect();
+  RelayThread relay;
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
+
+  ASSERT_TRUE(rig.rig.unplug());
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() == 0; }, 3000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(2000));
+  rig.rig.reset();
+  ASSERT_TRUE(rig.rig.replug());
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 3000));
+  std::this_thread::sleep_for(std::chrono::milliseconds(300));
+  EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
+  EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
+}
+
+// A controller that stops reading: once its input backs up, a write fails
+// within its bound, the relay closes the port and scans again, and the
+// engine's queueing never waits for any of it.
+TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
+  RigOnComPort rig;
+  ASSERT_TRUE(rig.started());
+  MotionFeeder engine;
+  enableAutoconnect();
+  RelayThread relay;
+  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  ::testing::internal::CaptureStdout();
+  const int64_t stalledNs = rigsim::monotonicNs();
+  rig.rig.setBehaviour(rigsim::Behaviour::stalled);
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() == 0; }, 30000));
+  const int64_t closedNs = rigsim::monotonicNs();
+  // While it stays stalled the scan finds no answer; once it reads again the
+  // scan identifies it anew.
+  std::this_thread::sleep_for(std::chrono::milliseconds(600));
+  EXPECT_EQ(rigLink().portOpen.load(), 0);
+  rig.rig.setBehaviour(rigsim::Behaviour::normal);
+  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  const std::string printed = ::testing::internal::GetCapturedStdout();
+  EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
+  EXPECT_LT(engine.longestCallNs(), 20'000'000);
+  std::printf("stall to close and rescan %.0f ms, longest engine queueing call %.3f ms\n",
+              static_cast<double>(closedNs - stalledNs) / 1e6, static_cast<double>(engine.longestCallNs()) / 1e6);
 }
 
 TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {

@@ -50,13 +50,14 @@ bool parseStats(const std::string& answer, RigStats& s) {
 }
 
 std::string formatFrame(const ReceivedFrame& frame) {
-  return toHex(frame.bytes) + (frame.checksummed ? " c " : " t ") + std::to_string(frame.arrivalNs);
+  return toHex(frame.bytes) + (frame.checksummed ? " c " : " t ") + std::to_string(frame.arrivalNs) + ' ' +
+         std::to_string(frame.sequence);
 }
 
 bool parseFrame(const std::string& line, ReceivedFrame& frame) {
   std::istringstream in(line);
   std::string hex, form;
-  in >> hex >> form >> frame.arrivalNs;
+  in >> hex >> form >> frame.arrivalNs >> frame.sequence;
   if (!in) return false;
   frame.bytes = fromHex(hex);
   frame.checksummed = form == "c";

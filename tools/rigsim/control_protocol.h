@@ -1,7 +1,7 @@
 // The line protocol that steers a rig in another process (the native rigsim
 // program serving a Windows test under Wine). One command per line; every
 // answer starts with "ok" or "error"; "frames" is followed by one line per frame.
-//   reply t1|c1|t2|c2     behave normal|wrong-id|silent|garbage|long-reply
+//   reply t1|c1|t2|c2     behave normal|wrong-id|silent|garbage|long-reply|stall
 //   level N               unplug            replug          reset
 //   send HEX              stats             frames          motion          now
 // A fan sink (rigsim --fan-link) answers instead:

@@ -1,7 +1,7 @@
 // rigsim: a virtual rig controller on a pseudo-terminal.
 //
 //   rigsim --link PATH [--reply t1|c1|t2|c2] [--level N]
-//          [--behave normal|wrong-id|silent|garbage|long-reply]
+//          [--behave normal|wrong-id|silent|garbage|long-reply|stall]
 //          [--seconds N] [--control PORT]
 //   rigsim --fan-link PATH [--seconds N] [--control PORT]
 //   rigsim --udp GROUP:PORT [--udp-interface ADDR] [--answer-port PORT]

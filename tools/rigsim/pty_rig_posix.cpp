@@ -110,7 +110,7 @@ void PtyRig::serve() {
       std::lock_guard lock(mutex_);
       fd = master_;
     }
-    if (fd < 0) {
+    if (fd < 0 || rig_.stalled()) {  // a stalled rig leaves the host's bytes unread
       std::this_thread::sleep_for(std::chrono::milliseconds(5));
       continue;
     }

@@ -63,6 +63,7 @@ Behaviour parseBehaviour(const std::string& text, bool* ok) {
   if (text == "silent") return Behaviour::silent;
   if (text == "garbage") return Behaviour::garbage;
   if (text == "long-reply") return Behaviour::longReply;
+  if (text == "stall") return Behaviour::stalled;
   if (ok) *ok = false;
   return Behaviour::normal;
 }
@@ -74,6 +75,7 @@ const char* behaviourName(Behaviour behaviour) {
     case Behaviour::silent: return "silent";
     case Behaviour::garbage: return "garbage";
     case Behaviour::longReply: return "long-reply";
+    case Behaviour::stalled: return "stall";
   }
   return "normal";
 }
@@ -91,6 +93,11 @@ void VirtualRig::setBehaviour(Behaviour behaviour) {
 void VirtualRig::setFirmwareLevel(int level) {
   std::lock_guard lock(mutex_);
   level_ = level;
+}
+
+bool VirtualRig::stalled() const {
+  std::lock_guard lock(mutex_);
+  return behaviour_ == Behaviour::stalled;
 }
 
 void VirtualRig::reset() {
@@ -154,22 +161,26 @@ std::vector<uint8_t> VirtualRig::levelReport() const {
 
 void VirtualRig::handleFrame(const uint8_t* frame, size_t length, bool checksummed, int64_t nowNs,
                              std::vector<uint8_t>& out) {
+  const ReceivedFrame received{std::vector<uint8_t>(frame, frame + length), checksummed, nowNs, ++sequence_};
   if (length == kMotion) {
     ++stats_.motionFrames;
     if (checksummed) ++stats_.checksummedMotionFrames;
     stats_.lastMotionFrame.assign(frame, frame + length);
     motionTimes_.push_back(nowNs);
     while (!motionTimes_.empty() && motionTimes_.front() < nowNs - kSecondNs) motionTimes_.pop_front();
-    motion_.push_back({std::vector<uint8_t>(frame, frame + length), checksummed, nowNs});
+    motion_.push_back(received);
     if (motion_.size() > kKeptMotionFrames) motion_.pop_front();
     return;
   }
+  frames_.push_back(received);
+  if (frames_.size() > kKeptFrames) frames_.pop_front();
   const uint8_t messageClass = frame[2];
   const bool formChecksummed = form_ == ReplyForm::checksummed1 || form_ == ReplyForm::checksummed2;
   if (messageClass == 0x01 && frame[4] == 0x00) {
     ++stats_.identityQueries;
     switch (behaviour_) {
-      case Behaviour::silent: return;
+      case Behaviour::silent:
+      case Behaviour::stalled: return;
       case Behaviour::garbage:
         for (int i = 0; i < 8; ++i) out.push_back(0x55);
         return;
@@ -190,7 +201,7 @@ void VirtualRig::handleFrame(const uint8_t* frame, size_t length, bool checksumm
     }
     return;
   }
-  if (behaviour_ == Behaviour::silent) return;
+  if (behaviour_ == Behaviour::silent || behaviour_ == Behaviour::stalled) return;
   if (messageClass == 0x02) {
     ++stats_.levelQueries;
     const uint8_t report[kShort] = {0xF9, 0xF9, 0x02, 0x00, static_cast<uint8_t>(level_ % 100),
@@ -199,8 +210,6 @@ void VirtualRig::handleFrame(const uint8_t* frame, size_t length, bool checksumm
     return;
   }
   ++stats_.otherFrames;
-  frames_.push_back({std::vector<uint8_t>(frame, frame + length), checksummed, nowNs});
-  if (frames_.size() > kKeptFrames) frames_.pop_front();
   if (messageClass >= kFirstEchoClass) appendReply(frame, true, out);
 }
 

@@ -26,6 +26,7 @@ enum class Behaviour {
   silent,     // answers nothing
   garbage,    // answers bytes that form no frame
   longReply,  // answers noise followed by the reply (more than 8 bytes)
+  stalled,    // stops reading the port: the host's writes back up and stall
 };
 
 // Frames from the host whose class byte lies in this range are echoed back,
@@ -36,6 +37,7 @@ struct ReceivedFrame {
   std::vector<uint8_t> bytes;  // as received (end pair included)
   bool checksummed = false;    // CRC end pair (else 0x0A 0x0D)
   int64_t arrivalNs = 0;       // when its last byte arrived
+  uint64_t sequence = 0;       // order of arrival among all frames the rig received (from 1)
 };
 
 struct RigStats {
@@ -70,10 +72,13 @@ class VirtualRig {
   std::vector<uint8_t> levelReport() const;
 
   RigStats stats(int64_t nowNs) const;
-  std::vector<ReceivedFrame> frames() const;  // other short frames, oldest first (last 20000)
+  // Short frames of every class (identity and level queries included), oldest
+  // first (the last 20000); their sequence numbers order them among the motion frames.
+  std::vector<ReceivedFrame> frames() const;
   // Motion frames with their arrival times, oldest first (the last 10000, 20 s at 500 Hz).
   std::vector<ReceivedFrame> motionLog() const;
   void reset();                               // counters and frames
+  bool stalled() const;
 
  private:
   void handleFrame(const uint8_t* frame, size_t length, bool checksummed, int64_t nowNs, std::vector<uint8_t>& out);
@@ -85,6 +90,7 @@ class VirtualRig {
   int level_ = 328;
   std::vector<uint8_t> pending_;
   RigStats stats_;
+  uint64_t sequence_ = 0;
   std::deque<int64_t> motionTimes_;
   std::deque<ReceivedFrame> frames_;
   std::deque<ReceivedFrame> motion_;

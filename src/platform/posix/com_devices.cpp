@@ -71,7 +71,20 @@ ComDeviceInfo describe(const std::string& node, int comNumber) {
   return info;
 }
 
+constexpr const char* kTtyClassDir = "/sys/class/tty";
+
 }  // namespace
+
+bool isHardwareSerialNode(const std::string& ttyClassDir, const std::string& node) {
+  const std::string dir = ttyClassDir + "/" + node;
+  if (!exists(dir + "/device")) return false;
+  // Ports of the serial core (8250 and the like) name their UART in `type`;
+  // 0 is PORT_UNKNOWN: a placeholder the driver registered without hardware
+  // behind it. USB serial and CDC-ACM nodes have no such attribute.
+  if (!exists(dir + "/type")) return true;
+  const std::string type = readLine(dir + "/type");
+  return !type.empty() && type.find_first_not_of('0') != std::string::npos;
+}
 
 std::string comDevicePath(int comNumber) {
   if (auto ports = comPortOverride()) {
@@ -91,7 +104,7 @@ std::vector<int> presentComNumbers() {
     for (const NodeFamily& family : kFamilies) {
       for (int index = 0; index < kNodesPerFamily; ++index) {
         const std::string node = family.name + std::to_string(index);
-        if (exists("/dev/" + node) && exists("/sys/class/tty/" + node + "/device"))
+        if (exists("/dev/" + node) && isHardwareSerialNode(kTtyClassDir, node))
           numbers.push_back(family.firstCom + index);
       }
     }

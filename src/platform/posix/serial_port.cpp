@@ -24,6 +24,7 @@ bool readBaudRate(int fd, uint32_t& baud);
 const uint32_t kErrorInsufficientBuffer = ENOBUFS;
 const uint32_t kErrorNoMoreItems = ENOENT;
 const uint32_t kErrorInvalidHandle = EBADF;
+const uint32_t kErrorTimeout = ETIMEDOUT;
 
 uint32_t lastSystemError() { return static_cast<uint32_t>(errno); }
 void setLastSystemError(uint32_t code) { errno = static_cast<int>(code); }

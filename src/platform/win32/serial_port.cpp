@@ -13,6 +13,7 @@ namespace portrelay::platform {
 const uint32_t kErrorInsufficientBuffer = ERROR_INSUFFICIENT_BUFFER;
 const uint32_t kErrorNoMoreItems = ERROR_NO_MORE_ITEMS;
 const uint32_t kErrorInvalidHandle = ERROR_INVALID_HANDLE;
+const uint32_t kErrorTimeout = ERROR_TIMEOUT;
 
 uint32_t lastSystemError() { return GetLastError(); }
 void setLastSystemError(uint32_t code) { SetLastError(code); }
