@@ -5,6 +5,7 @@
 #include <benchmark/benchmark.h>
 
 #include <cmath>
+#include <memory>
 
 #include "engine/motion_engine.h"
 #include "filters/filter_install.h"
@@ -34,9 +35,10 @@ void installTypicalProfile(MotionEngine& engine) {
 }
 
 void BM_EngineCycleOutput(benchmark::State& state) {
-  MotionEngine engine;
+  auto rigLink = std::make_unique<RigLink>();  // large: its queues hold fixed slots
+  RigLink& link = *rigLink;
+  MotionEngine engine(link);
   installTypicalProfile(engine);
-  RigLinkState& link = rigLink();
   link.interfaceRunning = 1;
   engine.outputSuspended = 0;
   double* data = engine.games.record().data;

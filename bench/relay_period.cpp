@@ -10,14 +10,12 @@
 #include <cstdlib>
 #include <filesystem>
 #include <map>
+#include <memory>
 #include <thread>
 #include <vector>
 
 #include "platform/serial_port.h"
 #include "riglink/link_state.h"
-#include "riglink/message_api.h"
-#include "riglink/port_discovery.h"
-#include "riglink/relay_loop.h"
 #include "bench_rig_port.h"
 #include "simulated_rig.h"
 
@@ -44,11 +42,12 @@ int main(int argc, char** argv) {
   const int com = bench::startRigOnComPort(rig, "relay_period");
   if (com == 0) return 1;
 
-  RigLinkState& state = rigLink();
+  auto link = std::make_unique<RigLink>();  // large: its queues hold fixed slots
+  RigLink& state = *link;
   state.relayRunning = 1;
   state.interfaceRunning = 1;
   state.autoconnect = 1;
-  if (scanForRig() != 1) {
+  if (state.scanForRig() != 1) {
     std::fprintf(stderr, "the virtual rig was not found on COM%d\n", com);
     return 1;
   }
@@ -65,7 +64,7 @@ int main(int argc, char** argv) {
       const uint8_t message[8] = {0xF9, 0xF9, 0x30, 0x00, static_cast<uint8_t>(sequence & 0xFF),
                                   static_cast<uint8_t>(sequence >> 8), 0x0A, 0x0D};
       const int64_t now = rigsim::monotonicNs();
-      if (sendMessage(message) == 1) sentAt[sequence++] = now;
+      if (state.sendMessage(message) == 1) sentAt[sequence++] = now;
       seed = seed * 1103515245u + 12345u;
       std::this_thread::sleep_for(std::chrono::microseconds(3000 + (seed >> 8) % 4000));
     }
@@ -75,19 +74,19 @@ int main(int argc, char** argv) {
   auto last = std::chrono::steady_clock::now();
   const auto end = last + std::chrono::seconds(seconds);
   while (last < end) {
-    relayCycle(generation);
+    state.relayCycle(generation);
     const auto now = std::chrono::steady_clock::now();
     periods.push_back(std::chrono::duration<double, std::milli>(now - last).count());
     last = now;
-    if (newMessage()) {
+    if (state.newMessage()) {
       uint8_t drain[512];
-      while (readMessage(drain) > 0) {
+      while (state.readMessage(drain) > 0) {
       }
     }
   }
   sending = false;
   sender.join();
-  for (int i = 0; i < 50; ++i) relayCycle(generation);  // let the last messages out
+  for (int i = 0; i < 50; ++i) state.relayCycle(generation);  // let the last messages out
 
   std::vector<double> latencies;
   for (const rigsim::ReceivedFrame& frame : rig.frames()) {
@@ -100,7 +99,7 @@ int main(int argc, char** argv) {
   printDistribution("sendMessagemmf to rig", latencies, "ms");
   std::printf("messages sent %zu, received by the rig %zu, CRC errors at the rig %llu\n", sentAt.size(),
               latencies.size(), static_cast<unsigned long long>(rig.stats().checksumErrors));
-  closeRigPort();
+  state.closeRigPort();
   platform::overrideComPorts(std::nullopt);
   return 0;
 }

@@ -130,7 +130,7 @@ HostResult runLibrarySide(int seconds, Written& written, const std::function<voi
   });
 
   UdpLink& udp = udpLink();
-  RigLinkState& link = rigLink();
+  RigLink& link = RigLink::instance();
   setMotionsystemready(1);
   startGamesource_Thread();
   std::thread listener([] { startUPDListenThread(); });

@@ -1,11 +1,16 @@
 #include "engine/motion_engine.h"
 
+#include "riglink/link_state.h"
+
 #include <system_error>
 
 namespace portrelay {
 
-MotionEngine::MotionEngine()
-    : launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {}
+MotionEngine::MotionEngine() : MotionEngine(RigLink::instance()) {}
+
+MotionEngine::MotionEngine(RigLink& link)
+    : link_(link),
+      launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {}
 
 MotionEngine::~MotionEngine() {
   try {

@@ -25,9 +25,13 @@ struct LimitPair {
   std::atomic<double> max{0.0};
 };
 
+class RigLink;
+
 class MotionEngine {
  public:
+  // Feeds the process-wide rig link, or the given one.
   MotionEngine();
+  explicit MotionEngine(RigLink& link);
   ~MotionEngine();
   MotionEngine(const MotionEngine&) = delete;
   MotionEngine& operator=(const MotionEngine&) = delete;
@@ -107,6 +111,7 @@ class MotionEngine {
   void runCycle();
   void updateFan();
 
+  RigLink& link_;          // the link the motion frames go to
   OutputEncoder encoder_;  // engine thread only
 
   std::mutex threadMutex_;  // host side only: start/stop of the thread object

@@ -1,7 +1,7 @@
 // The output step of a Running cycle: the motion frame for the rig and the fan byte.
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
-#include "riglink/message_api.h"
+#include "riglink/link_state.h"
 
 namespace portrelay {
 
@@ -17,7 +17,7 @@ void MotionEngine::sendOutput() {
     std::atomic_ref<uint8_t>(outputFrame[i]).store(frame[i], std::memory_order_relaxed);
   // Queued whole: the message rule that cuts at the first 0A 0D would shorten
   // frames whose floats happen to contain that pair.
-  (void)queueMotionFrame(frame, sizeof frame);  // a refused frame is replaced next cycle
+  (void)link_.queueMotionFrame(frame, sizeof frame);  // a refused frame is replaced next cycle
   updateFan();
 }
 

@@ -4,13 +4,14 @@
 #include "net/udp_link.h"
 #include "net/udp_listener.h"
 #include "portrelay/portrelay.h"
+#include "riglink/link_state.h"
 
 namespace {
 
 template <typename Body>
 void guarded(Body&& body) noexcept {
   try {
-    body(portrelay::rigLink(), portrelay::udpLink());
+    body(portrelay::RigLink::instance(), portrelay::udpLink());
   } catch (...) {
   }
 }

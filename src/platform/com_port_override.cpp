@@ -1,6 +1,6 @@
 #include <mutex>
 
-#include "platform/serial_port.h"
+#include "platform/com_devices.h"
 
 namespace portrelay::platform {
 namespace {

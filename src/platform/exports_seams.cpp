@@ -1,7 +1,7 @@
 // The COM-port test seam, exported for the demo host (see seam_exports.h).
 #include "platform/seam_exports.h"
 
-#include "platform/serial_port.h"
+#include "platform/com_devices.h"
 
 extern "C" int32_t portrelaySeam_addComPort(int32_t number, const char* devicePath, const char* friendlyName,
                                             const char* hardwareId) {

@@ -3,7 +3,6 @@
 #include <cstring>
 
 #include "riglink/crc16.h"
-#include "riglink/link_state.h"
 #include "riglink/rig_frames.h"
 
 namespace portrelay {
@@ -66,10 +65,6 @@ int parseFrames(std::vector<uint8_t>& input, MessageQueue& output, std::atomic<u
   }
   input.erase(input.begin(), input.begin() + static_cast<std::ptrdiff_t>(front));
   return accepted;
-}
-
-int parseFrames(std::vector<uint8_t>& input, MessageQueue& output) {
-  return parseFrames(input, output, rigLink().autoChecksum);
 }
 
 }  // namespace portrelay

@@ -16,7 +16,4 @@ namespace portrelay {
 // An accepted class-2 report of level 328 or more sets `autoChecksum`.
 int parseFrames(std::vector<uint8_t>& input, MessageQueue& output, std::atomic<uint8_t>& autoChecksum);
 
-// The same with the process-wide link state's `autoChecksum`.
-int parseFrames(std::vector<uint8_t>& input, MessageQueue& output);
-
 }  // namespace portrelay

@@ -2,9 +2,15 @@
 
 namespace portrelay {
 
-RigLinkState& rigLink() {
-  static RigLinkState state;
-  return state;
+RigLink& RigLink::instance() {
+  static RigLink link;
+  return link;
+}
+
+int32_t RigLink::closeRigPort() {
+  rigPort.close();
+  portOpen.store(0, std::memory_order_relaxed);
+  return 1;
 }
 
 NetworkThreadScope::NetworkThreadScope(RigLinkState& link) : link_(link) {
@@ -12,25 +18,16 @@ NetworkThreadScope::NetworkThreadScope(RigLinkState& link) : link_(link) {
 }
 
 void NetworkThreadScope::announceRunning() {
-  RigLinkState& link = link_;
-  link.networkRunning.store(1, std::memory_order_relaxed);
-  link.networkStopped.store(0, std::memory_order_relaxed);
-  link.interfaceRunning.store(1, std::memory_order_relaxed);
-  link.networkStarted.store(1, std::memory_order_relaxed);
+  link_.networkRunning.store(1, std::memory_order_relaxed);
+  link_.networkStopped.store(0, std::memory_order_relaxed);
+  link_.interfaceRunning.store(1, std::memory_order_relaxed);
+  link_.networkStarted.store(1, std::memory_order_relaxed);
 }
 
 NetworkThreadScope::~NetworkThreadScope() {
-  RigLinkState& link = link_;
-  link.networkRunning.store(0, std::memory_order_relaxed);
-  link.networkStopped.store(1, std::memory_order_relaxed);
-  link.networkThreadsActive.fetch_sub(1, std::memory_order_release);
-}
-
-int32_t closeRigPort() {
-  RigLinkState& link = rigLink();
-  link.rigPort.close();
-  link.portOpen.store(0, std::memory_order_relaxed);
-  return 1;
+  link_.networkRunning.store(0, std::memory_order_relaxed);
+  link_.networkStopped.store(1, std::memory_order_relaxed);
+  link_.networkThreadsActive.fetch_sub(1, std::memory_order_release);
 }
 
 }  // namespace portrelay

@@ -1,20 +1,32 @@
-// The process-wide state of the rig link, shared by the relay loop, the engine
-// thread, the network link threads and host threads. Flags are single atomic
-// bytes (relaxed: each access is one load or one store); queues follow the
-// discipline of MessageQueue.
+// The rig link: one object holding the link's state (flags, standard port,
+// the five message queues, the rig's serial port) with its parts as members:
+// the message API (message_api.cpp), the relay loop (relay_loop.cpp) and the
+// discovery of the rig's port (port_discovery.cpp). The relay loop, the
+// engine thread, the network link threads and host threads share it. Flags
+// are single atomic bytes (relaxed: each access is one load or one store);
+// queues follow the discipline of MessageQueue.
+//
+// The library has one process-wide link, looked up at the C boundary; the
+// engine holds a reference to the link it feeds; tests build one per case.
 #pragma once
 #include <atomic>
+#include <cstddef>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 #include <vector>
 
 #include "engine/cycle_timer.h"
+#include "platform/serial_device.h"
 #include "riglink/message_queue.h"
 #include "riglink/rig_serial_port.h"
 
 namespace portrelay {
 
 struct RigLinkState {
+  RigLinkState() = default;
+  explicit RigLinkState(std::unique_ptr<platform::SerialDevice> device) : rigPort(std::move(device)) {}
+
   // ---- flags ----
   std::atomic<uint8_t> relayRunning{0};        // the relay loop is asked to run
   std::atomic<uint8_t> relayStopped{0};        // the relay loop has ended
@@ -28,8 +40,8 @@ struct RigLinkState {
   std::atomic<uint8_t> autoconnect{0};         // the relay loop scans for the rig
   std::atomic<uint8_t> autoChecksum{0};        // UDP auto messages leave checksummed
 
-  // Loop bodies actually executing, so that stopPortRelay_Thread can wait for
-  // every loop it stops (the flags above tell what was asked, not what runs).
+  // Loop bodies actually executing, so that stopRelay can wait for every loop
+  // it stops (the flags above tell what was asked, not what runs).
   std::atomic<uint8_t> relayActive{0};
   std::atomic<int32_t> networkThreadsActive{0};
 
@@ -51,18 +63,79 @@ struct RigLinkState {
   CycleTimer relayCycleTimer;
 };
 
-// The one link state, created on first use and kept for the life of the process.
-RigLinkState& rigLink();
+class RigLink : public RigLinkState {
+ public:
+  // On the platform's serial device, or on the given one (a test's fake).
+  RigLink() = default;
+  explicit RigLink(std::unique_ptr<platform::SerialDevice> device) : RigLinkState(std::move(device)) {}
+  RigLink(const RigLink&) = delete;
+  RigLink& operator=(const RigLink&) = delete;
+
+  // The process-wide link, created on first use and kept for the life of the process.
+  static RigLink& instance();
+
+  // ---- messages (message_api.cpp) ----
+  // sendMessagemmf: queues the message at the start of buffer (up to its first
+  // 0x0A 0x0D) for the link that talks, or for both while neither has yet.
+  // 1 when queued, -1 when refused.
+  int32_t sendMessage(const uint8_t* buffer);
+  // The engine's motion frame: queued like sendMessage, but always at its full
+  // length (2..512 bytes, ending in 0x0A 0x0D), because its floats may hold the
+  // pair 0x0A 0x0D that would cut a message short. Never blocks beyond the
+  // queue's copy of the frame; never allocates. 1 when queued, -1 when refused.
+  int32_t queueMotionFrame(const uint8_t* frame, size_t length);
+  // autoMessagemmf: 1 when queued in the auto queue, 0 when refused.
+  int32_t autoMessage(const uint8_t* buffer);
+  // readMessagemmf: copies the oldest received frame of the link that talks
+  // (whole, with its 0x0A 0x0D end pair) into destination (512 bytes) and
+  // returns its length; 0 when nothing waits (destination untouched).
+  int32_t readMessage(uint8_t* destination);
+  // newMessagemmf: 1 when a received frame waits.
+  int32_t newMessage();
+  int32_t isConnected() const;
+  // setStandartPort: takes the number after the first "COM" (atoi rules).
+  int32_t setStandardPort(const char* text);
+  int32_t pauseInterface();
+  int32_t resumeInterface();
+
+  // ---- relay (relay_loop.cpp) ----
+  // startPortRelay_Thread: runs the relay loop on the calling thread until
+  // stopped; returns 1. A call while another thread runs the loop returns 1 at once.
+  int32_t runRelay();
+  // stopPortRelay_Thread: asks the relay loop and the network link threads to
+  // end and returns once none of them runs any more (at once when none ran).
+  void stopRelay();
+  // One relay cycle on the open port: transmit queue, auto queue, receive,
+  // parse, then the 2-ms pacing.
+  void relayCycle(uint64_t portGeneration);
+  // The same without the pacing.
+  void relayCycleWork(uint64_t portGeneration);
+
+  // ---- the rig's port (port_discovery.cpp) ----
+  // Opens COM port n and gives it the line settings; false (port closed,
+  // error code kept) on failure.
+  bool openPortHandle(int comNumber);
+  // openPortHandle plus time-outs and queue sizes; 1 when fully configured.
+  int32_t openRigPort(int comNumber);
+  // The manual connection to the standard port; 1 when identified.
+  int32_t connectStandardPort();
+  // The autoconnect scan over every COM port; 1 when a rig was identified.
+  int32_t scanForRig();
+  // Closes the rig's port if open and clears portOpen. Returns 1.
+  int32_t closeRigPort();
+
+ private:
+  void runRelayLoop();
+};
 
 // Held by a network link thread body (UDP sender or listener) for its whole
-// run, from its first statement to its last: stopPortRelay_Thread waits until
-// every such scope has ended. announceRunning() sets networkRunning, clears
+// run, from its first statement to its last: stopRelay waits until every such
+// scope has ended. announceRunning() sets networkRunning, clears
 // networkStopped, sets interfaceRunning and networkStarted (the start-up step
 // of both threads); the end of the scope clears networkRunning and sets
 // networkStopped (their exit, early or not).
 class NetworkThreadScope {
  public:
-  NetworkThreadScope() : NetworkThreadScope(rigLink()) {}
   explicit NetworkThreadScope(RigLinkState& link);
   void announceRunning();
   ~NetworkThreadScope();
@@ -72,8 +145,5 @@ class NetworkThreadScope {
  private:
   RigLinkState& link_;
 };
-
-// Closes the rig's port if open and clears portOpen. Returns 1.
-int32_t closeRigPort();
 
 }  // namespace portrelay

@@ -1,5 +1,3 @@
-#include "riglink/message_api.h"
-
 #include <cctype>
 #include <cstring>
 
@@ -7,7 +5,6 @@
 #include "log/console.h"
 #include "riglink/link_state.h"
 #include "riglink/message.h"
-#include "riglink/port_discovery.h"
 #include "riglink/rig_frames.h"
 
 namespace portrelay {
@@ -61,33 +58,30 @@ int32_t parseDecimal(const char* text) {
 
 }  // namespace
 
-int32_t sendMessage(const uint8_t* buffer) {
-  RigLinkState& link = rigLink();
-  if (!linkRunning(link) || buffer == nullptr) return -1;
+int32_t RigLink::sendMessage(const uint8_t* buffer) {
+  if (!linkRunning(*this) || buffer == nullptr) return -1;
   const size_t length = messageLength(buffer);
   if (length == 0) return -1;
-  return route(link, buffer, length);
+  return route(*this, buffer, length);
 }
 
-int32_t queueMotionFrame(const uint8_t* frame, size_t length) {
-  RigLinkState& link = rigLink();
-  if (!linkRunning(link) || frame == nullptr || length < 2 || length > kMaxMessageLength) return -1;
+int32_t RigLink::queueMotionFrame(const uint8_t* frame, size_t length) {
+  if (!linkRunning(*this) || frame == nullptr || length < 2 || length > kMaxMessageLength) return -1;
   if (frame[length - 2] != kLineFeed || frame[length - 1] != kCarriageReturn) return -1;
-  return route(link, frame, length);
+  return route(*this, frame, length);
 }
 
-int32_t autoMessage(const uint8_t* buffer) {
-  RigLinkState& link = rigLink();
-  const size_t length = (linkRunning(link) && buffer != nullptr) ? messageLength(buffer) : 0;
+int32_t RigLink::autoMessage(const uint8_t* buffer) {
+  const size_t length = (linkRunning(*this) && buffer != nullptr) ? messageLength(buffer) : 0;
   if (length == 0) {
     printConsole(L"no valid data");
     return 0;
   }
-  return link.autoTxQueue.pushIfBelow(buffer, length, kTransmitQueueBound) ? 1 : 0;
+  return autoTxQueue.pushIfBelow(buffer, length, kTransmitQueueBound) ? 1 : 0;
 }
 
-int32_t readMessage(uint8_t* destination) {
-  MessageQueue* queue = receiveQueue(rigLink());
+int32_t RigLink::readMessage(uint8_t* destination) {
+  MessageQueue* queue = receiveQueue(*this);
   if (queue == nullptr || destination == nullptr) return 0;
   uint8_t frame[kMaxMessageLength];
   const auto length = queue->takeFront(frame);
@@ -98,39 +92,36 @@ int32_t readMessage(uint8_t* destination) {
   return static_cast<int32_t>(*length);
 }
 
-int32_t newMessage() {
-  MessageQueue* queue = receiveQueue(rigLink());
+int32_t RigLink::newMessage() {
+  MessageQueue* queue = receiveQueue(*this);
   return (queue != nullptr && !queue->empty()) ? 1 : 0;
 }
 
-int32_t isConnected() {
-  const RigLinkState& link = rigLink();
-  if (link.portOpen.load(std::memory_order_relaxed) == 0 && link.networkStarted.load(std::memory_order_relaxed) == 0)
-    return 0;
-  return linkRunning(link) ? 1 : 0;
+int32_t RigLink::isConnected() const {
+  if (portOpen.load(std::memory_order_relaxed) == 0 && networkStarted.load(std::memory_order_relaxed) == 0) return 0;
+  return linkRunning(*this) ? 1 : 0;
 }
 
-int32_t setStandardPort(const char* text) {
+int32_t RigLink::setStandardPort(const char* text) {
   if (text == nullptr) return 0;
   const char* com = std::strstr(text, "COM");
   if (com == nullptr) return 0;
-  rigLink().standardPort.store(parseDecimal(com + 3), std::memory_order_relaxed);
+  standardPort.store(parseDecimal(com + 3), std::memory_order_relaxed);
   return 1;
 }
 
-int32_t pauseInterface() {
-  rigLink().interfaceRunning.store(0, std::memory_order_relaxed);
+int32_t RigLink::pauseInterface() {
+  interfaceRunning.store(0, std::memory_order_relaxed);
   closeRigPort();
   return 1;
 }
 
-int32_t resumeInterface() {
-  RigLinkState& link = rigLink();
-  link.interfaceRunning.store(1, std::memory_order_relaxed);
-  if (link.autoconnect.load(std::memory_order_relaxed) != 0) return 1;
+int32_t RigLink::resumeInterface() {
+  interfaceRunning.store(1, std::memory_order_relaxed);
+  if (autoconnect.load(std::memory_order_relaxed) != 0) return 1;
   for (int attempt = 0; attempt < kManualAttempts; ++attempt) {
     connectStandardPort();
-    if (link.portOpen.load(std::memory_order_relaxed) != 0) return 1;
+    if (portOpen.load(std::memory_order_relaxed) != 0) return 1;
     sleepMilliseconds(kManualRetryDelayMs);
   }
   return 0;

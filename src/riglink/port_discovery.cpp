@@ -6,9 +6,9 @@
 
 #include "engine/cycle_timer.h"
 #include "log/console.h"
-#include "platform/serial_port.h"
+#include "platform/com_devices.h"
+#include "platform/serial_device.h"
 #include "riglink/link_state.h"
-#include "riglink/message_api.h"
 #include "riglink/rig_frames.h"
 #include "riglink/serial_exception.h"
 
@@ -87,7 +87,7 @@ bool scanMayGoOn(const RigLinkState& link) {
 enum class ProbeResult { identified, noRig, abortScan };
 
 // Steps 3.4 to 3.8 of one scanned port (the port is open).
-ProbeResult probeOpenPort(RigLinkState& link) {
+ProbeResult probeOpenPort(RigLink& link) {
   CSerialPort& port = link.rigPort;
   const uint64_t generation = port.generation();
   try {
@@ -106,7 +106,7 @@ ProbeResult probeOpenPort(RigLinkState& link) {
     }
     ShortFrame reply{};
     if (port.read(reply.data(), kShortFrameLength) != kShortFrameLength) {
-      closeRigPort();
+      link.closeRigPort();
       return ProbeResult::abortScan;
     }
     const bool known = std::find(kIdentityReplies.begin(), kIdentityReplies.end(), reply) != kIdentityReplies.end();
@@ -160,8 +160,8 @@ bool checkUsbId(const std::string& name) {
   return false;
 }
 
-bool openPortHandle(int comNumber) {
-  CSerialPort& port = rigLink().rigPort;
+bool RigLink::openPortHandle(int comNumber) {
+  CSerialPort& port = rigPort;
   if (!port.open(comNumber)) return false;
   if (!port.applyLineSettings(rigLineSettings())) {
     const uint32_t error = systemError();
@@ -172,8 +172,8 @@ bool openPortHandle(int comNumber) {
   return true;
 }
 
-int32_t openRigPort(int comNumber) {
-  CSerialPort& port = rigLink().rigPort;
+int32_t RigLink::openRigPort(int comNumber) {
+  CSerialPort& port = rigPort;
   try {
     if (!platform::comPortExists(comNumber)) throw CSerialException(systemError());
     if (!openPortHandle(comNumber)) throw CSerialException(systemError());
@@ -194,8 +194,8 @@ int32_t openRigPort(int comNumber) {
   }
 }
 
-int32_t connectStandardPort() {
-  RigLinkState& link = rigLink();
+int32_t RigLink::connectStandardPort() {
+  RigLink& link = *this;
   std::lock_guard attempt(link.connectionMutex);
   if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
   sleepMilliseconds(5);
@@ -234,8 +234,8 @@ int32_t connectStandardPort() {
   return 0;
 }
 
-int32_t scanForRig() {
-  RigLinkState& link = rigLink();
+int32_t RigLink::scanForRig() {
+  RigLink& link = *this;
   sleepMilliseconds(50);
   std::vector<unsigned> ports;
   if (!CEnumerateSerial::UsingQueryDosDevice(ports)) {

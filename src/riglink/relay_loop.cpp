@@ -1,22 +1,21 @@
-#include "riglink/relay_loop.h"
-
 #include <algorithm>
 
 #include "engine/cycle_timer.h"
 #include "log/console.h"
 #include "platform/shared_memory.h"
 #include "platform/scheduling.h"
-#include "platform/serial_port.h"
+#include "platform/serial_device.h"
 #include "riglink/crc16.h"
 #include "riglink/frame_parser.h"
 #include "riglink/link_state.h"
-#include "riglink/port_discovery.h"
 #include "riglink/serial_exception.h"
 
 namespace portrelay {
 namespace {
 
 constexpr int kPausedSleepMs = 100;
+// Idle pacing of the loop while no port is open and autoconnect is off.
+constexpr int kIdleCheckMs = 10;
 constexpr size_t kSectionSize = 512;
 constexpr size_t kRxBufferReserve = 8192;
 // Reads per cycle are bounded so that a port streaming without pause cannot
@@ -93,7 +92,10 @@ bool receive(RigLinkState& link, uint64_t generation) {
   return true;
 }
 
-void runRelayLoop(RigLinkState& link) {
+}  // namespace
+
+void RigLink::runRelayLoop() {
+  RigLink& link = *this;
   link.relayRunning.store(1, std::memory_order_relaxed);
   link.relayStopped.store(0, std::memory_order_relaxed);
   link.interfaceRunning.store(1, std::memory_order_relaxed);
@@ -123,6 +125,8 @@ void runRelayLoop(RigLinkState& link) {
   link.relayStopped.store(1, std::memory_order_relaxed);
 }
 
+namespace {
+
 // A section the relay holds open while it runs; its contents are not used here.
 struct RelaySection {
   platform::SharedMemory memory;
@@ -141,8 +145,8 @@ struct RelaySection {
 
 }  // namespace
 
-void relayCycleWork(uint64_t generation) {
-  RigLinkState& link = rigLink();
+void RigLink::relayCycleWork(uint64_t generation) {
+  RigLinkState& link = *this;
   transmitQueue(link, generation);
   transmitAutoMessage(link, generation);
   if (!receive(link, generation)) return;
@@ -150,13 +154,13 @@ void relayCycleWork(uint64_t generation) {
     link.serialFramesValid.store(1, std::memory_order_relaxed);
 }
 
-void relayCycle(uint64_t generation) {
+void RigLink::relayCycle(uint64_t generation) {
   relayCycleWork(generation);
-  rigLink().relayCycleTimer.preciseWait();
+  relayCycleTimer.preciseWait();
 }
 
-int32_t startPortRelay() {
-  RigLinkState& link = rigLink();
+int32_t RigLink::runRelay() {
+  RigLinkState& link = *this;
   if (link.relayActive.exchange(1) != 0) return 1;  // another thread runs the loop
   // Asked to run from the first moment, so a stop that comes now is not lost.
   link.relayRunning.store(1, std::memory_order_relaxed);
@@ -167,15 +171,15 @@ int32_t startPortRelay() {
   {
     RelaySection tx, rx;
     if (tx.open("Tiltaverse_tx")) rx.open("Tiltaverse_rx");
-    runRelayLoop(link);
+    runRelayLoop();
   }
   closeRigPort();
   link.relayActive.store(0, std::memory_order_release);
   return 1;
 }
 
-void stopPortRelay() {
-  RigLinkState& link = rigLink();
+void RigLink::stopRelay() {
+  RigLinkState& link = *this;
   link.relayRunning.store(0, std::memory_order_relaxed);
   link.networkRunning.store(0, std::memory_order_relaxed);
   // Wait for every loop that still runs; ask again on each poll, so that a

@@ -14,16 +14,19 @@
 #pragma once
 #include <atomic>
 #include <cstdint>
+#include <memory>
 #include <mutex>
 
-#include "platform/serial_port.h"
+#include "platform/serial_device.h"
 
 namespace portrelay {
 
 class CSerialPort2 {
  public:
-  CSerialPort2() = default;
-  virtual ~CSerialPort2() = default;  // the platform port closes a valid handle
+  // On the platform's serial device, or on the given one (a test's fake).
+  CSerialPort2();
+  explicit CSerialPort2(std::unique_ptr<platform::SerialDevice> device);
+  virtual ~CSerialPort2() = default;  // the device closes a valid handle
   CSerialPort2(const CSerialPort2&) = delete;
   CSerialPort2& operator=(const CSerialPort2&) = delete;
 
@@ -32,12 +35,13 @@ class CSerialPort2 {
 
  protected:
   mutable std::mutex mutex_;
-  platform::SerialPort port_;
+  std::unique_ptr<platform::SerialDevice> device_;
   std::atomic<uint64_t> generation_{0};
 };
 
 class CSerialPort : public CSerialPort2 {
  public:
+  using CSerialPort2::CSerialPort2;
   static constexpr uint64_t kAnyGeneration = ~uint64_t{0};
 
   // Opens COM port n, closing any handle held first. False on failure, with
@@ -55,7 +59,7 @@ class CSerialPort : public CSerialPort2 {
   template <typename Action>
   bool whileCurrent(uint64_t generation, Action&& action) {
     std::lock_guard lock(mutex_);
-    if (!port_.isOpen() || generation_.load(std::memory_order_relaxed) != generation) return false;
+    if (!device_->isOpen() || generation_.load(std::memory_order_relaxed) != generation) return false;
     action();
     return true;
   }

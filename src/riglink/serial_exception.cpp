@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "platform/serial_port.h"
+#include "platform/system_error.h"
 
 namespace portrelay {
 

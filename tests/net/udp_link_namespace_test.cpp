@@ -16,6 +16,7 @@
 #include "net_namespace.h"
 #include "portrelay/portrelay.h"
 #include "riglink/link_fixture.h"
+#include "riglink/link_state.h"
 #include "riglink/message_api.h"
 #include "udp_link_fixture.h"
 #include "udp_rig.h"
@@ -67,7 +68,6 @@ class UdpLinkInNamespaces : public ::testing::Test {
     pair.enterOriginal();
     rig.stop();
     run_->log = logMessages(documents.logFile());
-    resetLink();
   }
   static void TearDownTestSuite() { run_.reset(); }
 
@@ -90,7 +90,6 @@ class UdpLinkInNamespaces : public ::testing::Test {
       r.failure = "cannot enter the library's namespace";
       return;
     }
-    resetLink();
     {
       Logger logger;
       r.adapter = GetPreferredEthernetAdapter(logger);
@@ -99,7 +98,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
       r.failure = "the adapter chosen in the namespace is " + r.adapter;
       return;
     }
-    RigLinkState& link = rigLink();
+    RigLink& link = RigLink::instance();
     const auto sent0 = udpLink().datagramsSent.load();
     std::thread listener([] { startUPDListenThread(); });
     std::thread sender([] { startUPDMulticastSenderThread(); });

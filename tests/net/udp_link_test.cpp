@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <memory>
 #include <thread>
 
 #include "net/adapter_selection.h"
@@ -14,6 +15,7 @@
 #include "platform/network_adapters.h"
 #include "portrelay/portrelay.h"
 #include "riglink/link_fixture.h"
+#include "riglink/link_state.h"
 #include "support/game_fixtures.h"
 #include "udp_link_fixture.h"
 
@@ -155,21 +157,20 @@ TEST(UdpLinkSettings, AddressTextAndSetters) {
 class SenderOnLoopback : public ::testing::Test {
  protected:
   void SetUp() override {
-    resetLink();
     // Waiting from before the sender's start: the motion frame is stale.
-    rigLink().networkTxQueue.pushIfBelow(kEarlyHost.data(), kEarlyHost.size(), kTransmitQueueBound);
+    link().networkTxQueue.pushIfBelow(kEarlyHost.data(), kEarlyHost.size(), kTransmitQueueBound);
     const auto stale = motionFrame(99);
-    rigLink().networkTxQueue.pushIfBelow(stale.data(), stale.size(), kTransmitQueueBound);
+    link().networkTxQueue.pushIfBelow(stale.data(), stale.size(), kTransmitQueueBound);
     udp_.setMulticastAddress("127.0.0.1");
     udp_.multicastPort = peer_.port();
-    sender_ = std::thread([this] { runMulticastSender(rigLink(), udp_); });
-    ASSERT_TRUE(waitFor([] { return rigLink().networkRunning.load() != 0; }, 2000));
+    sender_ = std::thread([this] { runMulticastSender(link(), udp_); });
+    ASSERT_TRUE(waitFor([this] { return link().networkRunning.load() != 0; }, 2000));
   }
   void TearDown() override {
-    stopPortRelay_Thread();
+    link().stopRelay();
     if (sender_.joinable()) sender_.join();
-    resetLink();
   }
+  RigLink& link() { return *link_; }
 
   const std::vector<uint8_t> kEarlyHost = bytesOf({0xF9, 0xF9, 0x12, 0x00, 0x01, 0x00, 0x0A, 0x0D});
   ScopedDocumentsFolder documents_;
@@ -178,15 +179,16 @@ class SenderOnLoopback : public ::testing::Test {
                                   {"Loopback as Ethernet", kUp, kEthernet, 10, {ip("127.0.0.1")}}}}};
   LoopbackPeer peer_;
   UdpLink udp_;
+  std::unique_ptr<RigLink> link_ = std::make_unique<RigLink>();  // large: its queues hold fixed slots
   std::thread sender_;
 };
 
 TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
-  RigLinkState& link = rigLink();
+  RigLink& link = this->link();
   const auto host = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x05, 0x00, 0x0A, 0x0D});
   const auto terminatorOnly = bytesOf({0x0A, 0x0D});
-  ASSERT_EQ(sendMessagemmf(host.data()), 1);
-  ASSERT_EQ(sendMessagemmf(terminatorOnly.data()), 1);
+  ASSERT_EQ(link.sendMessage(host.data()), 1);
+  ASSERT_EQ(link.sendMessage(terminatorOnly.data()), 1);
   const auto motion = motionFrame(1);
   ASSERT_EQ(link.networkTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound), true);
   // Network queue: every message checksummed, the terminator-only one never
@@ -198,10 +200,10 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   // Auto queue: a lone message twelve times in terminated form before the
   // level report, then (counter at 1) a lone one eleven times checksummed after it.
   const auto autoMessage = bytesOf({0xF9, 0xF9, 0x11, 0x00, 0x01, 0x00, 0x0A, 0x0D});
-  ASSERT_EQ(autoMessagemmf(autoMessage.data()), 1);
+  ASSERT_EQ(link.autoMessage(autoMessage.data()), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)), std::vector<std::vector<uint8_t>>(12, autoMessage));
   link.autoChecksum = 1;
-  ASSERT_EQ(autoMessagemmf(autoMessage.data()), 1);
+  ASSERT_EQ(link.autoMessage(autoMessage.data()), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)),
             std::vector<std::vector<uint8_t>>(11, checksummed(autoMessage)));
 
@@ -215,20 +217,20 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
 
   // Paused: the engine's motion queued meanwhile is stale and never sent; the
   // host's message still is, once resumed.
-  ASSERT_EQ(pauseInterface(), 1);
+  ASSERT_EQ(link.pauseInterface(), 1);
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   for (uint32_t tag = 10; tag < 13; ++tag) {
     const auto frame = motionFrame(tag);
-    ASSERT_EQ(sendMessagemmf(frame.data()), 1);
+    ASSERT_EQ(link.sendMessage(frame.data()), 1);
   }
-  ASSERT_EQ(sendMessagemmf(host.data()), 1);
+  ASSERT_EQ(link.sendMessage(host.data()), 1);
   EXPECT_TRUE(peer_.receiveFor(std::chrono::milliseconds(200)).empty());
   link.autoconnect = 1;
-  ASSERT_EQ(resumeInterface(), 1);
+  ASSERT_EQ(link.resumeInterface(), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
   EXPECT_EQ(udp_.datagramsSent.load(), 3u + 12u + 11u + 1u + 1u);
 
-  stopPortRelay_Thread();
+  link.stopRelay();
   sender_.join();
   EXPECT_EQ(link.networkRunning.load(), 0);
   EXPECT_EQ(link.networkStopped.load(), 1);
@@ -243,30 +245,30 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
 
 TEST(MulticastSender, WithoutEthernetEndsAtOnceAndEndsTheListener) {
   ScopedDocumentsFolder documents;
-  resetLink();
+  auto owned = std::make_unique<RigLink>();
+  RigLink& link = *owned;
   AdapterSeam seam(AdapterQuery{AdapterQueryStep::none, 0, {{"Wi-Fi", kUp, kWireless, 1, {ip("192.0.2.1")}}}});
   UdpLink udp;
   udp.listenPort = freeUdpPort();
-  std::thread listener([&] { runUdpListener(rigLink(), udp); });
-  ASSERT_TRUE(waitFor([] { return rigLink().networkRunning.load() != 0; }, 2000));
+  std::thread listener([&] { runUdpListener(link, udp); });
+  ASSERT_TRUE(waitFor([&] { return link.networkRunning.load() != 0; }, 2000));
   const auto started = std::chrono::steady_clock::now();
-  runMulticastSender(rigLink(), udp);
+  runMulticastSender(link, udp);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
-  EXPECT_EQ(rigLink().networkRunning.load(), 0);
-  EXPECT_EQ(rigLink().networkStopped.load(), 1);
-  EXPECT_EQ(rigLink().networkThreadsActive.load(), 0);
+  EXPECT_EQ(link.networkRunning.load(), 0);
+  EXPECT_EQ(link.networkStopped.load(), 1);
+  EXPECT_EQ(link.networkThreadsActive.load(), 0);
   const auto log = logMessages(documents.logFile());
   EXPECT_TRUE(contains(log, "INFO Multicastthread:No suitable Ethernet found , exiting"));
   EXPECT_TRUE(contains(log, "INFO Udp listen thread: closing"));
-  resetLink();
 }
 
 // The listener on a free loopback port, with UDP mode expiring after 400 ms.
 TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   ScopedDocumentsFolder documents;
-  resetLink();
-  RigLinkState& link = rigLink();
+  auto owned = std::make_unique<RigLink>();
+  RigLink& link = *owned;
   UdpLink udp;
   udp.listenPort = freeUdpPort();
   udp.framesExpiryNs = 400'000'000;
@@ -287,9 +289,9 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   // Queued while the rig was unheard: motion is dropped when UDP mode starts, the host message stays.
   const auto host = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x05, 0x00, 0x0A, 0x0D});
   const auto motion = motionFrame(7);
-  ASSERT_EQ(sendMessagemmf(motion.data()), 1);
-  ASSERT_EQ(sendMessagemmf(host.data()), 1);
-  ASSERT_EQ(sendMessagemmf(motion.data()), 1);
+  ASSERT_EQ(link.sendMessage(motion.data()), 1);
+  ASSERT_EQ(link.sendMessage(host.data()), 1);
+  ASSERT_EQ(link.sendMessage(motion.data()), 1);
   const auto identity = bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11});
   const auto level = checksummed(bytesOf({0xF9, 0xF9, 0x02, 0x00, 28, 3, 0, 0}));
   std::vector<uint8_t> twoFrames = identity;
@@ -299,10 +301,10 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   const auto validAt = std::chrono::steady_clock::now();
   EXPECT_EQ(link.autoChecksum.load(), 1);
   uint8_t read[512] = {};
-  ASSERT_TRUE(waitFor([&] { return newMessagemmf() == 1; }, 500));
-  ASSERT_EQ(readMessagemmf(read), 8);
+  ASSERT_TRUE(waitFor([&] { return link.newMessage() == 1; }, 500));
+  ASSERT_EQ(link.readMessage(read), 8);
   EXPECT_EQ(std::vector<uint8_t>(read, read + 8), bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D}));
-  ASSERT_EQ(readMessagemmf(read), 8);
+  ASSERT_EQ(link.readMessage(read), 8);
   EXPECT_EQ(read[4], 28);
   uint8_t front[512];
   ASSERT_EQ(link.networkTxQueue.size(), 1u);
@@ -330,7 +332,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_EQ(link.networkRxQueue.size(), 1u);
 
   const auto stopAt = std::chrono::steady_clock::now();
-  stopPortRelay_Thread();
+  link.stopRelay();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
   listener.join();
   EXPECT_EQ(link.networkFramesValid.load(), 0);  // no listener, no UDP mode: the serial relay may work
@@ -343,7 +345,6 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_EQ(log[4], "INFO Udp listen thread: port opened starting main routine");
   EXPECT_EQ(log[log.size() - 2], "INFO Udp listen thread: closing");
   EXPECT_EQ(log.back(), "INFO Port closed.");
-  resetLink();
 }
 
 }  // namespace

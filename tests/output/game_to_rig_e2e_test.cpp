@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstring>
 #include <set>
+#include <string>
 #include <thread>
 
 #include "fan_fixture.h"
@@ -75,68 +76,114 @@ class RelayThread {
   std::thread thread_;
 };
 
-TEST(GameToRig, MotionFramesAndFanBytesArriveAtTheirPace) {
+// One recorded run: two seconds of a lap from game to rig, watched from the
+// host side as a host would; the cases below check it.
+struct RecordedRun {
+  std::string failure;  // empty when the run was recorded
+  std::vector<rigsim::ReceivedFrame> motion;
+  rigsim::RigStats stats;
+  int64_t begin = 0, end = 0, rigOffset = 0;
+  std::vector<Frame> seen;  // getOutputData every 7 ms
+  Frame last{};             // getOutputData after the engine stopped
+  double belt = 0, fan = 0;  // outputs 10 and 21 then
+  std::vector<rigsim::FanByte> fanBytes;
+};
+
+class GameToRig : public ::testing::Test {
+ protected:
+  static void SetUpTestSuite() {
+    run_ = new RecordedRun;
+    record(*run_);
+  }
+  static void TearDownTestSuite() {
+    delete run_;
+    run_ = nullptr;
+  }
+  void SetUp() override { ASSERT_TRUE(run_->failure.empty()) << run_->failure; }
+  static const RecordedRun& run() { return *run_; }
+
+ private:
+  static void record(RecordedRun& out);
+  static RecordedRun* run_;
+};
+
+RecordedRun* GameToRig::run_ = nullptr;
+
+void GameToRig::record(RecordedRun& out) {
+  auto fail = [&](const std::string& why) { out.failure = why; };
   testing::IsolatedGames scope;
-  testing::resetLink();
   RigOnComPort rig;
-  ASSERT_TRUE(rig.started());
+  if (!rig.started()) return fail("virtual rig did not start");
   FanOnComPort fanSink;
-  ASSERT_TRUE(fanSink.started());
+  if (!fanSink.started()) return fail("virtual fan did not start");
   platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
       testing::usbComPort(RigOnComPort::kComNumber, rig.linkPath()), fanSink.comPort()});
 
   gamesim::AssettoCorsaSim game;
-  ASSERT_TRUE(game.start());
+  if (!game.start()) return fail("game did not start");
   gamesim::SimulationRunner lap(game, 500.0);
   lap.start();
 
   installProfile();
   const std::string fanName = FanOnComPort::name();
   const std::wstring fanPort(fanName.begin(), fanName.end());
-  ASSERT_EQ(initWindSerial(fanPort.c_str(), 115200, L"8N1", kFanIntervalMs), 1);
+  if (initWindSerial(fanPort.c_str(), 115200, L"8N1", kFanIntervalMs) != 1) return fail("initWindSerial failed");
   setMotionsystemready(1);
-  ASSERT_NE(startGamesource_Thread(), 0);
+  if (startGamesource_Thread() == 0) return fail("engine thread did not start");
   enableAutoconnect();
   RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return getGameID() == 3; }, 10000));
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 10000))
-      << "port open " << int(rigLink().portOpen.load()) << ", identity queries " << rig.rig.stats().identityQueries
-      << ", level queries " << rig.rig.stats().levelQueries << ", motion frames " << rig.rig.stats().motionFrames;
-  ASSERT_TRUE(waitFor([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, 5000));
+  RigLink& link = RigLink::instance();
+  if (!waitFor([] { return getGameID() == 3; }, 10000)) return fail("game not detected");
+  if (!waitFor([&] { return link.serialFramesValid.load() != 0; }, 10000))
+    return fail("link not validated: port open " + std::to_string(link.portOpen.load()) + ", identity queries " +
+                std::to_string(rig.rig.stats().identityQueries) + ", level queries " +
+                std::to_string(rig.rig.stats().levelQueries));
+  if (!waitFor([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, 5000)) return fail("no motion");
 
-  // Two seconds of motion, watched from the host side as a host would.
   rig.rig.reset();
   fanSink.fan.reset();
-  const int64_t rigOffset = rig.rig.clockOffsetNs();
-  const int64_t begin = rigsim::monotonicNs();
-  std::vector<Frame> seen;
-  while (rigsim::monotonicNs() - begin < 2'000'000'000) {
+  out.rigOffset = rig.rig.clockOffsetNs();
+  out.begin = rigsim::monotonicNs();
+  while (rigsim::monotonicNs() - out.begin < 2'000'000'000) {
     Frame frame;
     getOutputData(frame.data());
-    seen.push_back(frame);
+    out.seen.push_back(frame);
     std::this_thread::sleep_for(7ms);
   }
-  const int64_t end = rigsim::monotonicNs();
-  ASSERT_TRUE(stopGamesource_Thread() == 0);  // it was running
-  std::this_thread::sleep_for(200ms);          // the relay empties its queue
+  out.end = rigsim::monotonicNs();
+  if (stopGamesource_Thread() != 0) return fail("engine thread was not running");
+  std::this_thread::sleep_for(200ms);  // the relay empties its queue
   lap.stop();
 
-  // About 500 checksummed frames a second, none broken.
-  const std::vector<rigsim::ReceivedFrame> log = rig.rig.motionLog();
-  const rigsim::RigStats stats = rig.rig.stats();
-  EXPECT_EQ(stats.checksumErrors, 0u);
-  EXPECT_EQ(stats.checksummedMotionFrames, stats.motionFrames);
+  out.motion = rig.rig.motionLog();
+  out.stats = rig.rig.stats();
+  getOutputData(out.last.data());
+  double* outputs = nullptr;
+  int32_t count = 0;
+  getMotionCueData(2, &outputs, &count);
+  if (count != 23) return fail("getMotionCueData gave " + std::to_string(count) + " outputs");
+  out.belt = outputs[10];
+  out.fan = outputs[21];
+  out.fanBytes = fanSink.fan.bytes();
+}
+
+// About 500 checksummed frames a second, none broken.
+TEST_F(GameToRig, MotionFramesArriveAtTheirPace) {
+  EXPECT_EQ(run().stats.checksumErrors, 0u);
+  EXPECT_EQ(run().stats.checksummedMotionFrames, run().stats.motionFrames);
   size_t inWindow = 0;
-  for (const auto& f : log)
-    if (f.arrivalNs - rigOffset >= begin && f.arrivalNs - rigOffset < end) ++inWindow;
-  const double perSecond = static_cast<double>(inWindow) * 1e9 / static_cast<double>(end - begin);
+  for (const auto& f : run().motion)
+    if (f.arrivalNs - run().rigOffset >= run().begin && f.arrivalNs - run().rigOffset < run().end) ++inWindow;
+  const double perSecond = static_cast<double>(inWindow) * 1e9 / static_cast<double>(run().end - run().begin);
   EXPECT_GT(perSecond, 400.0);
   EXPECT_LT(perSecond, 560.0);
+}
 
-  // Every frame the engine published reached the rig byte for byte; the axes
-  // move and stay inside the rig limits.
+// Every frame the engine published reached the rig byte for byte; the axes
+// move and stay inside the rig limits.
+TEST_F(GameToRig, PublishedFramesReachTheRigInsideTheLimits) {
   std::set<std::vector<uint8_t>> arrived;
-  for (const auto& f : log) {
+  for (const auto& f : run().motion) {
     ASSERT_EQ(f.bytes.size(), 36u);
     ASSERT_TRUE(f.checksummed);
     arrived.insert(std::vector<uint8_t>(f.bytes.begin(), f.bytes.begin() + kFrameBody));
@@ -148,34 +195,36 @@ TEST(GameToRig, MotionFramesAndFanBytesArriveAtTheirPace) {
   }
   size_t found = 0;
   std::set<std::vector<uint8_t>> distinct;
-  for (const Frame& frame : seen) {
+  for (const Frame& frame : run().seen) {
     const std::vector<uint8_t> body(frame.begin(), frame.begin() + kFrameBody);
     distinct.insert(body);
     if (arrived.count(body) != 0) ++found;
   }
-  EXPECT_GE(found * 100, seen.size() * 95) << found << " of " << seen.size();
-  EXPECT_GT(distinct.size(), seen.size() / 2);
-  Frame last;
-  getOutputData(last.data());
-  ASSERT_FALSE(log.empty());
-  EXPECT_TRUE(std::equal(last.begin(), last.begin() + kFrameBody, log.back().bytes.begin()));
-  double* outputs = nullptr;
-  int32_t count = 0;
-  getMotionCueData(2, &outputs, &count);
-  ASSERT_EQ(count, 23);
-  EXPECT_EQ(bigEndianAt(last.data(), 26), static_cast<uint32_t>(std::max(0.0, outputs[10])));
-  EXPECT_EQ(bigEndianAt(last.data(), 30), static_cast<uint32_t>(std::max(0.0, outputs[21])));
+  EXPECT_GE(found * 100, run().seen.size() * 95) << found << " of " << run().seen.size();
+  EXPECT_GT(distinct.size(), run().seen.size() / 2);
+}
 
-  // The fan: one speed byte per step of 15 ms, values the frames' fan values
-  // allow, and the 0x00 of the stop last.
-  const std::vector<rigsim::FanByte> fan = fanSink.fan.bytes();
+// The last frame is the engine's last output, with belt and fan values.
+TEST_F(GameToRig, LastFrameCarriesBeltAndFan) {
+  ASSERT_FALSE(run().motion.empty());
+  const Frame& last = run().last;
+  EXPECT_TRUE(std::equal(last.begin(), last.begin() + kFrameBody, run().motion.back().bytes.begin()));
+  EXPECT_EQ(bigEndianAt(last.data(), 26), static_cast<uint32_t>(std::max(0.0, run().belt)));
+  EXPECT_EQ(bigEndianAt(last.data(), 30), static_cast<uint32_t>(std::max(0.0, run().fan)));
+}
+
+// The fan: one speed byte per step of 15 ms, values the frames' fan values
+// allow, and the 0x00 of the stop last.
+TEST_F(GameToRig, FanBytesFollowTheirIntervalAndTheFrames) {
+  const std::vector<rigsim::FanByte>& fan = run().fanBytes;
   ASSERT_GT(fan.size(), 2u);
   EXPECT_EQ(fan.back().value, 0);
-  const double fanPerSecond = static_cast<double>(fan.size() - 1) * 1e9 / static_cast<double>(end - begin);
+  const double fanPerSecond =
+      static_cast<double>(fan.size() - 1) * 1e9 / static_cast<double>(run().end - run().begin);
   EXPECT_GT(fanPerSecond, 1000.0 / kFanIntervalMs * 0.6);
   EXPECT_LT(fanPerSecond, 1000.0 / kFanIntervalMs * 1.1);
   int lowest = 255, highest = 0;
-  for (const auto& f : log) {
+  for (const auto& f : run().motion) {
     const uint32_t percent = bigEndianAt(f.bytes.data(), 30);  // whole part of output 21
     lowest = std::min(lowest, fanByteOf(percent));
     highest = std::max(highest, fanByteOf(percent + 1.0));

@@ -1,6 +1,6 @@
-// Shared helpers of the rig-link tests: a fresh link state, and a virtual rig
-// on a COM port (a pseudo-terminal natively; under Wine the COM port that the
-// test run mapped to the rig's link).
+// Shared helpers of the rig-link tests: a virtual rig on a COM port (a
+// pseudo-terminal natively; under Wine the COM port that the test run mapped
+// to the rig's link). Each test builds its own RigLink.
 #pragma once
 #include <gtest/gtest.h>
 
@@ -9,34 +9,11 @@
 #include <thread>
 #include <vector>
 
-#include "platform/serial_port.h"
-#include "riglink/link_state.h"
+#include "platform/com_devices.h"
 #include "simulated_rig.h"
 #include "support/temp_dir.h"
 
 namespace portrelay::testing {
-
-inline void resetLink() {
-  RigLinkState& link = rigLink();
-  closeRigPort();
-  link.relayRunning = 0;
-  link.relayStopped = 0;
-  link.interfaceRunning = 1;
-  link.portOpen = 0;
-  link.serialFramesValid = 0;
-  link.networkFramesValid = 0;
-  link.networkRunning = 0;
-  link.networkStopped = 0;
-  link.networkStarted = 0;
-  link.autoconnect = 0;
-  link.autoChecksum = 0;
-  link.standardPort = 0;
-  link.repeatCount = 0;
-  link.serialRxBuffer.clear();
-  for (MessageQueue* q : {&link.serialTxQueue, &link.networkTxQueue, &link.autoTxQueue, &link.serialRxQueue,
-                          &link.networkRxQueue})
-    q->clear();
-}
 
 inline std::vector<uint8_t> bytesOf(std::initializer_list<int> values) {
   std::vector<uint8_t> bytes;
@@ -79,10 +56,7 @@ class RigOnComPort {
     rig.setBehaviour(behaviour);
     platform::overrideComPorts(std::vector<platform::SimulatedComPort>{usbComPort(kComNumber, linkPath())});
   }
-  ~RigOnComPort() {
-    closeRigPort();
-    platform::overrideComPorts(std::nullopt);
-  }
+  ~RigOnComPort() { platform::overrideComPorts(std::nullopt); }
   bool started() const { return started_; }
 
   rigsim::SimulatedRig rig;

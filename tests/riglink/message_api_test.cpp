@@ -2,10 +2,11 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <memory>
 
 #include "link_fixture.h"
 #include "portrelay/portrelay.h"
-#include "riglink/message_api.h"
+#include "riglink/link_state.h"
 
 namespace portrelay {
 namespace {
@@ -14,12 +15,9 @@ using testing::bytesOf;
 
 class MessageApi : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::resetLink();
-    link().relayRunning = 1;
-  }
-  void TearDown() override { testing::resetLink(); }
-  static RigLinkState& link() { return rigLink(); }
+  void SetUp() override { link().relayRunning = 1; }
+  RigLink& link() { return *link_; }
+  std::unique_ptr<RigLink> link_ = std::make_unique<RigLink>();
   static void fill(MessageQueue& queue, size_t count) {
     const auto m = bytesOf({0xF9, 0xF9, 0x07, 0x00, 0x00, 0x00, 0x0A, 0x0D});
     for (size_t i = 0; i < count; ++i) queue.pushIfBelow(m.data(), m.size(), kReceiveQueueBound);
@@ -35,31 +33,31 @@ const std::vector<uint8_t> kMessage = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x01, 0x0
 
 TEST_F(MessageApi, RefusedWhileNoLinkRuns) {
   link().relayRunning = 0;
-  EXPECT_EQ(sendMessagemmf(kMessage.data()), -1);
+  EXPECT_EQ(link().sendMessage(kMessage.data()), -1);
   EXPECT_TRUE(link().serialTxQueue.empty());
   EXPECT_TRUE(link().networkTxQueue.empty());
   link().networkRunning = 1;
-  EXPECT_EQ(sendMessagemmf(kMessage.data()), 1);
-  EXPECT_EQ(sendMessagemmf(nullptr), -1);
+  EXPECT_EQ(link().sendMessage(kMessage.data()), 1);
+  EXPECT_EQ(link().sendMessage(nullptr), -1);
 }
 
 TEST_F(MessageApi, TerminatorMustEndWithinFirst512Bytes) {
   std::vector<uint8_t> buffer(600, 0x00);
   buffer[510] = 0x0A;
   buffer[511] = 0x0D;
-  EXPECT_EQ(sendMessagemmf(buffer.data()), 1);
+  EXPECT_EQ(link().sendMessage(buffer.data()), 1);
   EXPECT_EQ(front(link().serialTxQueue).size(), 512u);
 
   std::vector<uint8_t> beyond(600, 0x00);
   beyond[511] = 0x0A;
   beyond[512] = 0x0D;
-  EXPECT_EQ(sendMessagemmf(beyond.data()), -1);
-  EXPECT_EQ(autoMessagemmf(beyond.data()), 0);
+  EXPECT_EQ(link().sendMessage(beyond.data()), -1);
+  EXPECT_EQ(link().autoMessage(beyond.data()), 0);
 }
 
 TEST_F(MessageApi, InnerPairCutsTheMessage) {
   const auto buffer = bytesOf({0xF9, 0xF9, 0x0A, 0x0D, 0x05, 0x06, 0x0A, 0x0D});
-  EXPECT_EQ(sendMessagemmf(buffer.data()), 1);
+  EXPECT_EQ(link().sendMessage(buffer.data()), 1);
   EXPECT_EQ(front(link().serialTxQueue), bytesOf({0xF9, 0xF9, 0x0A, 0x0D}));
 }
 
@@ -70,11 +68,11 @@ TEST_F(MessageApi, MotionFrameKeepsItsFullLength) {
   frame[11] = 0x0D;
   frame[34] = 0x0A;
   frame[35] = 0x0D;
-  EXPECT_EQ(queueMotionFrame(frame.data(), frame.size()), 1);
+  EXPECT_EQ(link().queueMotionFrame(frame.data(), frame.size()), 1);
   EXPECT_EQ(front(link().serialTxQueue), frame);
   EXPECT_EQ(front(link().networkTxQueue), frame);
   frame[35] = 0x00;
-  EXPECT_EQ(queueMotionFrame(frame.data(), frame.size()), -1);
+  EXPECT_EQ(link().queueMotionFrame(frame.data(), frame.size()), -1);
 }
 
 TEST_F(MessageApi, RoutingFollowsTheValidLink) {
@@ -97,13 +95,13 @@ TEST_F(MessageApi, RoutingFollowsTheValidLink) {
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << int{c.serialValid} << int{c.networkValid} << ' ' << c.serialFill << ' '
                                       << c.networkFill);
-    testing::resetLink();
+    link_ = std::make_unique<RigLink>();
     link().relayRunning = 1;
     link().serialFramesValid = c.serialValid;
     link().networkFramesValid = c.networkValid;
     fill(link().serialTxQueue, c.serialFill);
     fill(link().networkTxQueue, c.networkFill);
-    EXPECT_EQ(sendMessagemmf(kMessage.data()), c.result);
+    EXPECT_EQ(link().sendMessage(kMessage.data()), c.result);
     EXPECT_EQ(link().serialTxQueue.size(), c.serialAfter);
     EXPECT_EQ(link().networkTxQueue.size(), c.networkAfter);
   }
@@ -112,12 +110,12 @@ TEST_F(MessageApi, RoutingFollowsTheValidLink) {
 TEST_F(MessageApi, AutoMessageBoundAndRefusal) {
   ::testing::internal::CaptureStdout();
   link().relayRunning = 0;
-  EXPECT_EQ(autoMessagemmf(kMessage.data()), 0);
+  EXPECT_EQ(link().autoMessage(kMessage.data()), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no valid data");
   link().relayRunning = 1;
-  for (int i = 0; i < 150; ++i) ASSERT_EQ(autoMessagemmf(kMessage.data()), 1);
+  for (int i = 0; i < 150; ++i) ASSERT_EQ(link().autoMessage(kMessage.data()), 1);
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(autoMessagemmf(kMessage.data()), 0);
+  EXPECT_EQ(link().autoMessage(kMessage.data()), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
   EXPECT_EQ(link().autoTxQueue.size(), 150u);
 }
@@ -127,24 +125,24 @@ TEST_F(MessageApi, ReadChoosesTheTalkingLink) {
   std::memset(destination, 0x77, sizeof destination);
   fill(link().serialRxQueue, 1);
   fill(link().networkRxQueue, 2);
-  EXPECT_EQ(newMessagemmf(), 0);  // no link validated: nothing to read
-  EXPECT_EQ(readMessagemmf(destination), 0);
+  EXPECT_EQ(link().newMessage(), 0);  // no link validated: nothing to read
+  EXPECT_EQ(link().readMessage(destination), 0);
   EXPECT_EQ(destination[0], 0x77);
 
   link().networkFramesValid = 1;
-  EXPECT_EQ(newMessagemmf(), 1);
-  EXPECT_EQ(readMessagemmf(destination), 8);
+  EXPECT_EQ(link().newMessage(), 1);
+  EXPECT_EQ(link().readMessage(destination), 8);
   EXPECT_EQ(destination[6], 0x0A);
   EXPECT_EQ(destination[7], 0x0D);
   EXPECT_EQ(destination[8], 0x77);
   EXPECT_EQ(link().networkRxQueue.size(), 1u);
 
   link().serialFramesValid = 1;  // serial first
-  EXPECT_EQ(readMessagemmf(destination), 8);
+  EXPECT_EQ(link().readMessage(destination), 8);
   EXPECT_EQ(link().serialRxQueue.size(), 0u);
-  EXPECT_EQ(newMessagemmf(), 0);
+  EXPECT_EQ(link().newMessage(), 0);
   std::memset(destination, 0x77, sizeof destination);
-  EXPECT_EQ(readMessagemmf(destination), 0);
+  EXPECT_EQ(link().readMessage(destination), 0);
   EXPECT_EQ(destination[0], 0x77);
 }
 
@@ -158,7 +156,7 @@ TEST_F(MessageApi, ReadHandsOverWholeFrames) {
   link().serialRxQueue.pushIfBelow(frame.data(), frame.size(), kReceiveQueueBound);
   link().serialFramesValid = 1;
   uint8_t destination[512] = {};
-  ASSERT_EQ(readMessagemmf(destination), 465);
+  ASSERT_EQ(link().readMessage(destination), 465);
   EXPECT_EQ(std::vector<uint8_t>(destination, destination + 465), frame);
 }
 
@@ -173,7 +171,7 @@ TEST_F(MessageApi, StandardPortTexts) {
   };
   for (const Case& c : cases) {
     link().standardPort = 55;
-    EXPECT_EQ(setStandartPort(c.text), c.result) << (c.text ? c.text : "null");
+    EXPECT_EQ(link().setStandardPort(c.text), c.result) << (c.text ? c.text : "null");
     EXPECT_EQ(link().standardPort.load(), c.port) << (c.text ? c.text : "null");
   }
 }
@@ -191,24 +189,8 @@ TEST_F(MessageApi, IsConnectedTable) {
     link().networkStarted = c.networkStarted;
     link().relayRunning = c.relayRunning;
     link().networkRunning = c.networkRunning;
-    EXPECT_EQ(isConnected(), c.connected);
+    EXPECT_EQ(link().isConnected(), c.connected);
   }
-}
-
-TEST_F(MessageApi, PauseAndFlags) {
-  EXPECT_EQ(isInterfaceRunning(), 1);
-  link().portOpen = 1;
-  link().networkStarted = 1;
-  EXPECT_EQ(pauseInterface(), 1);
-  EXPECT_EQ(isInterfaceRunning(), 0);
-  EXPECT_EQ(link().portOpen.load(), 0);
-  EXPECT_EQ(isConnected(), 1);  // a network link thread was started once
-  EXPECT_EQ(enableAutoconnect(), 1);
-  EXPECT_EQ(link().autoconnect.load(), 1);
-  EXPECT_EQ(resumeInterface(), 1);  // the scan takes over
-  EXPECT_EQ(isInterfaceRunning(), 1);
-  EXPECT_EQ(disableAutoconnect(), 1);
-  EXPECT_EQ(link().autoconnect.load(), 0);
 }
 
 TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
@@ -216,11 +198,38 @@ TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
   link().standardPort = 5;
   ::testing::internal::CaptureStdout();
   const auto start = std::chrono::steady_clock::now();
-  EXPECT_EQ(resumeInterface(), 0);
+  EXPECT_EQ(link().resumeInterface(), 0);
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..fail vid..fail vid..");
   EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
   platform::overrideComPorts(std::nullopt);
+}
+
+// The exports reach the process-wide link (the rest of this file uses a fresh one).
+TEST(MessageExports, PauseAndFlags) {
+  RigLink& global = RigLink::instance();
+  global.relayRunning = 1;
+  EXPECT_EQ(isInterfaceRunning(), 1);
+  global.portOpen = 1;
+  global.networkStarted = 1;
+  EXPECT_EQ(pauseInterface(), 1);
+  EXPECT_EQ(isInterfaceRunning(), 0);
+  EXPECT_EQ(global.portOpen.load(), 0);
+  EXPECT_EQ(isConnected(), 1);  // a network link thread was started once
+  EXPECT_EQ(enableAutoconnect(), 1);
+  EXPECT_EQ(global.autoconnect.load(), 1);
+  EXPECT_EQ(resumeInterface(), 1);  // the scan takes over
+  EXPECT_EQ(isInterfaceRunning(), 1);
+  EXPECT_EQ(disableAutoconnect(), 1);
+  EXPECT_EQ(global.autoconnect.load(), 0);
+  EXPECT_EQ(sendMessagemmf(kMessage.data()), 1);
+  uint8_t none[512];
+  EXPECT_EQ(readMessagemmf(none), 0);
+  EXPECT_EQ(newMessagemmf(), 0);
+  global.serialTxQueue.clear();
+  global.networkTxQueue.clear();
+  global.networkStarted = 0;
+  global.relayRunning = 0;
 }
 
 }  // namespace

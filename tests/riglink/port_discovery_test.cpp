@@ -5,10 +5,10 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <memory>
 
 #include "link_fixture.h"
-#include "portrelay/portrelay.h"
-#include "riglink/message_api.h"
+#include "riglink/link_state.h"
 #include "riglink/rig_frames.h"
 
 namespace portrelay {
@@ -18,16 +18,16 @@ using testing::RigOnComPort;
 
 class Discovery : public ::testing::Test {
  protected:
-  void SetUp() override {
-    testing::resetLink();
-    // The scan runs inside the relay loop; here it is called directly.
-    rigLink().relayRunning = 1;
-    rigLink().autoconnect = 1;
+  void SetUp() override { fresh(); }
+  void TearDown() override { platform::overrideComPorts(std::nullopt); }
+  // The scan runs inside the relay loop; here it is called directly.
+  void fresh() {
+    link_ = std::make_unique<RigLink>();
+    link().relayRunning = 1;
+    link().autoconnect = 1;
   }
-  void TearDown() override {
-    testing::resetLink();
-    platform::overrideComPorts(std::nullopt);
-  }
+  RigLink& link() { return *link_; }
+  std::unique_ptr<RigLink> link_;
   static std::vector<uint8_t> front(MessageQueue& queue) {
     uint8_t out[kMaxMessageLength];
     const auto length = queue.copyFront(out);
@@ -60,9 +60,7 @@ TEST_F(Discovery, EnumerationListsComPorts) {
 TEST_F(Discovery, ScanAcceptsAllFourReplies) {
   for (rigsim::ReplyForm form : {rigsim::ReplyForm::terminated1, rigsim::ReplyForm::checksummed1,
                                  rigsim::ReplyForm::terminated2, rigsim::ReplyForm::checksummed2}) {
-    testing::resetLink();
-    rigLink().relayRunning = 1;
-    rigLink().autoconnect = 1;
+    fresh();
     RigOnComPort rig(form);
     ASSERT_TRUE(rig.started());
     // Queued while no rig was connected: motion frames (stale by now) and a host message.
@@ -72,9 +70,9 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
     motion[35] = 0x0D;
     const auto host = testing::bytesOf({0xF9, 0xF9, 0x30, 0x00, 0x07, 0x00, 0x0A, 0x0D});
     for (const std::vector<uint8_t>& m : {motion, host, motion})
-      rigLink().serialTxQueue.pushIfBelow(m.data(), m.size(), kTransmitQueueBound);
-    EXPECT_EQ(scanForRig(), 1) << rigsim::replyFormName(form);
-    EXPECT_EQ(rigLink().portOpen.load(), 1);
+      link().serialTxQueue.pushIfBelow(m.data(), m.size(), kTransmitQueueBound);
+    EXPECT_EQ(link().scanForRig(), 1) << rigsim::replyFormName(form);
+    EXPECT_EQ(link().portOpen.load(), 1);
     EXPECT_EQ(rig.rig.stats().identityQueries, 2u);
     // The greeting, class 4 then class 2, goes first, the host message stays
     // behind it, the motion frames are gone; the network link gets the
@@ -83,17 +81,17 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
         testing::bytesOf({0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D}),
         testing::bytesOf({0xF9, 0xF9, 0x02, 0x00, 0x01, 0x00, 0x0A, 0x0D}), host};
     std::vector<std::vector<uint8_t>> queued;
-    for (uint8_t out[kMaxMessageLength]; auto length = rigLink().serialTxQueue.takeFront(out);)
+    for (uint8_t out[kMaxMessageLength]; auto length = link().serialTxQueue.takeFront(out);)
       queued.emplace_back(out, out + *length);
     EXPECT_EQ(queued, expected);
-    EXPECT_EQ(rigLink().networkTxQueue.size(), 2u);
+    EXPECT_EQ(link().networkTxQueue.size(), 2u);
   }
 }
 
 TEST_F(Discovery, ScanKeepsTheLastEightBytesOfALongReply) {
   RigOnComPort rig(rigsim::ReplyForm::terminated1, rigsim::Behaviour::longReply);
   ASSERT_TRUE(rig.started());
-  EXPECT_EQ(scanForRig(), 1);
+  EXPECT_EQ(link().scanForRig(), 1);
 }
 
 TEST_F(Discovery, ScanRejectsWrongIdAndSilence) {
@@ -101,74 +99,74 @@ TEST_F(Discovery, ScanRejectsWrongIdAndSilence) {
     RigOnComPort rig(rigsim::ReplyForm::terminated1, behaviour);
     ASSERT_TRUE(rig.started());
     ::testing::internal::CaptureStdout();
-    EXPECT_EQ(scanForRig(), 0) << rigsim::behaviourName(behaviour);
+    EXPECT_EQ(link().scanForRig(), 0) << rigsim::behaviourName(behaviour);
     const std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(printed.find("Serialexception , Error:"), std::string::npos) << printed;
-    EXPECT_EQ(rigLink().portOpen.load(), 0);
-    EXPECT_FALSE(rigLink().rigPort.isOpen());
+    EXPECT_EQ(link().portOpen.load(), 0);
+    EXPECT_FALSE(link().rigPort.isOpen());
   }
 }
 
 TEST_F(Discovery, ScanEndsWhenAutoconnectIsDisabled) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  rigLink().autoconnect = 0;
-  EXPECT_EQ(scanForRig(), 0);
+  link().autoconnect = 0;
+  EXPECT_EQ(link().scanForRig(), 0);
   EXPECT_EQ(rig.rig.stats().identityQueries, 0u);
 }
 
 TEST_F(Discovery, ManualConnectionAcceptsOnlyTerminatedReplyOne) {
   RigOnComPort rig(rigsim::ReplyForm::checksummed1);
   ASSERT_TRUE(rig.started());
-  rigLink().standardPort = RigOnComPort::kComNumber;
+  link().standardPort = RigOnComPort::kComNumber;
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(connectStandardPort(), 0);
+  EXPECT_EQ(link().connectStandardPort(), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened.... wrong id");
-  EXPECT_FALSE(rigLink().rigPort.isOpen());
+  EXPECT_FALSE(link().rigPort.isOpen());
 
   rig.rig.setReplyForm(rigsim::ReplyForm::terminated1);
   std::vector<uint8_t> staleMotion(kMotionFrameLength, 0x22);
   staleMotion[0] = staleMotion[1] = 0xFC;
   staleMotion[34] = 0x0A;
   staleMotion[35] = 0x0D;
-  rigLink().serialTxQueue.pushIfBelow(staleMotion.data(), staleMotion.size(), 150);
+  link().serialTxQueue.pushIfBelow(staleMotion.data(), staleMotion.size(), 150);
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(connectStandardPort(), 1);
+  EXPECT_EQ(link().connectStandardPort(), 1);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened....id correct. \n");
-  EXPECT_EQ(rigLink().portOpen.load(), 1);
-  EXPECT_EQ(connectStandardPort(), 0);  // already connected: nothing to do
+  EXPECT_EQ(link().portOpen.load(), 1);
+  EXPECT_EQ(link().connectStandardPort(), 0);  // already connected: nothing to do
   // The stale motion frame is dropped; only the scan queues the class messages.
-  EXPECT_TRUE(rigLink().serialTxQueue.empty());
+  EXPECT_TRUE(link().serialTxQueue.empty());
 }
 
 TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
   ::testing::internal::CaptureStdout();
-  rigLink().standardPort = 0;
+  link().standardPort = 0;
   platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
-  EXPECT_EQ(connectStandardPort(), 0);
+  EXPECT_EQ(link().connectStandardPort(), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..");
 }
 
 TEST_F(Discovery, ResumeInterfaceConnectsManually) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  rigLink().autoconnect = 0;
-  ASSERT_EQ(setStandartPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str()), 1);
-  EXPECT_EQ(resumeInterface(), 1);
-  EXPECT_EQ(isConnected(), 1);
-  EXPECT_EQ(pauseInterface(), 1);
-  EXPECT_EQ(isConnected(), 0);
-  EXPECT_FALSE(rigLink().rigPort.isOpen());
+  link().autoconnect = 0;
+  ASSERT_EQ(link().setStandardPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str()), 1);
+  EXPECT_EQ(link().resumeInterface(), 1);
+  EXPECT_EQ(link().isConnected(), 1);
+  EXPECT_EQ(link().pauseInterface(), 1);
+  EXPECT_EQ(link().isConnected(), 0);
+  EXPECT_FALSE(link().rigPort.isOpen());
 }
 
 TEST_F(Discovery, OpenRigPortConfiguresTheLine) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  ASSERT_EQ(openRigPort(RigOnComPort::kComNumber), 1);
-  const platform::SerialTimeouts timeouts = rigLink().rigPort.getTimeouts();
+  ASSERT_EQ(link().openRigPort(RigOnComPort::kComNumber), 1);
+  const platform::SerialTimeouts timeouts = link().rigPort.getTimeouts();
   EXPECT_EQ(timeouts.readTotalConstant, 10000u);
   EXPECT_EQ(timeouts.writeTotalConstant, 10u);  // a write never holds the relay for long
-  const platform::SerialLineSettings line = rigLink().rigPort.lineSettings();
+  const platform::SerialLineSettings line = link().rigPort.lineSettings();
   EXPECT_EQ(line.dataBits, 8);
   EXPECT_EQ(line.parity, platform::Parity::none);
   EXPECT_EQ(line.stopBits, platform::StopBits::one);
@@ -176,7 +174,7 @@ TEST_F(Discovery, OpenRigPortConfiguresTheLine) {
   EXPECT_EQ(line.baudRate, 250000u);  // Wine accepts 250000 but reads back 38400
 #endif
   ::testing::internal::CaptureStdout();
-  EXPECT_EQ(openRigPort(99), 0);
+  EXPECT_EQ(link().openRigPort(99), 0);
   EXPECT_NE(::testing::internal::GetCapturedStdout().find("Serialexception when open port. , Error:"), std::string::npos);
 }
 

@@ -1,17 +1,21 @@
-// The relay cycle's queue handling and the loop's start and stop, without a rig.
+// The relay cycle on a scripted device (queue handling, faulty devices,
+// bytes from the rig), and the loop's start and stop, without a rig.
 #include <gtest/gtest.h>
 
 #include <ctime>
+#include <memory>
 #include <thread>
 
 #include "link_fixture.h"
-#include "portrelay/portrelay.h"
-#include "riglink/relay_loop.h"
+#include "riglink/crc16.h"
+#include "riglink/link_state.h"
+#include "support/fake_serial_device.h"
 
 namespace portrelay {
 namespace {
 
 using testing::bytesOf;
+using testing::FakeSerialLine;
 
 size_t count(const std::string& text, const std::string& what) {
   size_t n = 0;
@@ -19,50 +23,69 @@ size_t count(const std::string& text, const std::string& what) {
   return n;
 }
 
+std::vector<uint8_t> motionFrame(uint8_t fill) {
+  std::vector<uint8_t> frame(36, fill);
+  frame[0] = frame[1] = 0xFC;
+  frame[34] = 0x0A;
+  frame[35] = 0x0D;
+  return frame;
+}
+
+std::vector<uint8_t> checksummed(std::vector<uint8_t> message) {
+  const uint16_t crc = crc16(message.data(), message.size() - 2);
+  message[message.size() - 2] = static_cast<uint8_t>(crc & 0xFF);
+  message[message.size() - 1] = static_cast<uint8_t>(crc >> 8);
+  return message;
+}
+
+// A link whose port is a fake device, opened and identified.
 class RelayCycle : public ::testing::Test {
  protected:
   void SetUp() override {
-    testing::resetLink();
+    link_ = std::make_unique<RigLink>(std::make_unique<testing::FakeSerialDevice>(line_));
     link().relayRunning = 1;
+    ASSERT_TRUE(link().rigPort.open(line_->comNumber()));
+    link().portOpen = 1;
   }
-  void TearDown() override { testing::resetLink(); }
-  static RigLinkState& link() { return rigLink(); }
-  // A cycle on the (closed) port: every write fails and is reported, and so
-  // is the receive stage that ends the cycle.
-  static std::string cycle() {
+  RigLink& link() { return *link_; }
+  std::string cycle() {
     ::testing::internal::CaptureStdout();
-    relayCycleWork(link().rigPort.generation());
+    link().relayCycleWork(link().rigPort.generation());
     return ::testing::internal::GetCapturedStdout();
   }
-  static int writes(const std::string& printed);
+  size_t writesOfClass(uint8_t messageClass) const {
+    size_t n = 0;
+    for (const auto& call : line_->writeCalls()) n += call.size() == 8 && call[2] == messageClass;
+    return n;
+  }
+
+  std::shared_ptr<FakeSerialLine> line_ = std::make_shared<FakeSerialLine>();
+  std::unique_ptr<RigLink> link_;
 };
 
-int RelayCycle::writes(const std::string& printed) {
-  return static_cast<int>(count(printed, " Serial Exception Error: ")) - 1;
-}
-
 TEST_F(RelayCycle, LoneAutoMessageGoesOutTwelveTimes) {
-  ASSERT_EQ(autoMessagemmf(bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x00, 0x00, 0x0A, 0x0D}).data()), 1);
-  int writes = 0;
-  while (!link().autoTxQueue.empty() && writes < 100) writes += RelayCycle::writes(cycle());
-  EXPECT_EQ(writes, 12);
+  ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x00, 0x00, 0x0A, 0x0D}).data()), 1);
+  for (int cycles = 0; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
+  EXPECT_EQ(writesOfClass(0x20), 12u);
   EXPECT_EQ(link().repeatCount.load(), 1);
-  // From a count of 1 the next lone message goes out eleven times.
-  ASSERT_EQ(autoMessagemmf(bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D}).data()), 1);
-  writes = 0;
-  while (!link().autoTxQueue.empty() && writes < 100) writes += RelayCycle::writes(cycle());
-  EXPECT_EQ(writes, 11);
+  // From a count of 1 the next lone message goes out eleven times, unchanged.
+  const auto second = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
+  ASSERT_EQ(link().autoMessage(second.data()), 1);
+  for (int cycles = 0; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
+  EXPECT_EQ(writesOfClass(0x21), 11u);
+  EXPECT_EQ(line_->writeCalls().back(), second);
 }
 
 TEST_F(RelayCycle, NewerAutoMessageReplacesTheOlder) {
   const auto first = bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x00, 0x00, 0x0A, 0x0D});
   const auto second = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
-  autoMessagemmf(first.data());
+  link().autoMessage(first.data());
   cycle();
   cycle();
   EXPECT_EQ(link().repeatCount.load(), 2);
-  autoMessagemmf(second.data());
+  link().autoMessage(second.data());
   cycle();  // the first goes out once more, then gives way
+  EXPECT_EQ(writesOfClass(0x20), 3u);
   EXPECT_EQ(link().autoTxQueue.size(), 1u);
   EXPECT_EQ(link().repeatCount.load(), 0);
   uint8_t out[kMaxMessageLength];
@@ -71,64 +94,125 @@ TEST_F(RelayCycle, NewerAutoMessageReplacesTheOlder) {
 }
 
 TEST_F(RelayCycle, TwoByteAutoMessageCountsButIsNeverWritten) {
-  ASSERT_EQ(autoMessagemmf(bytesOf({0x0A, 0x0D}).data()), 1);
-  int cycles = 0, written = 0;
-  while (!link().autoTxQueue.empty() && cycles < 100) {
-    written += writes(cycle());
-    ++cycles;
-  }
+  ASSERT_EQ(link().autoMessage(bytesOf({0x0A, 0x0D}).data()), 1);
+  int cycles = 0;
+  for (; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
   EXPECT_EQ(cycles, 12);
-  EXPECT_EQ(written, 0);
+  EXPECT_TRUE(line_->writeCalls().empty());
 }
 
-TEST_F(RelayCycle, FailedWritesStillEmptyTheTransmitQueue) {
-  for (int i = 0; i < 3; ++i) sendMessagemmf(bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x00, 0x00, 0x0A, 0x0D}).data());
-  const std::string printed = cycle();
-  EXPECT_EQ(count(printed, " Serial Exception Error: "), 3u + 1u);  // three writes, then the receive
+TEST_F(RelayCycle, TransmitQueueLeavesChecksummedInOneWriteEach) {
+  const auto host = bytesOf({0xF9, 0xF9, 0x30, 0x00, 0x05, 0x00, 0x0A, 0x0D});
+  const auto motion = motionFrame(0x41);
+  ASSERT_EQ(link().sendMessage(host.data()), 1);
+  ASSERT_EQ(link().queueMotionFrame(motion.data(), motion.size()), 1);
+  EXPECT_EQ(cycle(), "");
+  const std::vector<std::vector<uint8_t>> expected = {checksummed(host), checksummed(motion)};
+  EXPECT_EQ(line_->writeCalls(), expected);
   EXPECT_TRUE(link().serialTxQueue.empty());
-  EXPECT_EQ(link().networkTxQueue.size(), 3u);  // the network link's copies stay
+  EXPECT_EQ(link().portOpen.load(), 1);
+}
+
+// A device that takes part of a frame, nothing at all, or vanishes in the
+// middle of one: the write is a failure, reported and handled by closing the
+// port (the loop then rescans); the queued messages are still removed, the
+// later ones failing at once on the closed port.
+TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
+  enum class Fault { shortWrite, stall, unplugMidFrame };
+  struct Case {
+    Fault fault;
+    const char* name;
+    size_t takenBytes;  // of the first message
+  };
+  const Case cases[] = {{Fault::shortWrite, "short write", 20}, {Fault::stall, "stall", 0},
+                        {Fault::unplugMidFrame, "unplug mid-frame", 17}};
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    switch (c.fault) {
+      case Fault::shortWrite: line_->acceptAtMost(20); break;
+      case Fault::stall: line_->stall(true); break;
+      case Fault::unplugMidFrame: line_->unplugAfter(17); break;
+    }
+    const auto motion = motionFrame(0x10);
+    for (int i = 0; i < 3; ++i) ASSERT_EQ(link().queueMotionFrame(motion.data(), motion.size()), 1);
+    const std::string printed = cycle();
+    EXPECT_EQ(count(printed, " Serial Exception Error: "), 3u + 1u) << printed;  // three writes, then the receive
+    EXPECT_EQ(line_->writeCalls().size(), 1u);  // the others failed on the closed port
+    EXPECT_EQ(line_->taken().size(), c.takenBytes);
+    EXPECT_EQ(link().portOpen.load(), 0);
+    EXPECT_FALSE(link().rigPort.isOpen());
+    EXPECT_TRUE(link().serialTxQueue.empty());
+    EXPECT_EQ(link().networkTxQueue.size(), 3u);  // the network link's copies stay
+    line_ = std::make_shared<FakeSerialLine>();
+  }
+}
+
+// Bytes from the rig arrive with noise and split anywhere; only whole,
+// verified frames count, and the first one validates the serial link.
+TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
+  const auto report = bytesOf({0xF9, 0xF9, 0x02, 0x00, 28, 3, 0x0A, 0x0D});
+  const auto sealed = checksummed(bytesOf({0xF9, 0xF9, 0x31, 0x00, 0x01, 0x02, 0, 0}));
+  std::vector<uint8_t> stream = {0x55, 0xF9, 0x00, 0xFC, 0xFC};  // garbage
+  stream.insert(stream.end(), report.begin(), report.end());
+  stream.insert(stream.end(), sealed.begin(), sealed.end());
+  line_->deliver({stream.begin(), stream.begin() + 9});  // the report cut after its fourth byte
+  cycle();
+  EXPECT_EQ(link().serialFramesValid.load(), 0);
+  EXPECT_EQ(link().newMessage(), 0);
+  line_->deliver({stream.begin() + 9, stream.end()});
+  cycle();
+  EXPECT_EQ(link().serialFramesValid.load(), 1);
+  EXPECT_EQ(link().autoChecksum.load(), 1);
+  uint8_t out[kMaxMessageLength];
+  ASSERT_EQ(link().readMessage(out), 8);
+  EXPECT_EQ(std::vector<uint8_t>(out, out + 8), report);
+  ASSERT_EQ(link().readMessage(out), 8);
+  EXPECT_EQ(out[2], 0x31);
+  EXPECT_EQ(link().readMessage(out), 0);
+  EXPECT_EQ(link().portOpen.load(), 1);
 }
 
 TEST(RelayStop, ReturnsAtOnceWhenNothingRuns) {
-  testing::resetLink();
+  auto link = std::make_unique<RigLink>();
   const auto start = std::chrono::steady_clock::now();
-  stopPortRelay_Thread();
+  link->stopRelay();
   EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::milliseconds(50));
 }
 
 TEST(RelayStop, WaitsForTheLoopEvenWhenANetworkThreadEndedEarlier) {
-  testing::resetLink();
+  auto link = std::make_unique<RigLink>();
   platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
   std::atomic<bool> loopReturned{false};
   std::thread relay([&] {
-    EXPECT_EQ(startPortRelay_Thread(), 1);
+    EXPECT_EQ(link->runRelay(), 1);
     loopReturned = true;
   });
-  ASSERT_TRUE(testing::waitFor([] { return rigLink().relayRunning.load() != 0; }, 2000));
-  rigLink().networkStopped = 1;  // a network thread that has ended before
-  stopPortRelay_Thread();
-  EXPECT_EQ(rigLink().relayStopped.load(), 1);
-  EXPECT_EQ(rigLink().relayActive.load(), 0);
+  ASSERT_TRUE(testing::waitFor([&] { return link->relayRunning.load() != 0; }, 2000));
+  link->networkStopped = 1;  // a network thread that has ended before
+  link->stopRelay();
+  EXPECT_EQ(link->relayStopped.load(), 1);
+  EXPECT_EQ(link->relayActive.load(), 0);
   relay.join();
   EXPECT_TRUE(loopReturned);
   platform::overrideComPorts(std::nullopt);
 }
 
 TEST(RelayStop, WaitsForNetworkThreads) {
-  testing::resetLink();
+  auto link = std::make_unique<RigLink>();
   std::atomic<bool> ended{false};
   std::thread network([&] {
-    NetworkThreadScope scope;
+    NetworkThreadScope scope(*link);
     scope.announceRunning();
-    while (rigLink().networkRunning.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (link->networkRunning.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // closing its socket
     ended = true;
   });
-  ASSERT_TRUE(testing::waitFor([] { return rigLink().networkRunning.load() != 0; }, 2000));
-  EXPECT_EQ(rigLink().networkStarted.load(), 1);
-  stopPortRelay_Thread();
+  ASSERT_TRUE(testing::waitFor([&] { return link->networkRunning.load() != 0; }, 2000));
+  EXPECT_EQ(link->networkStarted.load(), 1);
+  link->stopRelay();
   EXPECT_TRUE(ended);
-  EXPECT_EQ(rigLink().networkStopped.load(), 1);
+  EXPECT_EQ(link->networkStopped.load(), 1);
   network.join();
 }
 
@@ -136,13 +220,13 @@ TEST(RelayLoop, IdlesWithoutSpinning) {
 #ifdef _WIN32
   GTEST_SKIP() << "clock() measures wall time in the Windows C library";
 #endif
-  testing::resetLink();
-  std::thread relay([] { startPortRelay_Thread(); });
-  ASSERT_TRUE(testing::waitFor([] { return rigLink().relayRunning.load() != 0; }, 2000));
+  auto link = std::make_unique<RigLink>();
+  std::thread relay([&] { link->runRelay(); });
+  ASSERT_TRUE(testing::waitFor([&] { return link->relayRunning.load() != 0; }, 2000));
   const auto cpuBefore = std::clock();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;
-  stopPortRelay_Thread();
+  link->stopRelay();
   relay.join();
   EXPECT_LT(cpuMs, 100.0);  // a spinning loop would burn the whole 300 ms
 }

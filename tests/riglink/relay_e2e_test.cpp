@@ -7,11 +7,11 @@
 #include <atomic>
 #include <cstdio>
 #include <cstring>
+#include <memory>
 #include <thread>
 
 #include "link_fixture.h"
-#include "portrelay/portrelay.h"
-#include "riglink/message_api.h"
+#include "riglink/link_state.h"
 
 namespace portrelay {
 namespace {
@@ -23,15 +23,16 @@ using testing::waitFor;
 // Runs the relay loop on a thread of its own, as a host does.
 class RelayThread {
  public:
-  RelayThread() : thread_([] { startPortRelay_Thread(); }) {
-    waitFor([] { return rigLink().relayRunning.load() != 0; }, 2000);
+  explicit RelayThread(RigLink& link) : link_(link), thread_([&link] { link.runRelay(); }) {
+    waitFor([&] { return link_.relayRunning.load() != 0; }, 2000);
   }
   ~RelayThread() {
-    stopPortRelay_Thread();
+    link_.stopRelay();
     thread_.join();
   }
 
  private:
+  RigLink& link_;
   std::thread thread_;
 };
 
@@ -40,7 +41,7 @@ class RelayThread {
 // steady clock, in bytes 2..9). Records its longest queueing call.
 class MotionFeeder {
  public:
-  MotionFeeder() : thread_([this] { run(); }) {}
+  explicit MotionFeeder(RigLink& link) : link_(link), thread_([this] { run(); }) {}
   ~MotionFeeder() {
     running_ = false;
     thread_.join();
@@ -62,12 +63,13 @@ class MotionFeeder {
       std::memcpy(frame.data() + 2, &now, sizeof now);
       frame[34] = 0x0A;
       frame[35] = 0x0D;
-      queueMotionFrame(frame.data(), frame.size());
+      link_.queueMotionFrame(frame.data(), frame.size());
       longestCallNs_ = std::max(longestCallNs_.load(), rigsim::monotonicNs() - now);
       std::this_thread::sleep_for(std::chrono::milliseconds(2));
     }
   }
 
+  RigLink& link_;
   std::atomic<bool> running_{true};
   std::atomic<int64_t> longestCallNs_{0};
   std::thread thread_;
@@ -121,8 +123,8 @@ size_t expectGreetingThenLiveMotion(const std::vector<rigsim::ReceivedFrame>& lo
 
 class RelayEndToEnd : public ::testing::Test {
  protected:
-  void SetUp() override { testing::resetLink(); }
-  void TearDown() override { testing::resetLink(); }
+  RigLink& link() { return *link_; }
+  std::unique_ptr<RigLink> link_ = std::make_unique<RigLink>();
 
   static size_t framesOfClass(rigsim::SimulatedRig& rig, uint8_t messageClass, bool* allChecksummed = nullptr) {
     size_t n = 0;
@@ -140,28 +142,28 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
   rig.rig.setFirmwareLevel(328);
-  enableAutoconnect();
-  RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  link().autoconnect.store(1);
+  RelayThread relay(link());
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
   // The class-4 and class-2 messages go out checksummed; the level report
   // that answers class 2 validates the serial link and asks for checksummed
   // auto messages.
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 3000));
-  EXPECT_EQ(rigLink().autoChecksum.load(), 1);
-  EXPECT_EQ(isConnected(), 1);
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 3000));
+  EXPECT_EQ(link().autoChecksum.load(), 1);
+  EXPECT_EQ(link().isConnected(), 1);
   bool checksummed = false;
   EXPECT_EQ(framesOfClass(rig.rig, 0x04, &checksummed), 1u);
   EXPECT_TRUE(checksummed);
   uint8_t report[512];
-  ASSERT_EQ(readMessagemmf(report), 8);
+  ASSERT_EQ(link().readMessage(report), 8);
   EXPECT_EQ(std::vector<uint8_t>(report, report + 8), bytesOf({0xF9, 0xF9, 0x02, 0x00, 28, 3, 0x0A, 0x0D}));
 
   // Host message out (checksummed), the rig's echo back (terminated for the host).
   const auto message = bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x34, 0x12, 0x0A, 0x0D});
-  ASSERT_EQ(sendMessagemmf(message.data()), 1);
-  ASSERT_TRUE(waitFor([] { return newMessagemmf() != 0; }, 2000));
+  ASSERT_EQ(link().sendMessage(message.data()), 1);
+  ASSERT_TRUE(waitFor([&] { return link().newMessage() != 0; }, 2000));
   uint8_t echo[512];
-  ASSERT_EQ(readMessagemmf(echo), 8);
+  ASSERT_EQ(link().readMessage(echo), 8);
   EXPECT_EQ(std::vector<uint8_t>(echo, echo + 8), message);
   EXPECT_EQ(framesOfClass(rig.rig, 0x20, &checksummed), 1u);
   EXPECT_TRUE(checksummed);
@@ -174,7 +176,7 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   motion[21] = 0x0D;
   motion[34] = 0x0A;
   motion[35] = 0x0D;
-  for (int i = 0; i < 5; ++i) ASSERT_EQ(queueMotionFrame(motion.data(), motion.size()), 1);
+  for (int i = 0; i < 5; ++i) ASSERT_EQ(link().queueMotionFrame(motion.data(), motion.size()), 1);
   ASSERT_TRUE(waitFor([&] { return rig.rig.stats().motionFrames == 5; }, 2000));
   const rigsim::RigStats stats = rig.rig.stats();
   EXPECT_EQ(stats.checksummedMotionFrames, 5u);
@@ -183,12 +185,12 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   EXPECT_TRUE(std::equal(motion.begin(), motion.begin() + 34, stats.lastMotionFrame.begin()));
 
   // A lone auto message goes out twelve times, terminated.
-  ASSERT_EQ(autoMessagemmf(bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D}).data()), 1);
-  ASSERT_TRUE(waitFor([] { return rigLink().autoTxQueue.empty(); }, 2000));
+  ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D}).data()), 1);
+  ASSERT_TRUE(waitFor([&] { return link().autoTxQueue.empty(); }, 2000));
   ASSERT_TRUE(waitFor([&] { return framesOfClass(rig.rig, 0x05) == 12; }, 2000));
   EXPECT_EQ(framesOfClass(rig.rig, 0x05, &checksummed), 12u);
   EXPECT_FALSE(checksummed);
-  EXPECT_GT(getOutputTimeFrame(), 1.9);
+  EXPECT_GT(link().relayCycleTimer.lastIntervalMs(), 1.9);
 }
 
 // An engine that ran before the rig was found has filled the queue with
@@ -200,21 +202,21 @@ TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
   motion[0] = motion[1] = 0xFC;
   motion[34] = 0x0A;
   motion[35] = 0x0D;
-  while (rigLink().serialTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound)) {
+  while (link().serialTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound)) {
   }
-  ASSERT_EQ(rigLink().serialTxQueue.size(), kTransmitQueueBound);
-  enableAutoconnect();
-  RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  ASSERT_EQ(link().serialTxQueue.size(), kTransmitQueueBound);
+  link().autoconnect.store(1);
+  RelayThread relay(link());
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
   EXPECT_EQ(rig.rig.stats().levelQueries, 1u);
 }
 
 TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  enableAutoconnect();
-  RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  link().autoconnect.store(1);
+  RelayThread relay(link());
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(rig.rig.unplug());
   const auto motion = [] {
@@ -226,16 +228,16 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   }();
   // The engine keeps sending; the failing port is dropped.
   EXPECT_TRUE(waitFor([&] {
-    queueMotionFrame(motion.data(), motion.size());
-    return rigLink().portOpen.load() == 0;
+    link().queueMotionFrame(motion.data(), motion.size());
+    return link().portOpen.load() == 0;
   }, 3000));
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
   ASSERT_TRUE(waitFor([&] {
-    queueMotionFrame(motion.data(), motion.size());
+    link().queueMotionFrame(motion.data(), motion.size());
     return rig.rig.stats().checksummedMotionFrames > 0;
   }, 3000));
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -248,21 +250,21 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
   const int64_t offset = rig.rig.clockOffsetNs();
-  MotionFeeder engine;
+  MotionFeeder engine(link());
   std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the queue fills
-  enableAutoconnect();
-  RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  link().autoconnect.store(1);
+  RelayThread relay(link());
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
 
   ASSERT_TRUE(rig.rig.unplug());
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() == 0; }, 3000));
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() == 0; }, 3000));
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 3000));
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 3000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -274,21 +276,21 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
 TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  MotionFeeder engine;
-  enableAutoconnect();
-  RelayThread relay;
-  ASSERT_TRUE(waitFor([] { return rigLink().serialFramesValid.load() != 0; }, 5000));
+  MotionFeeder engine(link());
+  link().autoconnect.store(1);
+  RelayThread relay(link());
+  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
   ::testing::internal::CaptureStdout();
   const int64_t stalledNs = rigsim::monotonicNs();
   rig.rig.setBehaviour(rigsim::Behaviour::stalled);
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() == 0; }, 30000));
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() == 0; }, 30000));
   const int64_t closedNs = rigsim::monotonicNs();
   // While it stays stalled the scan finds no answer; once it reads again the
   // scan identifies it anew.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
-  EXPECT_EQ(rigLink().portOpen.load(), 0);
+  EXPECT_EQ(link().portOpen.load(), 0);
   rig.rig.setBehaviour(rigsim::Behaviour::normal);
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
   EXPECT_LT(engine.longestCallNs(), 20'000'000);
@@ -299,37 +301,37 @@ TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
 TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  setStandartPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str());
-  RelayThread relay;
-  EXPECT_EQ(isConnected(), 0);
-  ASSERT_EQ(resumeInterface(), 1);
+  link().setStandardPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str());
+  RelayThread relay(link());
+  EXPECT_EQ(link().isConnected(), 0);
+  ASSERT_EQ(link().resumeInterface(), 1);
   const auto message = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
-  ASSERT_EQ(sendMessagemmf(message.data()), 1);
-  ASSERT_TRUE(waitFor([] { return newMessagemmf() != 0; }, 2000));
-  EXPECT_EQ(isConnected(), 1);
+  ASSERT_EQ(link().sendMessage(message.data()), 1);
+  ASSERT_TRUE(waitFor([&] { return link().newMessage() != 0; }, 2000));
+  EXPECT_EQ(link().isConnected(), 1);
 
   // Pausing closes the port under the running relay; it idles until resumed.
-  EXPECT_EQ(pauseInterface(), 1);
-  EXPECT_EQ(isConnected(), 0);
+  EXPECT_EQ(link().pauseInterface(), 1);
+  EXPECT_EQ(link().isConnected(), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_FALSE(rigLink().rigPort.isOpen());
-  enableAutoconnect();
-  EXPECT_EQ(resumeInterface(), 1);
-  ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
+  EXPECT_FALSE(link().rigPort.isOpen());
+  link().autoconnect.store(1);
+  EXPECT_EQ(link().resumeInterface(), 1);
+  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
   EXPECT_EQ(rig.rig.stats().identityQueries, 4u);
 }
 
 TEST_F(RelayEndToEnd, StopClosesThePortBeforeReturning) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  enableAutoconnect();
+  link().autoconnect.store(1);
   {
-    RelayThread relay;
-    ASSERT_TRUE(waitFor([] { return rigLink().portOpen.load() != 0; }, 5000));
-    stopPortRelay_Thread();
-    EXPECT_EQ(rigLink().relayStopped.load(), 1);
-    EXPECT_FALSE(rigLink().rigPort.isOpen());
-    EXPECT_EQ(isConnected(), 0);
+    RelayThread relay(link());
+    ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+    link().stopRelay();
+    EXPECT_EQ(link().relayStopped.load(), 1);
+    EXPECT_FALSE(link().rigPort.isOpen());
+    EXPECT_EQ(link().isConnected(), 0);
   }
 }
 

@@ -11,7 +11,7 @@
 #include <string>
 
 #include "platform/posix/com_names.h"
-#include "platform/serial_port.h"
+#include "platform/com_devices.h"
 
 namespace portrelay::platform {
 namespace {
@@ -111,6 +111,25 @@ std::vector<int> presentComNumbers() {
   }
   std::sort(numbers.begin(), numbers.end());
   return numbers;
+}
+
+int comNumberOfName(const std::string& deviceName) {
+  if (deviceName.size() < 4 || deviceName.size() > 6) return 0;
+  for (size_t i = 0; i < 3; ++i)
+    if (std::toupper(static_cast<unsigned char>(deviceName[i])) != "COM"[i]) return 0;
+  int number = 0;
+  for (size_t i = 3; i < deviceName.size(); ++i) {
+    if (deviceName[i] < '0' || deviceName[i] > '9') return 0;
+    number = number * 10 + (deviceName[i] - '0');
+  }
+  return number;
+}
+
+bool deviceNameExists(const std::string& deviceName) {
+  const int number = comNumberOfName(deviceName);
+  if (number <= 0) return false;
+  const std::string path = comDevicePath(number);
+  return !path.empty() && ::access(path.c_str(), F_OK) == 0;
 }
 
 bool comPortExists(int comNumber) {

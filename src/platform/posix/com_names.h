@@ -1,4 +1,4 @@
-// COM numbers of the serial device nodes on Linux (see platform/serial_port.h).
+// COM numbers of the serial device nodes on Linux (see platform/com_devices.h).
 #pragma once
 #include <string>
 #include <vector>
@@ -13,6 +13,9 @@ std::string comDevicePath(int comNumber);
 // a device behind it, and a serial-core port reports a UART type other than
 // unknown (0). Placeholder 8250 ports (ttyS0..31 with no UART) are not.
 bool isHardwareSerialNode(const std::string& ttyClassDir, const std::string& node);
+
+// COM number of a "COMn" device name (letters in any case), 0 for other names.
+int comNumberOfName(const std::string& deviceName);
 
 // COM numbers of the present ports, ascending. Honors the test seam.
 std::vector<int> presentComNumbers();

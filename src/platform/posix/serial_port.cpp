@@ -1,7 +1,5 @@
 #include "platform/serial_port.h"
 
-#include <cctype>
-
 #include <errno.h>
 #include <fcntl.h>
 #include <poll.h>
@@ -20,22 +18,6 @@ namespace portrelay::platform {
 
 bool setBaudRate(int fd, uint32_t baud);
 bool readBaudRate(int fd, uint32_t& baud);
-
-const uint32_t kErrorInsufficientBuffer = ENOBUFS;
-const uint32_t kErrorNoMoreItems = ENOENT;
-const uint32_t kErrorInvalidHandle = EBADF;
-const uint32_t kErrorTimeout = ETIMEDOUT;
-
-uint32_t lastSystemError() { return static_cast<uint32_t>(errno); }
-void setLastSystemError(uint32_t code) { errno = static_cast<int>(code); }
-
-std::wstring systemErrorText(uint32_t code) {
-  char buffer[256];
-  const char* text = strerror_r(static_cast<int>(code), buffer, sizeof buffer);  // GNU variant
-  std::wstring wide;
-  for (const char* c = text; c != nullptr && *c != '\0'; ++c) wide += static_cast<wchar_t>(static_cast<unsigned char>(*c));
-  return wide;
-}
 
 namespace {
 
@@ -118,38 +100,14 @@ bool SerialPort::open(int comNumber) {
   return true;
 }
 
-namespace {
-
-// COM number of a "COMn" device name (letters in any case), 0 for other names.
-int comNumberOf(const std::string& deviceName) {
-  if (deviceName.size() < 4 || deviceName.size() > 6) return 0;
-  for (size_t i = 0; i < 3; ++i)
-    if (std::toupper(static_cast<unsigned char>(deviceName[i])) != "COM"[i]) return 0;
-  int number = 0;
-  for (size_t i = 3; i < deviceName.size(); ++i) {
-    if (deviceName[i] < '0' || deviceName[i] > '9') return 0;
-    number = number * 10 + (deviceName[i] - '0');
-  }
-  return number;
-}
-
-}  // namespace
-
 bool SerialPort::openDevice(const std::string& deviceName) {
-  const int number = comNumberOf(deviceName);
+  const int number = comNumberOfName(deviceName);
   if (number <= 0) {
     close();
     errno = ENOENT;
     return false;
   }
   return open(number);
-}
-
-bool deviceNameExists(const std::string& deviceName) {
-  const int number = comNumberOf(deviceName);
-  if (number <= 0) return false;
-  const std::string path = comDevicePath(number);
-  return !path.empty() && ::access(path.c_str(), F_OK) == 0;
 }
 
 void SerialPort::close() {
@@ -219,21 +177,10 @@ bool SerialPort::applyLineSettings(const SerialLineSettings& settings) {
   return setBaudRate(fd, settings.baudRate);
 }
 
-bool SerialPort::readTimeouts(SerialTimeouts& timeouts) {
-  if (!isOpen()) return errno = EBADF, false;
-  timeouts = timeouts_;
-  return true;
-}
-
-bool SerialPort::writeTimeouts(const SerialTimeouts& timeouts) {
-  if (!isOpen()) return errno = EBADF, false;
-  timeouts_ = timeouts;
-  return true;
-}
-
-bool SerialPort::setQueueSizes(uint32_t, uint32_t) {
-  if (!isOpen()) return errno = EBADF, false;
-  return true;  // the kernel's tty buffers are fixed
+bool SerialPort::readTimeouts(SerialTimeouts& timeouts) { return SerialDevice::readTimeouts(timeouts); }
+bool SerialPort::writeTimeouts(const SerialTimeouts& timeouts) { return SerialDevice::writeTimeouts(timeouts); }
+bool SerialPort::setQueueSizes(uint32_t inBytes, uint32_t outBytes) {
+  return SerialDevice::setQueueSizes(inBytes, outBytes);  // the kernel's tty buffers are fixed
 }
 
 bool SerialPort::purge(uint32_t flags) {
