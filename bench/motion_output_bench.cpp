@@ -10,7 +10,6 @@
 #include "engine/motion_engine.h"
 #include "filters/filter_install.h"
 #include "riglink/link_state.h"
-#include "riglink/message_api.h"
 
 namespace {
 
