@@ -86,7 +86,7 @@ bool scanMayGoOn(const RigLinkState& link) {
 
 enum class ProbeResult { identified, noRig, abortScan };
 
-// Steps 3.4 to 3.8 of one scanned port (the port is open).
+// The identity handshake on one scanned port (the port is open).
 ProbeResult probeOpenPort(RigLink& link) {
   CSerialPort& port = link.rigPort;
   const uint64_t generation = port.generation();
