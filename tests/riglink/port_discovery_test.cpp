@@ -85,6 +85,7 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
       queued.emplace_back(out, out + *length);
     EXPECT_EQ(queued, expected);
     EXPECT_EQ(link().networkTxQueue.size(), 2u);
+    link().closeRigPort();  // before this rig goes away
   }
 }
 
