@@ -17,7 +17,6 @@
 #include "portrelay/portrelay.h"
 #include "riglink/link_fixture.h"
 #include "riglink/link_state.h"
-#include "riglink/message_api.h"
 #include "udp_link_fixture.h"
 #include "udp_rig.h"
 
@@ -108,7 +107,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
     auto next = Clock::now();
     for (uint32_t tag = 1; tag <= kFrames; ++tag) {
       const auto frame = motionFrame(tag);
-      queueMotionFrame(frame.data(), frame.size());
+      link.queueMotionFrame(frame.data(), frame.size());
       if (!r.becameValid && link.networkFramesValid.load() != 0) {
         r.becameValid = true;
         r.firstTagAfterValid = tag + 1;
