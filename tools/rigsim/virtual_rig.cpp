@@ -124,8 +124,11 @@ std::vector<uint8_t> VirtualRig::onBytes(const uint8_t* data, size_t length, int
       continue;
     }
     if (pending_.size() - at < frameLength) break;
-    const bool terminated = endsTerminated(front, frameLength);
-    const bool checksummed = !terminated && crcMatches(front, frameLength);
+    // A CRC can itself be 0x0A 0x0D (one frame in 65536). A motion frame with
+    // a matching CRC counts as checksummed: that is how the host sends them.
+    const bool crcFirst = frameLength == kMotion && crcMatches(front, frameLength);
+    const bool terminated = !crcFirst && endsTerminated(front, frameLength);
+    const bool checksummed = crcFirst || (!terminated && crcMatches(front, frameLength));
     if (!terminated && !checksummed) {
       ++stats_.checksumErrors;
       ++at;
