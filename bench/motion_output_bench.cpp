@@ -8,7 +8,7 @@
 #include <memory>
 
 #include "engine/motion_engine.h"
-#include "filters/filter_install.h"
+#include "engine/filter_install.h"
 #include "riglink/link_state.h"
 
 namespace {
@@ -53,7 +53,9 @@ void BM_EngineCycleOutput(benchmark::State& state) {
       link.serialTxQueue.clear();
       link.networkTxQueue.clear();
     }
-    benchmark::DoNotOptimize(engine.outputFrame);
+    uint8_t frame[kOutputFrameSize];
+    engine.copyOutputFrame(frame);
+    benchmark::DoNotOptimize(frame);
   }
 }
 BENCHMARK(BM_EngineCycleOutput);

@@ -10,6 +10,58 @@
  * indexes are 0..42. Bounds are tested as unsigned numbers, so negative
  * arguments are out of range; out-of-range calls do nothing. "bool" results
  * and arguments are one byte.
+ *
+ * ---- Lifecycle ----
+ *
+ * Loading the library does no work. A typical host:
+ *   1. configures: filter strings (setcheckFilterstring), input and rig limits
+ *      (SetInputDofLimitValue, SetRigDofLimitValue; the defaults (0, 0) keep
+ *      the rig still), active slots, belt weights, optionally initWindSerial
+ *      and activateMotionCancel. Configuration may also change at any time later;
+ *      changes that could make the rig jump restart the 4000-ms output fade.
+ *   2. starts the rig link: calls startPortRelay_Thread on a thread of its own
+ *      (the call returns only when the loop ends), and enableAutoconnect or
+ *      resumeInterface;
+ *   3. starts the engine: startGamesource_Thread (the library creates the
+ *      engine thread), then setMotionsystemready(1) when the rig may move.
+ *      The engine searches for a game, attaches, and then sends a motion frame
+ *      every 2 ms, fading in over 4000 ms of running motion;
+ *   4. stops, in this order: setMotionsystemready(0) (the engine then sends
+ *      nothing more), stopGamesource_Thread, then stopPortRelay_Thread,
+ *      and joins its relay thread.
+ *
+ * Before unloading the library (FreeLibrary, dlclose) the host must have
+ * called stopGamesource_Thread and stopPortRelay_Thread and joined its relay
+ * thread: no thread may still run the library's code. An unload with a thread
+ * still running does not hang the host (the library asks the thread to stop,
+ * waits at most half a second, never joins it under the loader lock), but it
+ * cannot make that thread safe either.
+ *
+ * Calls that block (all others return at once, apart from a brief lock):
+ *   - stopGamesource_Thread: until the engine thread has ended: its current
+ *     2-ms cycle, or its current game-detection pass (eighteen short tests 10 ms
+ *     apart), plus stopping the fan controller;
+ *   - stopPortRelay_Thread: until the relay loop and the network link
+ *     threads have ended (their current cycle or port-scan step);
+ *   - setcheckFilterstring: until the engine thread no longer uses the
+ *     replaced chain (at most about one engine cycle);
+ *   - resumeInterface without autoconnect: up to three connection attempts
+ *     500 ms apart;
+ *   - startPortRelay_Thread: for as long as the relay loop runs.
+ *
+ * Process-wide effects a host inherits once the threads run:
+ *   - Windows: the engine, relay and network link threads raise the whole
+ *     process to the real-time priority class (as far as the account allows)
+ *     and themselves to time-critical priority; on Linux no real-time
+ *     scheduling class is used, the threads only ask for nice -10;
+ *   - the relay thread (the host's own thread) keeps that raised priority
+ *     after startPortRelay_Thread returns;
+ *   - a 1-ms system timer resolution (timeBeginPeriod(1)), never released;
+ *   - in precise timer mode (the default) the engine thread and the relay
+ *     thread each keep one core busy (they spin on the performance counter);
+ *   - diagnostic lines on standard output (console), without time stamps;
+ *   - the network link writes a log file "errorlog.txt" in the folder
+ *     "tiltaverse" of the user's Documents folder, creating that folder.
  */
 #ifndef PORTRELAY_PORTRELAY_H
 #define PORTRELAY_PORTRELAY_H
@@ -36,22 +88,30 @@ extern "C" {
 
 /* ---- Engine control ---- */
 
-/* Starts the engine thread. Returns 1 when it runs already (nothing else
- * happens), a nonzero value when it was started, and 0 when the thread could
- * not be created (a later call may try again). */
+/* Starts the engine thread. Returns 1 both when it was started and when it
+ * runs already (then nothing else happens); 0 when the thread could not be
+ * created (a later call may try again). Thread start sets precise timer mode
+ * and resets the engine: the output is suspended and the fade restarts. */
 PORTRELAY_API int32_t startGamesource_Thread(void);
 
-/* Stops the engine thread and waits until it has ended; returns the previous
- * value of the "stopped" flag (1 when it was already stopped). Must not be
- * called from the engine thread. */
+/* Stops the engine thread and waits until it has ended (see Lifecycle);
+ * returns the previous value of the "stopped" flag (1 when it was already
+ * stopped). The attached game's telemetry stays open and getGameID still names
+ * it until the next start. Must not be called from the engine thread; must be
+ * called before the library is unloaded. */
 PORTRELAY_API bool stopGamesource_Thread(void);
 
-/* 1: the rig is ready (the engine reads and sends); 0: not ready. A change of
- * state restarts the 4000-ms output fade; other values do nothing. */
+/* 1: the rig is ready (the engine reads and sends); 0: not ready (the
+ * engine stays attached but reads and sends nothing). A change of state
+ * restarts the 4000-ms output fade, which runs on the time of running motion
+ * only: after any not-ready stretch the outputs take 4000 ms to reach their
+ * live values. Other values do nothing. */
 PORTRELAY_API void setMotionsystemready(int32_t ready);
 
 /* Nonzero: precise 2000-µs wait (spins after at most one 1-ms sleep); 0: a
- * sleeping wait that carries its timing error. Thread start sets precise mode. */
+ * sleeping wait that carries its timing error (at most 20 ms of it) and so
+ * keeps 500 cycles a second on average without a busy core. Thread start sets
+ * precise mode: call this after startGamesource_Thread. */
 PORTRELAY_API void setTimerPrecision(int32_t mode);
 
 /* ---- Game ---- */
@@ -81,65 +141,177 @@ PORTRELAY_API int32_t getGameID(void);
  * the buffer needs 21 bytes. A null buffer is ignored. */
 PORTRELAY_API void getGameName(char* buffer);
 
-/* Milliseconds between the last two samples of the attached game. */
+/* Milliseconds between the last two samples of the attached game; 0 before
+ * the game's reader has seen two samples. */
 PORTRELAY_API double getGameTimeFrame(void);
 
-/* Length of the last engine cycle in milliseconds. */
+/* Length of the last engine cycle in milliseconds (about 2.0); 0 while no
+ * motion runs (searching, not ready) and until the first cycle after a
+ * restart has completed. */
 PORTRELAY_API double getMotionDataTimeFrame(void);
 
-/* Always 44. */
+/* Always 44, although the game-data array (getGameData) holds 43 values:
+ * use the count getGameData stores. */
 PORTRELAY_API int32_t getGameDataCount(void);
 
-/* Stores the address of the engine's live game-data array (43 doubles,
- * rewritten every cycle without a lock; valid for the life of the process) and
- * the count 43. Null arguments are ignored. */
+/* Stores the address of the engine's live game-data array (43 doubles) and
+ * the count 43. Index 0 is always 0.0; indexes 1..41 are the channels named
+ * by getGameDataNames (accelerations in m/s², angles in degrees, rates in
+ * degrees per second); index 42 is the engine's belt-mix sum. The engine
+ * thread rewrites the array every cycle without a lock, so one read may mix
+ * two cycles. The address stays valid until the library is unloaded; the
+ * host must not write to it. Null arguments are ignored. */
 PORTRELAY_API void getGameData(double** data, int32_t* count);
 
 /* Stores the address of the first channel name ("lateral_speed") and the count
- * 43. The names are fixed-width entries of 16 bytes, NUL-terminated: name n
- * (0..42) starts at first + 16 * n; the last two are empty. Static storage. */
+ * 43. The names are fixed-width entries of 16 bytes, NUL-terminated: entry n
+ * (0..42) starts at first + 16 * n and names game-data index n + 1 (entry 0,
+ * "lateral_speed", is index 1); the last two entries are empty. Static,
+ * read-only storage, valid until the library is unloaded. */
 PORTRELAY_API void getGameDataNames(const char** firstName, int32_t* count);
 
 /* ---- Cues, profiles and limits ---- */
 
 /* Kind 0: AIR cues, 1: GROUND cues, 2: the 23 outputs, 3: the fade start
- * values. Stores the address of that live array (23 doubles) and the count
- * 23; any other kind writes nothing. */
+ * values. Stores the address of that live array (23 doubles, indexed by cue
+ * slot) and the count 23; any other kind writes nothing. Live like
+ * getGameData: rewritten by the engine thread every cycle, valid until the
+ * library is unloaded, read-only for the host. */
 PORTRELAY_API void getMotionCueData(int32_t kind, double** data, int32_t* count);
 
-/* Copies the last 36-byte motion frame into the buffer; a null buffer is ignored. */
+/* Copies the last motion frame sent to the rig, 36 bytes, into the buffer;
+ * the copy is always one whole frame. All zero before the first frame. A null
+ * buffer is ignored. Layout:
+ *   bytes 0-1    0xFC 0xFC
+ *   bytes 2-25   six 32-bit IEEE floats, little-endian: outputs 0..5 (sway,
+ *                surge, heave, yaw, roll, pitch), each clamped to its rig limits
+ *   bytes 26-29  belt value: output 10 limited to 0..4294967295, unsigned
+ *                32-bit, big-endian
+ *   bytes 30-33  fan value: output 21, the same way
+ *   bytes 34-35  0x0A 0x0D
+ * A NaN output repeats the field's last value; an infinite one is limited
+ * like any other value. */
 PORTRELAY_API void getOutputData(uint8_t* buffer);
 
-/* Stores the low byte of active as the profile's active flag of the slot; then,
- * whatever the arguments, restarts the output fade. */
+/* Stores the low byte of active as the profile's active flag of the slot
+ * (0 switches the slot off: it yields 0.0); then, whatever the arguments,
+ * restarts the output fade. The GROUND profile's slots 10..22 are never
+ * evaluated. What each slot carries:
+ *   slot  input (game-data name)          feeds
+ *   0     lateral_accel_g (limited)       output 0, sway
+ *   1     longitu_accel_g (limited)       output 1, surge
+ *   2     vertica_accel_g (limited)       output 2, heave
+ *   3     yaw_speed (limited)             output 3, yaw
+ *   4     roll_speed (limited)            output 4, roll
+ *   5     pitch_speed (limited)           output 5, pitch
+ *   6     lateral_accel_g (limited)       output 4 (roll tilt) and output 6
+ *   7     longitu_accel_g (limited)       output 5 (pitch tilt) and output 7
+ *   8     roll_position                   output 4 and output 8
+ *   9     pitch_position                  output 5 and output 9
+ *   10    belt sum (index 42)             output 10, the frame's belt value
+ *   11-14 longitu_accel_g, vertica_accel_g, roll_speed, pitch_speed: the belt
+ *         components, summed with the AIR belt weights 1, 2, 4, 5
+ *   15-18 0.0 (the chain generates)       outputs 0..3
+ *   19    0.0                             output 4
+ *   20    0.0                             output 5
+ *   21    speed                           output 21, the fan value and byte
+ *   22    none                            nothing
+ * Slots 0..9 of both profiles are cross-faded by the AIR/GROUND weights;
+ * slots 10..21 use the AIR profile only. */
 PORTRELAY_API void setActiveAxis(int32_t profile, int32_t slot, int32_t active);
 
-/* Belt-mix weight of game-data index 0..42 for profile 0 or 1. */
+/* Belt-mix weight of game-data index 0..42 for profile 0 or 1. Only the AIR
+ * profile's weights 1, 2, 4 and 5 take effect: they weigh cue slots 11, 12,
+ * 13 and 14 into the belt sum (game-data index 42, cue slot 10). The others
+ * are stored and never used. */
 PORTRELAY_API void setBelt_Mix(int32_t profile, int32_t index, double weight);
 
-/* Rig limits (min, max) of output slot 0..22; outputs 0..5 are clamped to
- * them in the motion frame. */
+/* Rig limits (min, max) of output slot 0..22, in the units of the outputs;
+ * only outputs 0..5 are clamped to them, in the motion frame (as 32-bit
+ * floats; min wins below it and max above it, also when min > max). The
+ * default (0, 0) holds every axis at 0.0: the rig does not move until the host
+ * sets its limits. A call with a NaN or infinite bound changes nothing. */
 PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
 
-/* Input limits of cue slots 0..7; slots 8 and 9 always get (-360, 360);
- * other slots: nothing. */
+/* Input limits (min, max) of cue slots 0..7, in the units of the slot's input
+ * (m/s² for slots 0..2, 6 and 7, degrees per second for 3..5): the game-data
+ * value is clamped to them before the slot's chain. The default (0, 0) holds
+ * these slots' inputs at 0.0. Slots 8 and 9 always get (-360, 360) degrees,
+ * whatever is passed; other slots: nothing. A call with a NaN or infinite
+ * bound changes nothing. */
 PORTRELAY_API void SetInputDofLimitValue(int32_t slot, double min, double max);
 
-/* 0 (AIR) or 1 (GROUND): the profile the attached game selects. */
+/* The profile the attached game selects: 0 (AIR) or 1 (GROUND); -1 only in
+ * a cycle in which no game is detected. 0 after every engine reset. */
 PORTRELAY_API int32_t getactiveProfil(void);
 
-/* Output fade progress in whole percent (100 when idle). */
+/* Output fade progress in whole percent, 0..100 (100 when idle). Reads 0
+ * while the engine searches for a game or the rig is not ready (the fade
+ * restarts then and only advances with running motion). */
 PORTRELAY_API double getTransitionStatus(void);
 
-/* AIR and GROUND profile weights in whole percent, limited to 0..100. */
+/* AIR and GROUND profile weights in whole percent, limited to 0..100; a
+ * change of profile cross-fades them over 100 cycles (0.2 s). */
 PORTRELAY_API double getProfilAirTransitionStatus(void);
 PORTRELAY_API double getProfilGrdTransitionStatus(void);
+
+/* ---- Motion cancel ----
+ *
+ * While active, the engine publishes the pose the rig is driven to, smoothed,
+ * in the named shared memory "Local\motionRigPose" (512 bytes; on Linux the
+ * POSIX object "/motionRigPose"): six little-endian IEEE doubles at offset 0,
+ * outputs 0..5 (sway, surge, heave, yaw, roll, pitch) in the units of the
+ * outputs before the rig limits, written after every frame sent, without a
+ * lock (a reader may see values of two cycles). Each cycle
+ * pose = pose + (gain x output - pose) / filter. */
+
+/* Nonzero: activates motion cancel, creates or opens the section and sets
+ * the filter back to 60.0 (cycles); the gain is kept. 0: deactivates and
+ * releases the section. The pose keeps its values while inactive. */
+PORTRELAY_API void activateMotionCancel(uint8_t enable);
+
+/* Smoothing divisor in cycles (1.0 publishes gain x outputs unsmoothed).
+ * 1 when stored; 0 when motion cancel is not active or the value is below 1.0
+ * or not finite (nothing stored). */
+PORTRELAY_API bool setFilterMotionCancel(double value);
+
+/* Gain on the outputs. 1 when stored; 0 when motion cancel is not active or
+ * the value is not finite (nothing stored). */
+PORTRELAY_API bool setGainMotionCancel(double value);
+
+/* ---- Snapshots ----
+ *
+ * Every running cycle (500 a second) the engine records a calculation
+ * snapshot (23 doubles: value i is AIR cue i for slots 11..20 and output i for
+ * every other slot, after the fade) and an acceleration snapshot (the 43
+ * game-data values). Each history holds the newest 150 records (0.3 s) and
+ * drops the oldest; nothing is recorded while searching or not ready. */
+
+/* Drain a history: return every record held, oldest first, as one array of
+ * *count records (23 or 43 doubles each, no header), and empty the history.
+ * *count is set to the number of records; with 0 records (or when the array
+ * cannot be allocated) the result is null. A null count is ignored. The caller
+ * owns the array and releases it with FreeCalculationSnapshots or
+ * FreeAccelerationSnapshots; any thread, never blocked by the engine beyond a
+ * pointer swap. */
+PORTRELAY_API double* GetCalculationSnapshots(int32_t* count);
+PORTRELAY_API double* GetAccelerationSnapshots(int32_t* count);
+
+/* Release an array returned by either getter (the two are the same routine);
+ * null is accepted. */
+PORTRELAY_API void FreeCalculationSnapshots(double* snapshots);
+PORTRELAY_API void FreeAccelerationSnapshots(double* snapshots);
+
+/* Address of the newest calculation snapshot's 23 values, live: rewritten by
+ * the engine thread every running cycle without a lock; valid until the
+ * library is unloaded; read-only for the host. */
+PORTRELAY_API double* GetPositionSnapshot(void);
 
 /* ---- Filter strings ---- */
 
 /* Parses the NUL-terminated filter string (for example
- * "EMALP(GAIN(VALUE;2);10)") and installs it as the chain of cue slot 0..22 of
- * profile 0 or 1. Always restarts the 4000-ms output fade and suspends rig
+ * "EMALP(GAIN(VALUE;2);10)"; at most 128 filter nodes, VALUE included) and
+ * installs it as the chain of cue slot 0..22 of profile 0 or 1. Always restarts the 4000-ms output fade and suspends rig
  * output first. Returns 1 when the string is valid and the slot exists: the
  * slot's chain is replaced (its filter memory starts afresh) and output
  * resumes. Otherwise returns 0: the slot keeps its chain and output stays

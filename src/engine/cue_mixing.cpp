@@ -1,5 +1,6 @@
 // Each cycle: every cue slot's game-data value through its filter chain, then
 // the mix of the slots into the 23 outputs.
+#include <cmath>
 #include <stdexcept>
 
 #include "engine/cue_tables.h"
@@ -15,8 +16,11 @@ double MotionEngine::computeCue(const CueProfile& profile, const CueEntry& entry
   double v = games.record().data[entry.index];
   if (entry.limited) {
     if (!profile.slotChainValid(entry.slot)) return 0.0;
-    const double lo = inputLimits[slot].min.load(std::memory_order_relaxed);
-    const double hi = inputLimits[slot].max.load(std::memory_order_relaxed);
+    // A non-finite bound counts as 0: it never switches the clamp off.
+    double lo = inputLimits[slot].min.load(std::memory_order_relaxed);
+    double hi = inputLimits[slot].max.load(std::memory_order_relaxed);
+    if (!std::isfinite(lo)) lo = 0.0;
+    if (!std::isfinite(hi)) hi = 0.0;
     if (lo > v) {
       v = lo;
     } else if (hi < v) {
@@ -29,14 +33,18 @@ double MotionEngine::computeCue(const CueProfile& profile, const CueEntry& entry
 void MotionEngine::computeCues() {
   double* data = games.record().data;
 
-  // Belt group (AIR profile): slot 10 sees the sum of this cycle's slots 11..14.
+  // Belt group (AIR profile): the belt slot sees the sum of this cycle's belt components.
   double beltSum = 0.0;
   for (const CueEntry& entry : kBeltTable) {
-    if (entry.slot == 10) data[kBeltSumIndex] = beltSum;
-    const double cue = computeCue(airProfile, entry, 1.0);
-    storeLive(airCues[entry.slot], cue);
-    const int weightIndex = entry.slot == 11 ? 1 : entry.slot == 12 ? 2 : entry.slot == 13 ? 4 : entry.slot == 14 ? 5 : -1;
-    if (weightIndex >= 0) beltSum += airProfile.beltMix[static_cast<size_t>(weightIndex)].load(std::memory_order_relaxed) * cue;
+    if (entry.slot == cue::belt) data[kBeltSumIndex] = beltSum;
+    const double value = computeCue(airProfile, entry, 1.0);
+    storeLive(airCues[entry.slot], value);
+    const int weightIndex = entry.slot == cue::beltSurge   ? beltWeight::surge
+                            : entry.slot == cue::beltHeave ? beltWeight::heave
+                            : entry.slot == cue::beltRoll  ? beltWeight::roll
+                            : entry.slot == cue::beltPitch ? beltWeight::pitch
+                                                           : -1;
+    if (weightIndex >= 0) beltSum += airProfile.beltMix[static_cast<size_t>(weightIndex)].load(std::memory_order_relaxed) * value;
   }
   for (const CueEntry& entry : kFanTable) storeLive(airCues[entry.slot], computeCue(airProfile, entry, 1.0));
   for (const CueEntry& entry : kEffectTable) storeLive(airCues[entry.slot], computeCue(airProfile, entry, 1.0));
@@ -49,10 +57,13 @@ void MotionEngine::computeCues() {
   const double* a = airCues;
   const double* g = groundCues;
   double* o = outputCues;
-  for (int i = 0; i < 4; ++i) storeLive(o[i], a[i] + a[15 + i] + g[i]);
-  storeLive(o[4], a[4] + g[4] + a[6] + g[6] + a[8] + g[8] + a[19]);
-  storeLive(o[5], a[5] + g[5] + a[7] + g[7] + a[9] + g[9] + a[20]);
-  for (int i : {6, 7, 8, 9, 10, 21}) storeLive(o[i], a[i] + g[i]);
+  for (int i = cue::sway; i <= cue::yaw; ++i) storeLive(o[i], a[i] + a[cue::effectSway + i] + g[i]);
+  storeLive(o[cue::roll], a[cue::roll] + g[cue::roll] + a[cue::rollTilt] + g[cue::rollTilt] + a[cue::rollAttitude] +
+                              g[cue::rollAttitude] + a[cue::effectRoll]);
+  storeLive(o[cue::pitch], a[cue::pitch] + g[cue::pitch] + a[cue::pitchTilt] + g[cue::pitchTilt] +
+                               a[cue::pitchAttitude] + g[cue::pitchAttitude] + a[cue::effectPitch]);
+  for (int i : {cue::rollTilt, cue::pitchTilt, cue::rollAttitude, cue::pitchAttitude, cue::belt, cue::fan})
+    storeLive(o[i], a[i] + g[i]);
 }
 
 }  // namespace portrelay

@@ -5,12 +5,11 @@
 #include <cstdint>
 #include <string>
 
+#include "engine/cue_tables.h"
 #include "engine/sample_record.h"
 #include "filters/chain_slot.h"
 
 namespace portrelay {
-
-inline constexpr int kCueSlotCount = 23;
 
 struct CueProfile {
   explicit CueProfile(std::string profileName);

@@ -15,10 +15,24 @@ CycleTimer::CycleTimer() {
 
 void CycleTimer::markInterval() {
   now_ = platform::performanceCounter();
-  const double interval = static_cast<double>(now_ - mark_);
-  lastInterval_.store(interval, std::memory_order_relaxed);
-  averageInterval_ += (interval - averageInterval_) / window_;
+  if (hasMark_) {
+    const double interval = static_cast<double>(now_ - mark_);
+    lastInterval_.store(interval, std::memory_order_relaxed);
+    averageInterval_ += (interval - averageInterval_) / window_;
+  }
   mark_ = platform::performanceCounter();
+  hasMark_ = true;
+}
+
+void CycleTimer::clear() {
+  hasMark_ = false;
+  lastInterval_.store(0.0, std::memory_order_relaxed);
+  carry_ = 0.0;
+}
+
+void CycleTimer::restart() {
+  clear();
+  markInterval();
 }
 
 double CycleTimer::elapsedUs() const {
@@ -46,6 +60,8 @@ void CycleTimer::coarseWait() {
     sleepMilliseconds(1);
   }
   carry_ += elapsedUs() - kPeriodUs;
+  if (carry_ > kMaxCarryUs) carry_ = kMaxCarryUs;
+  if (carry_ < -kMaxCarryUs) carry_ = -kMaxCarryUs;
   markInterval();
   lastElapsedUs_ = static_cast<double>(e);
 }

@@ -9,16 +9,29 @@ namespace portrelay {
 class CycleTimer {
  public:
   static constexpr double kPeriodUs = 2000.0;
+  static constexpr double kMaxCarryUs = 10 * kPeriodUs;
 
   CycleTimer();
 
   // now = counter; lastInterval = now - mark; running average over the window;
-  // mark = a fresh counter reading.
+  // mark = a fresh counter reading. A timer without a start mark (new, or
+  // cleared) only takes the mark: it has no complete interval yet, so
+  // lastInterval stays 0.
   void markInterval();
+  // Forgets the start mark, the last interval and the coarse carry: until the
+  // next markInterval the timer reports 0 ms. Used when a paced loop stops
+  // cycling (paused, searching), so that the stretch in between never counts
+  // as one long cycle.
+  void clear();
+  // clear, then a fresh start mark: a new run of cycles begins now.
+  void restart();
+  bool hasMark() const { return hasMark_; }
   // Sleeps at most once for 1 ms, then spins on the counter until more than
   // 2000 µs have passed since mark; ends with markInterval.
   void preciseWait();
-  // Sleeps only, carrying the timing error into the next cycle.
+  // Sleeps only, carrying the timing error into the next cycle. The carry is
+  // bounded (kMaxCarryUs each way): a stall longer than that is not made up
+  // by a burst of short cycles.
   void coarseWait();
   // The wait the precise-mode flag selects.
   void wait() { preciseMode() != 0 ? preciseWait() : coarseWait(); }
@@ -40,6 +53,7 @@ class CycleTimer {
 
   int64_t mark_ = 0;
   int64_t now_ = 0;
+  bool hasMark_ = false;
   int32_t window_ = 200;
   double carry_ = 0.0;
   double averageInterval_ = 0.0;

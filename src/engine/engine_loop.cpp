@@ -1,6 +1,11 @@
 // The engine thread: search for a game, attach, and run one motion cycle every 2 ms.
+#include <cstring>
+#include <exception>
+#include <string>
+
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
+#include "log/console.h"
 #include "platform/scheduling.h"
 
 namespace portrelay {
@@ -12,6 +17,7 @@ constexpr int kMaxUnchangedCycles = 250;  // about 0.5 s of frozen data: hold th
 
 void MotionEngine::resetEngine() {
   games.detachGame();
+  openPoseSection();
   attached.exchange(0);
   restartFade();
   outputSuspended.exchange(1);
@@ -21,6 +27,13 @@ void MotionEngine::resetEngine() {
   groundWeight.store(0.0, std::memory_order_relaxed);
   activeProfile.store(0, std::memory_order_relaxed);
   fan.pause();
+  pauseCycling();
+}
+
+void MotionEngine::pauseCycling() {
+  if (!cycling_) return;
+  cycling_ = false;
+  loopTimer.clear();
 }
 
 void MotionEngine::engineLoop() {
@@ -28,44 +41,95 @@ void MotionEngine::engineLoop() {
   platform::raiseProcessPriority();
   platform::raiseThreadPriority();
   loopTimer.setPreciseMode(1);
-  resetEngine();
-  games.clearFlags();
-  loopTimer.markInterval();
+  cycling_ = true;  // so that the reset below clears whatever the timer held
+  try {
+    resetEngine();
+    games.clearFlags();
+  } catch (...) {
+    recoverFromFault(std::current_exception());
+  }
 
   while (running.load(std::memory_order_relaxed) != 0) {
-    if (attached.load(std::memory_order_relaxed) == 0) {
-      if (games.detectGame() && games.attachGame()) {
-        attached.exchange(1);
-        loopTimer.markInterval();
-        outputSuspended.exchange(0);
-      }
-      sleepMilliseconds(1);
-      continue;
+    try {
+      loopIteration();
+    } catch (...) {
+      recoverFromFault(std::current_exception());
     }
-    if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
-      sleepMilliseconds(1);
-      sleepMilliseconds(1);
-      continue;
-    }
-    if (games.readSample()) {
-      failedReads.store(0, std::memory_order_relaxed);
-    } else {
-      failedReads.fetch_add(1, std::memory_order_relaxed);
-    }
-    if (unchangedCycles.load(std::memory_order_relaxed) > kMaxUnchangedCycles) restartFade();
-    if (failedReads.load(std::memory_order_relaxed) > kMaxFailedReads) {
-      resetEngine();
-      continue;
-    }
-    runCycle();
-    loopTimer.wait();
-    sleepMilliseconds(1);
   }
   attached.exchange(0);
-  fan.stop();
+  try {
+    fan.stop();
+  } catch (...) {
+  }
+  loopEnded_.store(true, std::memory_order_release);
 }
 
-// Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade, send.
+void MotionEngine::loopIteration() {
+  if (attached.load(std::memory_order_relaxed) == 0) {
+    pauseCycling();
+    if (games.detectGame() && games.attachGame()) {
+      attached.exchange(1);
+      outputSuspended.exchange(0);
+    }
+    sleepMilliseconds(1);
+    return;
+  }
+  if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
+    pauseCycling();
+    sleepMilliseconds(1);
+    sleepMilliseconds(1);
+    return;
+  }
+  if (!cycling_) {
+    // Running begins (again): the first interval is measured from here, so
+    // the searching or not-ready stretch before it never feeds the fade, the
+    // cycle-length getter or the coarse wait's carry.
+    loopTimer.restart();
+    cycling_ = true;
+  }
+  if (games.readSample()) {
+    failedReads.store(0, std::memory_order_relaxed);
+  } else {
+    failedReads.fetch_add(1, std::memory_order_relaxed);
+  }
+  if (unchangedCycles.load(std::memory_order_relaxed) > kMaxUnchangedCycles) restartFade();
+  if (failedReads.load(std::memory_order_relaxed) > kMaxFailedReads) {
+    resetEngine();
+    return;
+  }
+  runCycle();
+  loopTimer.wait();
+  sleepMilliseconds(1);
+}
+
+// An exception inside a cycle (a reader, a filter, the rig link) must neither
+// end the host process nor leave the rig on a half-computed frame: one line is
+// printed, the engine resets (output suspended, game detached) and searches again.
+void MotionEngine::recoverFromFault(std::exception_ptr fault) noexcept {
+  try {
+    std::string what = "unknown exception";
+    try {
+      std::rethrow_exception(fault);
+    } catch (const std::exception& e) {
+      what = e.what();
+    } catch (...) {
+    }
+    const std::wstring text(what.begin(), what.end());  // diagnostics: bytes widened as they are
+    printConsole(L"Engine cycle failed (%ls); resetting the engine\n", text.c_str());
+  } catch (...) {
+  }
+  try {
+    resetEngine();
+  } catch (...) {
+    attached.exchange(0);
+    outputSuspended.exchange(1);
+    pauseCycling();
+  }
+  sleepMilliseconds(1);
+}
+
+// Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade,
+// record, send.
 void MotionEngine::runCycle() {
   selectProfile();
 
@@ -82,6 +146,7 @@ void MotionEngine::runCycle() {
     unchangedCycles.store(0, std::memory_order_relaxed);
   }
   stepFade();
+  recordSnapshots();
   if (outputSuspended.load(std::memory_order_relaxed) == 0) sendOutput();
 }
 

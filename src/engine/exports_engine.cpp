@@ -92,9 +92,7 @@ void getMotionCueData(int32_t kind, double** data, int32_t* count) {
 
 void getOutputData(uint8_t* buffer) {
   guarded([&](MotionEngine& e) {
-    if (buffer == nullptr) return;
-    for (int i = 0; i < portrelay::kOutputFrameSize; ++i)
-      buffer[i] = std::atomic_ref<uint8_t>(e.outputFrame[i]).load(std::memory_order_relaxed);
+    if (buffer != nullptr) e.copyOutputFrame(buffer);
   });
 }
 
@@ -128,6 +126,39 @@ double getProfilAirTransitionStatus(void) {
 
 double getProfilGrdTransitionStatus(void) {
   return guarded(0.0, [](MotionEngine& e) { return e.groundTransitionStatus(); });
+}
+
+void activateMotionCancel(uint8_t enable) {
+  guarded([&](MotionEngine& e) { e.activateMotionCancel(enable != 0); });
+}
+
+bool setFilterMotionCancel(double value) {
+  return guarded(false, [&](MotionEngine& e) { return e.setMotionCancelFilter(value); });
+}
+
+bool setGainMotionCancel(double value) {
+  return guarded(false, [&](MotionEngine& e) { return e.setMotionCancelGain(value); });
+}
+
+double* GetCalculationSnapshots(int32_t* count) {
+  return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
+    return reinterpret_cast<double*>(e.calculationHistory.drain(count));
+  });
+}
+
+double* GetAccelerationSnapshots(int32_t* count) {
+  return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
+    return reinterpret_cast<double*>(e.accelerationHistory.drain(count));
+  });
+}
+
+// One routine for both kinds: the arrays come from the same allocator.
+void FreeCalculationSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
+
+void FreeAccelerationSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
+
+double* GetPositionSnapshot(void) {
+  return guarded(static_cast<double*>(nullptr), [](MotionEngine& e) { return e.positionSnapshot; });
 }
 
 }  // extern "C"

@@ -20,19 +20,26 @@ double wholePercent(double weight, bool limitBelow) {
 }  // namespace
 
 void MotionEngine::restartFade() {
-  fadePosition.store(0.0, std::memory_order_relaxed);
+  // Start values first, then the position: an engine step that sees the new
+  // position 0 also sees the new start values (release here, acquire there).
   for (int i = 0; i < kCueSlotCount; ++i) storeLive(fadeStart[i], loadLive(outputCues[i]));
+  fadePosition.store(0.0, std::memory_order_release);
 }
 
 void MotionEngine::stepFade() {
-  const double initial = fadePosition.load(std::memory_order_relaxed);
+  const double initial = fadePosition.load(std::memory_order_acquire);
   if (!(initial < 1.0)) return;
   double position = initial;
   for (int i = 0; i < kCueSlotCount; ++i) {
     const double start = loadLive(fadeStart[i]);
     storeLive(outputCues[i], (loadLive(outputCues[i]) - start) * position + start);
   }
-  position += loopTimer.lastIntervalMs() * (1.0 / fadeDurationMs);
+  // Real elapsed time of running motion, one cycle at a time; a single
+  // late cycle counts at most kMaxFadeStepMs, so no stall can finish the fade.
+  double stepMs = loopTimer.lastIntervalMs();
+  if (!(stepMs >= 0.0)) stepMs = 0.0;
+  if (stepMs > kMaxFadeStepMs) stepMs = kMaxFadeStepMs;
+  position += stepMs * (1.0 / fadeDurationMs);
   if (position > 1.0) position = 1.0;
   // A host restart that came in during this step wins.
   double expected = initial;

@@ -1,8 +1,10 @@
 #include "engine/motion_engine.h"
 
-#include "riglink/link_state.h"
-
+#include <chrono>
+#include <cmath>
 #include <system_error>
+
+#include "riglink/link_state.h"
 
 namespace portrelay {
 
@@ -19,9 +21,33 @@ MotionEngine::~MotionEngine() {
   }
 }
 
+namespace {
+
+// Owns the process-wide engine. Its destructor runs at process exit or when
+// the library is unloaded: an engine whose thread has not ended by then is
+// left in place rather than destroyed under a running thread.
+struct EngineHolder {
+  MotionEngine* engine = new MotionEngine();
+  ~EngineHolder() {
+    if (engine->releaseAtUnload()) delete engine;
+  }
+};
+
+}  // namespace
+
 MotionEngine& MotionEngine::instance() {
-  static MotionEngine engine;
-  return engine;
+  static EngineHolder holder;
+  return *holder.engine;
+}
+
+bool MotionEngine::releaseAtUnload() noexcept {
+  running.exchange(0);
+  if (!thread_.joinable()) return true;
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
+  while (!loopEnded_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  thread_.detach();
+  return loopEnded_.load(std::memory_order_acquire);
 }
 
 CueProfile* MotionEngine::profile(int32_t number) {
@@ -36,6 +62,7 @@ int32_t MotionEngine::start() {
   stopped.exchange(0);
   try {
     if (thread_.joinable()) thread_.join();  // a loop that ended by itself
+    loopEnded_.store(false, std::memory_order_relaxed);
     thread_ = launcher_([this] { engineLoop(); });
   } catch (const std::exception&) {
     running.exchange(0);
@@ -84,8 +111,11 @@ void MotionEngine::setBeltMix(int32_t profileNumber, int32_t index, double weigh
     p->beltMix[static_cast<size_t>(index)].store(weight, std::memory_order_relaxed);
 }
 
+// A non-finite bound is refused (the previous limits stay): it would switch
+// the clamp off.
 void MotionEngine::setRigLimit(int32_t slot, double min, double max) {
   if (static_cast<uint32_t>(slot) >= kCueSlotCount) return;
+  if (!std::isfinite(min) || !std::isfinite(max)) return;
   rigLimits[static_cast<size_t>(slot)].min.store(min, std::memory_order_relaxed);
   rigLimits[static_cast<size_t>(slot)].max.store(max, std::memory_order_relaxed);
 }
@@ -97,6 +127,7 @@ void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
     min = -360.0;
     max = 360.0;
   }
+  if (!std::isfinite(min) || !std::isfinite(max)) return;
   inputLimits[index].min.store(min, std::memory_order_relaxed);
   inputLimits[index].max.store(max, std::memory_order_relaxed);
 }

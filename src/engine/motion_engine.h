@@ -4,6 +4,7 @@
 #include <array>
 #include <atomic>
 #include <cstdint>
+#include <exception>
 #include <functional>
 #include <mutex>
 #include <thread>
@@ -11,13 +12,19 @@
 #include "engine/cue_profile.h"
 #include "engine/cue_tables.h"
 #include "engine/cycle_timer.h"
+#include "engine/motion_cancel.h"
 #include "engine/output_frame.h"
+#include "engine/snapshot_history.h"
 #include "portrelay/wind_serial.h"
 #include "sources/game_source.h"
 
 namespace portrelay {
 
-inline constexpr int kOutputFrameSize = 36;
+// One fade step counts at most this much time: 5 periods of 2 ms. Normal
+// jitter (a cycle of 3 to 8 ms on a loaded machine or under a compatibility
+// layer) still counts in full, while a stall of the thread cannot finish the
+// 4000-ms fade in a few cycles.
+inline constexpr double kMaxFadeStepMs = 10.0;
 
 // A (min, max) pair set by the host and read by the engine thread.
 struct LimitPair {
@@ -44,6 +51,13 @@ class MotionEngine {
   int32_t start();
   // Stops and joins the engine thread; returns the previous `stopped` flag.
   bool stop();
+  // At library unload or process exit: asks the engine thread to end and
+  // waits at most kUnloadGraceMs for its loop to finish, never joining it (on
+  // Windows a join under the loader lock never returns). True when the loop
+  // has ended and the engine may be destroyed; false when it still runs, and
+  // the engine must then be left in place.
+  bool releaseAtUnload() noexcept;
+  static constexpr int kUnloadGraceMs = 50;
 
   // Host-side setters (bounds as the exports define them).
   void setMotionSystemReady(int32_t ready);
@@ -66,8 +80,22 @@ class MotionEngine {
   // Every cue slot through its chain, then the mix into the 23 outputs.
   void computeCues();
   double computeCue(const CueProfile& profile, const CueEntry& entry, double weight);
-  // Builds the motion frame, queues it for the rig and feeds the fan.
+  // Builds the motion frame, queues it for the rig, publishes the pose and
+  // feeds the fan.
   void sendOutput();
+  // Both histories and positionSnapshot from this cycle's values.
+  void recordSnapshots();
+
+  // Motion cancel (host side; publishPose runs on the engine thread).
+  void activateMotionCancel(bool enable);
+  bool setMotionCancelFilter(double value);
+  bool setMotionCancelGain(double value);
+  // Creates or opens the pose section and maps it (kept when already held).
+  void openPoseSection();
+  void publishPose();
+
+  // The last frame sent, as one whole frame (any thread).
+  void copyOutputFrame(uint8_t* destination) const { publishedFrame_.copy(destination); }
 
   // Test seam: how the engine thread is launched.
   using ThreadLauncher = std::function<std::thread(std::function<void()>)>;
@@ -102,17 +130,27 @@ class MotionEngine {
   const double transitionSteps = 200.0;
   std::atomic<int32_t> failedReads{0};
   std::atomic<int32_t> unchangedCycles{0};
-  uint8_t outputFrame[kOutputFrameSize] = {};
+  MotionCancel motionCancel;
+  SnapshotHistory<CalculationSnapshot> calculationHistory;
+  SnapshotHistory<AccelerationSnapshot> accelerationHistory;
+  double positionSnapshot[kCueSlotCount] = {};  // live, handed to the host by address
 
   CueProfile* profile(int32_t number);
 
  private:
   void engineLoop();
+  void loopIteration();
   void runCycle();
   void updateFan();
+  // Leaves the cycling state: the loop timer forgets its mark and carry.
+  void pauseCycling();
+  void recoverFromFault(std::exception_ptr fault) noexcept;
 
   RigLink& link_;          // the link the motion frames go to
   OutputEncoder encoder_;  // engine thread only
+  PublishedFrame publishedFrame_;
+  bool cycling_ = false;  // engine thread only: the loop is in Running
+  std::atomic<bool> loopEnded_{false};
 
   std::mutex threadMutex_;  // host side only: start/stop of the thread object
   std::thread thread_;

@@ -99,7 +99,7 @@ void RigLink::runRelayLoop() {
   link.relayRunning.store(1, std::memory_order_relaxed);
   link.relayStopped.store(0, std::memory_order_relaxed);
   link.interfaceRunning.store(1, std::memory_order_relaxed);
-  link.relayCycleTimer.markInterval();
+  link.relayCycleTimer.restart();  // a stopped relay has no cycle length until its first cycle
   while (flag(link.relayRunning)) {
     if (!flag(link.interfaceRunning) || flag(link.networkFramesValid)) {
       sleepMilliseconds(kPausedSleepMs);

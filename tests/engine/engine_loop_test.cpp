@@ -2,6 +2,8 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
+#include <stdexcept>
 #include <thread>
 #include <vector>
 
@@ -136,6 +138,121 @@ TEST_F(LoopFixture, ResetLeavesTransitionRunningAlone) {
   EXPECT_EQ(engine.activeProfile.load(), 0);
   EXPECT_EQ(engine.outputSuspended.load(), 1);
   EXPECT_EQ(engine.fadePosition.load(), 0.0);
+}
+
+// One recorded run through every idle stretch the engine meets: a game that
+// starts late, a 5-s not-ready stretch, and a lost game found again. After
+// each, the output fade must take 4000 ms of running motion (±5 %), and in
+// coarse mode the loop must keep its 500 cycles a second.
+struct IdleStretchRun : LoopFixture {
+  struct Read {
+    int64_t ns;
+    double fade;
+    int phase;
+  };
+  static constexpr int kMaxReads = 20000;
+  std::vector<Read> log = std::vector<Read>(kMaxReads);
+  std::atomic<int> phase{0};
+  std::atomic<bool> samplesFlow{true};
+
+  static int64_t nowNs() {
+    return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+        .count();
+  }
+  // The fade observed from the first read of a phase to the first read that
+  // sees it complete, and the reads in the second after the first 100 ms.
+  struct Observed {
+    double fadeMs = -1.0;
+    int readsInOneSecond = 0;
+  };
+  Observed observe(int wanted, int reads) const {
+    Observed o;
+    int64_t start = -1;
+    for (int i = 0; i < reads && i < kMaxReads; ++i) {
+      const Read& r = log[static_cast<size_t>(i)];
+      if (r.phase != wanted) continue;
+      if (start < 0) start = r.ns;
+      if (o.fadeMs < 0.0 && r.fade >= 1.0) o.fadeMs = static_cast<double>(r.ns - start) / 1e6;
+      if (r.ns >= start + 100'000'000 && r.ns < start + 1'100'000'000) ++o.readsInOneSecond;
+    }
+    return o;
+  }
+  bool waitForFadeEnd() {
+    const bool ended = waitFor([&] { return engine.fadePosition.load() >= 1.0 && engine.attached.load() == 1; }, 20s);
+    std::this_thread::sleep_for(100ms);  // a few reads that see it ended
+    return ended;
+  }
+};
+
+TEST_F(IdleStretchRun, FadeTakesFourSecondsOfRunningMotionAfterEveryIdleStretch) {
+  game->onRead = [&](SampleRecord& record, int n) {
+    if (n <= kMaxReads) log[static_cast<size_t>(n - 1)] = {nowNs(), engine.fadePosition.load(), phase.load()};
+    record.data[3] = n * 1e-3;  // moving data: the frozen-data watch stays quiet
+    return samplesFlow.load();
+  };
+  engine.setMotionSystemReady(1);
+
+  // 1. The game starts a second after the engine (coarse mode).
+  game->running = false;
+  engine.start();
+  std::this_thread::sleep_for(1s);
+  engine.loopTimer.setPreciseMode(0);
+  EXPECT_EQ(engine.transitionStatus(), 0.0);  // searching: the fade waits
+  phase = 1;
+  game->running = true;
+  ASSERT_TRUE(waitForFadeEnd());
+
+  // 2. Five seconds not ready (precise mode).
+  engine.loopTimer.setPreciseMode(1);
+  engine.setMotionSystemReady(0);
+  std::this_thread::sleep_for(5s);
+  EXPECT_EQ(engine.loopTimer.lastIntervalMs(), 0.0);  // no cycle length while nothing runs
+  phase = 2;
+  engine.setMotionSystemReady(1);
+  ASSERT_TRUE(waitForFadeEnd());
+
+  // 3. The game is lost (1001 reads without a sample), stays away for a
+  // second and is attached again (coarse mode).
+  engine.loopTimer.setPreciseMode(0);
+  const int detachesBefore = game->detaches.load();
+  samplesFlow = false;
+  game->running = false;
+  ASSERT_TRUE(waitFor([&] { return game->detaches.load() > detachesBefore; }));
+  std::this_thread::sleep_for(1s);
+  phase = 3;
+  samplesFlow = true;
+  game->running = true;
+  ASSERT_TRUE(waitForFadeEnd());
+  engine.stop();
+
+  const int reads = game->reads.load();
+  for (int wanted : {1, 2, 3}) {
+    SCOPED_TRACE(wanted);
+    const Observed o = observe(wanted, reads);
+    std::printf("idle stretch %d: fade %.1f ms, %d cycles in the first second\n", wanted, o.fadeMs,
+                o.readsInOneSecond);
+    EXPECT_GE(o.fadeMs, 4000.0 * 0.95);
+    EXPECT_LE(o.fadeMs, 4000.0 * 1.05);
+    if (wanted != 2) {  // coarse mode: no race after the pause
+      EXPECT_GE(o.readsInOneSecond, 450);
+      EXPECT_LE(o.readsInOneSecond, 550);
+    }
+  }
+}
+
+TEST_F(LoopFixture, ExceptionInACycleResetsAndSearchesAgain) {
+  game->onRead = [](SampleRecord&, int n) -> bool {
+    if (n == 20) throw std::runtime_error("reader fault");
+    return true;
+  };
+  engine.setMotionSystemReady(1);
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 60; }));
+  EXPECT_EQ(game->readsAtFirstDetach.load(), 20);  // reset right after the fault
+  EXPECT_EQ(game->attaches.load(), 2);             // found again
+  EXPECT_EQ(engine.running.load(), 1);
+  EXPECT_EQ(engine.attached.load(), 1);
+  EXPECT_EQ(engine.outputSuspended.load(), 0);
 }
 
 }  // namespace

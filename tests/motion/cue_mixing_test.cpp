@@ -2,10 +2,12 @@
 #include <gtest/gtest.h>
 
 #include <cmath>
+#include <limits>
+#include <string>
 #include <vector>
 
 #include "engine/motion_engine.h"
-#include "filters/filter_install.h"
+#include "engine/filter_install.h"
 #include "support/test_game.h"
 
 namespace portrelay {
@@ -138,6 +140,101 @@ TEST_F(MixFixture, FadeBlendsFromTheStartValues) {
   engine.stepFade();
   EXPECT_EQ(engine.outputCues[0], 5.0);
   EXPECT_GT(engine.fadePosition.load(), 0.5);
+}
+
+// Distinct values on every channel, a distinct gain on every slot and distinct
+// limits on every axis: any crossed table index, weight index, mix term or
+// rig limit changes a number. The routing below is written out on its own.
+TEST_F(MixFixture, DistinctValuesPinEveryRouteAndEveryAxisLimit) {
+  struct Route {
+    int slot;
+    int index;
+    bool limited;
+  };
+  const Route mainRoutes[] = {{0, 3, true},  {1, 7, true},  {2, 11, true}, {3, 14, true}, {4, 17, true},
+                              {5, 20, true}, {6, 3, true},  {7, 7, true},  {8, 16, false}, {9, 19, false}};
+  const Route beltRoutes[] = {{11, 7, false}, {12, 11, false}, {13, 17, false}, {14, 20, false}};
+  const int beltWeightIndex[] = {1, 2, 4, 5};  // of slots 11..14
+  const double beltWeights[] = {0.0, 0.5, 0.25, 100.0, 0.125, 2.0};  // index 3 takes no part
+  for (int i = 1; i < kGameDataCount; ++i) data[i] = 1000.0 + i;
+  const auto airGain = [](int slot) { return slot + 1.0; };
+  const auto groundGain = [](int slot) { return slot + 30.5; };
+  const auto effect = [](int slot) { return 0.5 * (slot - 14); };
+  for (int slot = 0; slot < kCueSlotCount; ++slot) {
+    const bool isEffect = slot >= 15 && slot <= 20;
+    const std::string air = isEffect ? "ADD(VALUE;" + std::to_string(effect(slot)) + ")"
+                                     : "GAIN(VALUE;" + std::to_string(airGain(slot)) + ")";
+    ASSERT_TRUE(installFilterString(engine, 0, slot, air.c_str())) << air;
+    ASSERT_TRUE(installFilterString(engine, 1, slot, ("GAIN(VALUE;" + std::to_string(groundGain(slot)) + ")").c_str()));
+  }
+  for (int slot = 0; slot < 8; ++slot) engine.setInputLimit(slot, -1e6, 1e6);
+  engine.setInputLimit(2, -1e6, 1005.0);  // heave's input is clamped
+  for (int index = 0; index < 6; ++index) engine.setBeltMix(0, index, beltWeights[index]);
+  for (int index = 0; index < 6; ++index) engine.setBeltMix(1, index, 1000.0);  // never used
+  // Even axes: the maximum wins; odd axes: the minimum wins. Each its own.
+  for (int axis = 0; axis < 6; ++axis) {
+    if (axis % 2 == 0) {
+      engine.setRigLimit(axis, -1e7, axis + 0.25);
+    } else {
+      engine.setRigLimit(axis, 1e7 + axis, 2e7);
+    }
+  }
+  // Non-finite bounds are refused: the limits above stay.
+  const double nan = std::numeric_limits<double>::quiet_NaN();
+  const double inf = std::numeric_limits<double>::infinity();
+  for (int axis = 0; axis < 6; ++axis) {
+    engine.setRigLimit(axis, nan, nan);
+    engine.setRigLimit(axis, -inf, inf);
+  }
+  engine.setInputLimit(0, nan, 1.0);
+  engine.outputSuspended = 0;
+
+  const auto input = [&](const Route& r) { return r.slot == 2 ? 1005.0 : data[r.index]; };
+  for (const int ground : {0, 1}) {
+    SCOPED_TRACE(ground);
+    game->setGround(ground);
+    for (int step = 0; step < 101; ++step) engine.selectProfile();  // any transition has ended
+    double a[23] = {}, g[23] = {};
+    for (const Route& r : mainRoutes) {
+      a[r.slot] = ground == 0 ? airGain(r.slot) * input(r) : 0.0;
+      g[r.slot] = ground == 1 ? groundGain(r.slot) * input(r) : 0.0;
+    }
+    double beltSum = 0.0;
+    for (const Route& r : beltRoutes) {
+      a[r.slot] = airGain(r.slot) * data[r.index];
+      beltSum += beltWeights[beltWeightIndex[r.slot - 11]] * a[r.slot];
+    }
+    a[10] = airGain(10) * beltSum;
+    a[21] = airGain(21) * data[28];
+    for (int slot = 15; slot <= 20; ++slot) a[slot] = effect(slot);
+    double o[23] = {};
+    for (int i = 0; i < 4; ++i) o[i] = a[i] + a[15 + i] + g[i];
+    o[4] = a[4] + g[4] + a[6] + g[6] + a[8] + g[8] + a[19];
+    o[5] = a[5] + g[5] + a[7] + g[7] + a[9] + g[9] + a[20];
+    for (int i : {6, 7, 8, 9, 10, 21}) o[i] = a[i] + g[i];
+
+    EXPECT_EQ(data[42], beltSum);
+    for (int slot = 0; slot < kCueSlotCount; ++slot) {
+      SCOPED_TRACE(slot);
+      EXPECT_DOUBLE_EQ(engine.airCues[slot], a[slot]);
+      EXPECT_DOUBLE_EQ(engine.groundCues[slot], g[slot]);
+      if (slot <= 10 || slot == 21) {
+        EXPECT_DOUBLE_EQ(engine.outputCues[slot], o[slot]);
+      }
+    }
+    engine.fadePosition = 1.0;
+    engine.sendOutput();
+    uint8_t frame[kOutputFrameSize];
+    engine.copyOutputFrame(frame);
+    const MotionFrameValues sent = decodeMotionFrame(frame);
+    for (int axis = 0; axis < 6; ++axis) {
+      const double limit = axis % 2 == 0 ? axis + 0.25 : 1e7 + axis;
+      ASSERT_LT(o[axis], 1e7);  // so that the odd axes' minimum must win
+      EXPECT_EQ(sent.axes[static_cast<size_t>(axis)], static_cast<float>(limit)) << axis;
+    }
+    EXPECT_EQ(sent.belt, o[10] <= 0.0 ? 0u : static_cast<uint32_t>(static_cast<float>(o[10])));
+    EXPECT_EQ(sent.fan, static_cast<uint32_t>(static_cast<float>(o[21])));
+  }
 }
 
 }  // namespace

@@ -2,24 +2,22 @@
 
 #include <gtest/gtest.h>
 
+#include <atomic>
 #include <cmath>
 #include <cstring>
 #include <limits>
+#include <thread>
 
 namespace portrelay {
 namespace {
 
+constexpr double kNan = std::numeric_limits<double>::quiet_NaN();
+constexpr double kInf = std::numeric_limits<double>::infinity();
+
 struct Frame {
-  uint8_t bytes[36];
-  float axis(int i) const {
-    float v;
-    std::memcpy(&v, bytes + 2 + 4 * i, 4);
-    return v;
-  }
-  uint32_t bigEndian(int offset) const {
-    return uint32_t{bytes[offset]} << 24 | uint32_t{bytes[offset + 1]} << 16 | uint32_t{bytes[offset + 2]} << 8 |
-           bytes[offset + 3];
-  }
+  uint8_t bytes[kOutputFrameSize];
+  MotionFrameValues values() const { return decodeMotionFrame(bytes); }
+  float axis(int i) const { return values().axes[static_cast<size_t>(i)]; }
 };
 
 Frame encode(OutputEncoder& encoder, double out0, double belt, double fan, AxisLimit limit0 = {-1.0, 1.0}) {
@@ -43,6 +41,7 @@ TEST(OutputFrame, LayoutAndMarkers) {
   EXPECT_EQ(frame.bytes[1], 0xFC);
   EXPECT_EQ(frame.bytes[34], 0x0A);
   EXPECT_EQ(frame.bytes[35], 0x0D);
+  EXPECT_TRUE(frame.values().markersValid);
   for (int i = 0; i < 6; ++i) EXPECT_EQ(frame.axis(i), static_cast<float>(outputs[i])) << i;
   // 0.5f is 00 00 00 3F little-endian.
   EXPECT_EQ(frame.bytes[2], 0x00);
@@ -58,39 +57,50 @@ TEST(OutputFrame, RigLimits) {
   EXPECT_EQ(encode(encoder, 2.0, 0, 0, {1.0, -1.0}).axis(0), -1.0f);
   // Default limits of (0, 0) hold every axis at 0.
   EXPECT_EQ(encode(encoder, 2.0, 0, 0, {0.0, 0.0}).axis(0), 0.0f);
+  // A non-finite limit never switches the clamp off: it counts as 0.
+  EXPECT_EQ(encode(encoder, 448.0, 0, 0, {kNan, kNan}).axis(0), 0.0f);
+  EXPECT_EQ(encode(encoder, 925.8, 0, 0, {-kInf, kInf}).axis(0), 0.0f);
+  EXPECT_EQ(encode(encoder, -0.25, 0, 0, {-kInf, 1.0}).axis(0), 0.0f);
+  // A finite limit beyond the float range saturates instead.
+  EXPECT_EQ(encode(encoder, 0.25, 0, 0, {-1e300, 1e300}).axis(0), 0.25f);
 }
 
 TEST(OutputFrame, BeltAndFanValuesBigEndian) {
   OutputEncoder encoder;
   Frame frame = encode(encoder, 0, -5.0, 258.0);
-  EXPECT_EQ(frame.bigEndian(26), 0u);
+  EXPECT_EQ(frame.values().belt, 0u);
   EXPECT_EQ(frame.bytes[30], 0x00);
   EXPECT_EQ(frame.bytes[31], 0x00);
   EXPECT_EQ(frame.bytes[32], 0x01);
   EXPECT_EQ(frame.bytes[33], 0x02);
   frame = encode(encoder, 0, 5e9, 4294967295.0);
-  EXPECT_EQ(frame.bigEndian(26), 0xFFFFFFFFu);
-  EXPECT_EQ(frame.bigEndian(30), 0xFFFFFFFFu);
+  EXPECT_EQ(frame.values().belt, 0xFFFFFFFFu);
+  EXPECT_EQ(frame.values().fan, 0xFFFFFFFFu);
   frame = encode(encoder, 0, 1234.9, 0.0);
-  EXPECT_EQ(frame.bigEndian(26), 1234u);
+  EXPECT_EQ(frame.values().belt, 1234u);
 }
 
-TEST(OutputFrame, NonFiniteOutputsHoldTheLastValueSent) {
+// NaN holds the field's last value; infinities are limited like any value.
+TEST(OutputFrame, NonFiniteOutputs) {
   OutputEncoder encoder;
-  const double nan = std::numeric_limits<double>::quiet_NaN();
-  const double inf = std::numeric_limits<double>::infinity();
   encode(encoder, 0.75, 300.0, 40.0);
-  Frame frame = encode(encoder, nan, nan, nan);
+  Frame frame = encode(encoder, kNan, kNan, kNan);
   EXPECT_EQ(frame.axis(0), 0.75f);
-  EXPECT_EQ(frame.bigEndian(26), 300u);
-  EXPECT_EQ(frame.bigEndian(30), 40u);
-  frame = encode(encoder, inf, -inf, inf, {-inf, inf});
-  EXPECT_EQ(frame.axis(0), 0.75f);
-  EXPECT_EQ(frame.bigEndian(26), 300u);
-  // A finite value after the fault goes through again.
-  EXPECT_EQ(encode(encoder, -0.5, 1.0, 2.0).axis(0), -0.5f);
-  // NaN limits do not let a NaN through either.
-  EXPECT_EQ(encode(encoder, nan, 0, 0, {nan, nan}).axis(0), -0.5f);
+  EXPECT_EQ(frame.values().belt, 300u);
+  EXPECT_EQ(frame.values().fan, 40u);
+  frame = encode(encoder, kInf, -kInf, kInf);
+  EXPECT_EQ(frame.axis(0), 1.0f);
+  EXPECT_EQ(frame.values().belt, 0u);
+  EXPECT_EQ(frame.values().fan, 0xFFFFFFFFu);
+  frame = encode(encoder, -kInf, kInf, -kInf);
+  EXPECT_EQ(frame.axis(0), -1.0f);
+  EXPECT_EQ(frame.values().belt, 0xFFFFFFFFu);
+  EXPECT_EQ(frame.values().fan, 0u);
+  // After the infinities a NaN repeats what they gave.
+  frame = encode(encoder, kNan, kNan, kNan);
+  EXPECT_EQ(frame.axis(0), -1.0f);
+  EXPECT_EQ(frame.values().belt, 0xFFFFFFFFu);
+  EXPECT_EQ(frame.values().fan, 0u);
 }
 
 TEST(OutputFrame, FanByte) {
@@ -100,8 +110,34 @@ TEST(OutputFrame, FanByte) {
   EXPECT_EQ(encoder.fanByte(-3.0), 0);
   EXPECT_EQ(encoder.fanByte(100.0), 255);
   EXPECT_EQ(encoder.fanByte(40.0), 102);
-  EXPECT_EQ(encoder.fanByte(std::nan("")), 102);
-  EXPECT_EQ(encoder.fanByte(std::numeric_limits<double>::infinity()), 102);
+  EXPECT_EQ(encoder.fanByte(kNan), 102);
+  EXPECT_EQ(encoder.fanByte(kInf), 255);
+  EXPECT_EQ(encoder.fanByte(kNan), 255);
+  EXPECT_EQ(encoder.fanByte(-kInf), 0);
+}
+
+// A host copy is always one whole frame, while the engine publishes frames
+// whose bytes all differ from the previous one's.
+TEST(OutputFrame, PublishedFrameIsNeverTorn) {
+  PublishedFrame published;
+  std::atomic<bool> done{false};
+  std::thread writer([&] {
+    uint8_t frame[kOutputFrameSize];
+    for (int n = 1; n <= 200000; ++n) {
+      std::memset(frame, n & 0xFF, sizeof frame);
+      published.publish(frame);
+    }
+    done = true;
+  });
+  int copies = 0, torn = 0;
+  while (!done.load() || copies < 1000) {
+    uint8_t copy[kOutputFrameSize];
+    published.copy(copy);
+    for (uint8_t b : copy) torn += b != copy[0] ? 1 : 0;
+    ++copies;
+  }
+  writer.join();
+  EXPECT_EQ(torn, 0) << "over " << copies << " copies";
 }
 
 }  // namespace

@@ -11,6 +11,7 @@
 #include <string>
 #include <thread>
 
+#include "engine/output_frame.h"
 #include "fan_fixture.h"
 #include "gamesim/assetto_corsa_sim.h"
 #include "gamesim/simulation_runner.h"
@@ -30,17 +31,6 @@ using Frame = std::array<uint8_t, 36>;
 
 constexpr int kFrameBody = 34;  // everything but the end pair (CRC at the rig)
 constexpr unsigned kFanIntervalMs = 15;
-
-float axisOf(const uint8_t* frame, int axis) {
-  float value;
-  std::memcpy(&value, frame + 2 + 4 * axis, sizeof value);  // little-endian, as on x86-64
-  return value;
-}
-
-uint32_t bigEndianAt(const uint8_t* frame, int offset) {
-  return (uint32_t{frame[offset]} << 24) | (uint32_t{frame[offset + 1]} << 16) | (uint32_t{frame[offset + 2]} << 8) |
-         frame[offset + 3];
-}
 
 int fanByteOf(double percent) { return static_cast<int>(std::clamp(percent, 0.0, 100.0) / 100.0 * 255.0); }
 
@@ -187,8 +177,7 @@ TEST_F(GameToRig, PublishedFramesReachTheRigInsideTheLimits) {
     ASSERT_EQ(f.bytes.size(), 36u);
     ASSERT_TRUE(f.checksummed);
     arrived.insert(std::vector<uint8_t>(f.bytes.begin(), f.bytes.begin() + kFrameBody));
-    for (int axis = 0; axis < 6; ++axis) {
-      const float v = axisOf(f.bytes.data(), axis);
+    for (const float v : decodeMotionFrame(f.bytes.data()).axes) {
       ASSERT_TRUE(std::isfinite(v));
       ASSERT_LE(std::fabs(v), 0.8f + 1e-6f);
     }
@@ -209,8 +198,8 @@ TEST_F(GameToRig, LastFrameCarriesBeltAndFan) {
   ASSERT_FALSE(run().motion.empty());
   const Frame& last = run().last;
   EXPECT_TRUE(std::equal(last.begin(), last.begin() + kFrameBody, run().motion.back().bytes.begin()));
-  EXPECT_EQ(bigEndianAt(last.data(), 26), static_cast<uint32_t>(std::max(0.0, run().belt)));
-  EXPECT_EQ(bigEndianAt(last.data(), 30), static_cast<uint32_t>(std::max(0.0, run().fan)));
+  EXPECT_EQ(decodeMotionFrame(last.data()).belt, static_cast<uint32_t>(std::max(0.0, run().belt)));
+  EXPECT_EQ(decodeMotionFrame(last.data()).fan, static_cast<uint32_t>(std::max(0.0, run().fan)));
 }
 
 // The fan: one speed byte per step of 15 ms, values the frames' fan values
@@ -225,7 +214,7 @@ TEST_F(GameToRig, FanBytesFollowTheirIntervalAndTheFrames) {
   EXPECT_LT(fanPerSecond, 1000.0 / kFanIntervalMs * 1.1);
   int lowest = 255, highest = 0;
   for (const auto& f : run().motion) {
-    const uint32_t percent = bigEndianAt(f.bytes.data(), 30);  // whole part of output 21
+    const uint32_t percent = decodeMotionFrame(f.bytes.data()).fan;  // whole part of output 21
     lowest = std::min(lowest, fanByteOf(percent));
     highest = std::max(highest, fanByteOf(percent + 1.0));
   }

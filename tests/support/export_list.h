@@ -13,6 +13,10 @@ inline constexpr const char* kExportNames[] = {
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
     "getTransitionStatus",    "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
     "setcheckFilterstring",
+    // motion cancel and snapshots
+    "activateMotionCancel",   "setFilterMotionCancel", "setGainMotionCancel",
+    "GetCalculationSnapshots", "FreeCalculationSnapshots", "GetAccelerationSnapshots",
+    "FreeAccelerationSnapshots", "GetPositionSnapshot",
     // rig link
     "startPortRelay_Thread",  "stopPortRelay_Thread",  "sendMessagemmf",
     "autoMessagemmf",         "readMessagemmf",        "newMessagemmf",

@@ -18,6 +18,7 @@
 #include <thread>
 #include <unistd.h>
 
+#include "engine/output_frame.h"
 #include "gamesim/assetto_corsa_sim.h"
 #include "gamesim/simulation_runner.h"
 #include "library_api.h"
@@ -141,15 +142,12 @@ int main(int argc, char** argv) {
     view.gameFrameMs = api.getGameTimeFrame();
     view.relayCycleMs = api.getOutputTimeFrame();
     view.fadePercent = api.getTransitionStatus();
-    uint8_t frame[36];
+    uint8_t frame[portrelay::kOutputFrameSize];
     api.getOutputData(frame);
-    for (int i = 0; i < 6; ++i) std::memcpy(&view.axes[i], frame + 2 + 4 * i, sizeof(float));
-    auto bigEndian = [&](int at) {
-      return (uint32_t{frame[at]} << 24) | (uint32_t{frame[at + 1]} << 16) | (uint32_t{frame[at + 2]} << 8) |
-             frame[at + 3];
-    };
-    view.belt = bigEndian(26);
-    view.fanValue = bigEndian(30);
+    const portrelay::MotionFrameValues values = portrelay::decodeMotionFrame(frame);
+    for (int i = 0; i < portrelay::kRigAxisCount; ++i) view.axes[i] = values.axes[static_cast<size_t>(i)];
+    view.belt = values.belt;
+    view.fanValue = values.fan;
     const auto fanBytes = fan.bytes();
     view.lastFanByte = fanBytes.empty() ? -1 : fanBytes.back().value;
     const double fanWindow = std::chrono::duration<double>(Clock::now() - fanSince).count();

@@ -1,4 +1,4 @@
-#include "filters/filter_install.h"
+#include "engine/filter_install.h"
 
 #include <string_view>
 

@@ -1,7 +1,7 @@
-// The filter system's C ABI. Catches every exception: nothing may unwind into
-// the host.
+// Installing filter strings through the C ABI. Catches every exception:
+// nothing may unwind into the host.
+#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
-#include "filters/filter_install.h"
 #include "portrelay/portrelay.h"
 
 extern "C" {
