@@ -46,7 +46,7 @@ int main(int argc, char** argv) {
       (std::filesystem::path(platform::executableDirectory()) /
        (std::string("posereader") + platform::kExecutableSuffix)).string(),
       "posereader",
-      {"--out", log.string(), "--seconds", std::to_string(seconds + 3.0), "--poll-us", "0", "--namespace",
+      {"--out", log.string(), "--seconds", std::to_string(seconds + 1.0), "--poll-us", "0", "--namespace",
        objectNamespace});
   if (reader == nullptr) {
     std::fprintf(stderr, "pose_latency_period: cannot start posereader\n");
@@ -64,8 +64,11 @@ int main(int argc, char** argv) {
     next += std::chrono::microseconds(2000);
     std::this_thread::sleep_until(next);
   }
-  std::this_thread::sleep_for(std::chrono::milliseconds(200));
-  reader->stop();
+  // The reader ends by itself and writes its log (a stopped one would not).
+  if (reader->wait(static_cast<int>((seconds + 10.0) * 1000.0)) != 0) {
+    std::fprintf(stderr, "pose_latency_period: posereader failed\n");
+    return 1;
+  }
 
   std::ifstream in(log);
   std::vector<double> latenciesUs;

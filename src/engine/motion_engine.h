@@ -57,7 +57,7 @@ class MotionEngine {
   // has ended and the engine may be destroyed; false when it still runs, and
   // the engine must then be left in place.
   bool releaseAtUnload() noexcept;
-  static constexpr int kUnloadGraceMs = 50;
+  static constexpr int kUnloadGraceMs = 500;  // longer than one game-detection pass
 
   // Host-side setters (bounds as the exports define them).
   void setMotionSystemReady(int32_t ready);

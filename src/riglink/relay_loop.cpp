@@ -102,10 +102,12 @@ void RigLink::runRelayLoop() {
   link.relayCycleTimer.restart();  // a stopped relay has no cycle length until its first cycle
   while (flag(link.relayRunning)) {
     if (!flag(link.interfaceRunning) || flag(link.networkFramesValid)) {
+      link.relayCycleTimer.clear();  // a pause is no cycle
       sleepMilliseconds(kPausedSleepMs);
       continue;
     }
     if (link.portOpen.load(std::memory_order_acquire) == 0) {
+      link.relayCycleTimer.clear();  // neither is a scan
       link.serialFramesValid.store(0, std::memory_order_relaxed);
       if (flag(link.autoconnect)) {
         scanForRig();

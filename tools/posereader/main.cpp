@@ -2,10 +2,12 @@
 // the library, as a motion-cancel program does, and logs every change of the
 // six doubles at offset 0.
 //
-//   posereader --out FILE [--seconds S] [--poll-us N] [--namespace PREFIX]
+//   posereader --out FILE [--seconds S] [--poll-us N] [--until-still MS] [--namespace PREFIX]
 //
 // It waits for the section to exist, then polls it (every N µs; 0 spins) until
-// S seconds have passed or it is asked to stop, and writes one line per change:
+// S seconds have passed, it is asked to stop, or (with --until-still) the pose
+// has changed at least once and then stayed the same for MS milliseconds. It
+// writes one line per change:
 // the steady-clock time in ns, then the six values. Its own decoding: the
 // section holds little-endian IEEE doubles, whatever the host byte order.
 #include <array>
@@ -50,6 +52,7 @@ int main(int argc, char** argv) {
   std::string out;
   double seconds = 10.0;
   long pollUs = 1000;
+  long stillMs = 0;
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string word = argv[i];
     const char* value = argv[i + 1];
@@ -59,6 +62,8 @@ int main(int argc, char** argv) {
       seconds = std::atof(value);
     } else if (word == "--poll-us") {
       pollUs = std::atol(value);
+    } else if (word == "--until-still") {
+      stillMs = std::atol(value);
     } else if (word == "--namespace") {
       platform::overrideObjectNamespace(std::string(value));
     } else {
@@ -67,7 +72,8 @@ int main(int argc, char** argv) {
     }
   }
   if (out.empty() || !(seconds > 0.0) || pollUs < 0) {
-    std::fprintf(stderr, "usage: posereader --out FILE [--seconds S] [--poll-us N] [--namespace PREFIX]\n");
+    std::fprintf(stderr,
+                 "usage: posereader --out FILE [--seconds S] [--poll-us N] [--until-still MS] [--namespace PREFIX]\n");
     return 2;
   }
   platform::installStopRequestHandler();
@@ -87,14 +93,18 @@ int main(int argc, char** argv) {
   seen.reserve(200000);
   uint8_t last[kPoseBytes] = {};
   bool first = true;
+  auto lastChange = Clock::now();
   while (view.valid() && keepGoing()) {
     uint8_t now[kPoseBytes];
     std::memcpy(now, view.data(), kPoseBytes);
     if (first || std::memcmp(now, last, kPoseBytes) != 0) {
-      const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(Clock::now().time_since_epoch()).count();
+      lastChange = Clock::now();
+      const int64_t ns = std::chrono::duration_cast<std::chrono::nanoseconds>(lastChange.time_since_epoch()).count();
       if (seen.size() < seen.capacity()) seen.push_back({ns, decode(now)});
       std::memcpy(last, now, kPoseBytes);
       first = false;
+    } else if (stillMs > 0 && seen.size() >= 2 && Clock::now() - lastChange > std::chrono::milliseconds(stillMs)) {
+      break;
     }
     if (pollUs > 0) std::this_thread::sleep_for(std::chrono::microseconds(pollUs));
   }
