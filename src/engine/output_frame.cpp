@@ -74,8 +74,8 @@ void PublishedFrame::copy(uint8_t* destination) const noexcept {
   for (int attempt = 0;; ++attempt) {
     const uint32_t before = sequence_.load(std::memory_order_acquire);
     if ((before & 1u) == 0) {
-      for (int i = 0; i < kWords; ++i) words[i] = words_[static_cast<size_t>(i)].load(std::memory_order_relaxed);
-      std::atomic_thread_fence(std::memory_order_acquire);
+      // Acquire on every word keeps the second sequence load after them.
+      for (int i = 0; i < kWords; ++i) words[i] = words_[static_cast<size_t>(i)].load(std::memory_order_acquire);
       if (sequence_.load(std::memory_order_relaxed) == before) break;
     }
     // The engine writes a frame in nanoseconds; only a writer preempted in the

@@ -84,8 +84,9 @@ class PublishedFrame {
     std::memcpy(words, frame, kOutputFrameSize);
     const uint32_t sequence = sequence_.load(std::memory_order_relaxed);
     sequence_.store(sequence + 1, std::memory_order_relaxed);
-    std::atomic_thread_fence(std::memory_order_release);
-    for (int i = 0; i < kWords; ++i) words_[static_cast<size_t>(i)].store(words[i], std::memory_order_relaxed);
+    // Release on every word: a reader that sees a new word also sees the odd
+    // sequence stored before it.
+    for (int i = 0; i < kWords; ++i) words_[static_cast<size_t>(i)].store(words[i], std::memory_order_release);
     sequence_.store(sequence + 2, std::memory_order_release);
   }
   // Any thread.
