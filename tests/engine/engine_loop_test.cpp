@@ -233,9 +233,11 @@ TEST_F(IdleStretchRun, FadeTakesFourSecondsOfRunningMotionAfterEveryIdleStretch)
                 o.readsInOneSecond);
     EXPECT_GE(o.fadeMs, 4000.0 * 0.95);
     EXPECT_LE(o.fadeMs, 4000.0 * 1.05);
-    if (wanted != 2) {  // coarse mode: no race after the pause
-      EXPECT_GE(o.readsInOneSecond, 450);
+    if (wanted != 2) {
+      // Coarse mode: no race after the pause (a carry that absorbed it ran
+      // near 900 a second). A loaded machine may give fewer than 500, never more.
       EXPECT_LE(o.readsInOneSecond, 550);
+      EXPECT_GE(o.readsInOneSecond, 250);
     }
   }
 }
