@@ -13,6 +13,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <system_error>
 #include <thread>
 #include <vector>
 
@@ -81,7 +82,9 @@ int main(int argc, char** argv) {
     if (n < 1 || n > cycles || static_cast<double>(n) != sway) continue;
     latenciesUs.push_back(static_cast<double>(seenNs - queuedNs[static_cast<size_t>(n)]) / 1000.0);
   }
-  std::filesystem::remove(log);
+  in.close();
+  std::error_code ignored;
+  std::filesystem::remove(log, ignored);
   if (latenciesUs.empty()) {
     std::fprintf(stderr, "pose_latency_period: the reader saw no pose\n");
     return 1;
