@@ -141,8 +141,7 @@ PORTRELAY_API int32_t getGameID(void);
  * the buffer needs 21 bytes. A null buffer is ignored. */
 PORTRELAY_API void getGameName(char* buffer);
 
-/* Milliseconds between the last two samples of the attached game; 0 before
- * the game's reader has seen two samples. */
+/* Milliseconds between the last two samples of the attached game. */
 PORTRELAY_API double getGameTimeFrame(void);
 
 /* Length of the last engine cycle in milliseconds (about 2.0); 0 while no

@@ -14,9 +14,9 @@ class CycleTimer {
   CycleTimer();
 
   // now = counter; lastInterval = now - mark; running average over the window;
-  // mark = a fresh counter reading. A timer without a start mark (new, or
-  // cleared) only takes the mark: it has no complete interval yet, so
-  // lastInterval stays 0.
+  // mark = a fresh counter reading. A new timer's mark is the counter's origin.
+  // A cleared timer has no mark: it only takes one, and has no complete
+  // interval yet, so lastInterval stays 0.
   void markInterval();
   // Forgets the start mark, the last interval and the coarse carry: until the
   // next markInterval the timer reports 0 ms. Used when a paced loop stops
@@ -53,7 +53,7 @@ class CycleTimer {
 
   int64_t mark_ = 0;
   int64_t now_ = 0;
-  bool hasMark_ = false;
+  bool hasMark_ = true;  // the counter origin, until clear()
   int32_t window_ = 200;
   double carry_ = 0.0;
   double averageInterval_ = 0.0;

@@ -35,13 +35,22 @@ TEST(CycleTimer, MarkIntervalAveragesOverTheWindow) {
   timer.markInterval();
   const double first = timer.lastIntervalTicks();
   const double firstAverage = timer.averageInterval();
-  EXPECT_EQ(first, 0.0);  // no start mark yet: no complete interval
-  EXPECT_EQ(firstAverage, 0.0);
+  EXPECT_DOUBLE_EQ(firstAverage, first / 200.0);
   sleepMilliseconds(2);
   timer.markInterval();
   const double interval = timer.lastIntervalTicks();
   EXPECT_GE(interval / timer.countsPerMs(), 2.0);
   EXPECT_DOUBLE_EQ(timer.averageInterval(), firstAverage + (interval - firstAverage) / 200.0);
+  // A cleared timer reports 0 until one whole interval has passed after it.
+  timer.clear();
+  EXPECT_EQ(timer.lastIntervalMs(), 0.0);
+  sleepMilliseconds(3);
+  timer.markInterval();
+  EXPECT_EQ(timer.lastIntervalMs(), 0.0);
+  sleepMilliseconds(2);
+  timer.markInterval();
+  EXPECT_GE(timer.lastIntervalMs(), 2.0);
+  EXPECT_LT(timer.lastIntervalMs(), 3.0 + 50.0);
 }
 
 TEST(CycleTimer, SleepMillisecondsSleepsAtLeastTheTime) {
