@@ -385,7 +385,8 @@ PORTRELAY_API int32_t disableAutoconnect(void);
  * the text holds no "COM". */
 PORTRELAY_API int32_t setStandartPort(const char* port);
 
-/* Length of the last relay cycle in milliseconds. */
+/* Length of the last relay cycle in milliseconds; 0 while the relay loop
+ * has no port open, is paused, or has not completed a cycle since it started. */
 PORTRELAY_API double getOutputTimeFrame(void);
 
 /* ---- UDP link to the rig ----
