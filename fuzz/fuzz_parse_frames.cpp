@@ -1,44 +1,94 @@
-// Feeds arbitrary byte streams, cut into arbitrary chunks, to the frame parser
-// and checks what it queues.
+// The frame parser fed the same byte stream once whole and once cut into
+// chunks (sizes from a generator seeded by the first input byte: single
+// bytes, serial-sized reads, whole long frames). Both must give the same
+// frames in the same order (the whole stream's receive queue may stop taking
+// frames at its bound; its frames must then begin the chunked sequence), the
+// same bytes left waiting, and the same autoChecksum. Every queued frame has a
+// known length, its header pair and the terminator; autoChecksum is set exactly
+// when an accepted 8-byte class-2 frame reports a level of 328 or more.
+#include <algorithm>
 #include <atomic>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <vector>
 
-#include "riglink/crc16.h"
 #include "riglink/frame_parser.h"
 
 namespace {
 
-bool knownLength(size_t n) { return n == 8 || n == 38 || n == 465 || n == 78; }
+using namespace portrelay;
+using Frame = std::vector<uint8_t>;
+
+bool knownFrame(const Frame& f) {
+  const size_t n = f.size();
+  const bool length = (n == 8 && f[0] == 0xF9) || (n == 38 && f[0] == 0xF8) || (n == 465 && f[0] == 0xFA) ||
+                      (n == 78 && f[0] == 0xFB);
+  return length && f[1] == f[0] && f[n - 2] == 0x0A && f[n - 1] == 0x0D;
+}
+
+void drain(MessageQueue& queue, std::vector<Frame>& into) {
+  uint8_t bytes[kMaxMessageLength];
+  while (auto length = queue.takeFront(bytes)) into.emplace_back(bytes, bytes + *length);
+}
+
+// The bytes that remain must be a frame still waiting for its rest, or fewer
+// than a short frame.
+bool waiting(const std::vector<uint8_t>& rest) {
+  if (rest.size() < 8) return true;
+  if (rest[0] != rest[1]) return false;
+  return (rest[0] == 0xF8 && rest.size() < 38) || (rest[0] == 0xFA && rest.size() < 465) ||
+         (rest[0] == 0xFB && rest.size() < 78);
+}
 
 }  // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
-  using namespace portrelay;
+  if (size == 0) return 0;
   static MessageQueue queue;
+  const uint8_t* stream = data + 1;
+  const size_t length = size - 1;
+
+  // Whole.
   queue.clear();
-  std::atomic<uint8_t> autoChecksum{0};
-  std::vector<uint8_t> buffer;
-  size_t at = 0;
-  while (at < size) {
-    // The first byte of each step chooses how many bytes arrive at once.
-    const size_t chunk = 1 + data[at] % 64;
-    const size_t end = at + 1 + chunk < size ? at + 1 + chunk : size;
-    buffer.insert(buffer.end(), data + at + (at + 1 <= size ? 1 : 0), data + end);
+  std::atomic<uint8_t> wholeFlag{0};
+  std::vector<uint8_t> wholeRest(stream, stream + length);
+  const int wholeResult = parseFrames(wholeRest, queue, wholeFlag);
+  std::vector<Frame> whole;
+  drain(queue, whole);
+  if (wholeResult != (whole.empty() ? 0 : 1) || !waiting(wholeRest)) std::abort();
+
+  // Chunked, the queue emptied after every call as the relay does.
+  std::atomic<uint8_t> chunkFlag{0};
+  std::vector<uint8_t> chunkRest;
+  std::vector<Frame> chunked;
+  uint32_t state = 0x9E3779B9u ^ data[0];
+  for (size_t at = 0; at < length;) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    const size_t piece = (data[0] & 3) == 0 ? 1 : (state % 8 == 0 ? 1 + state % 600 : 1 + state % 40);
+    const size_t end = at + piece < length ? at + piece : length;
+    chunkRest.insert(chunkRest.end(), stream + at, stream + end);
     at = end;
-    const size_t before = buffer.size();
-    const int accepted = parseFrames(buffer, queue, autoChecksum);
-    if (accepted != 0 && accepted != 1) std::abort();
-    if (buffer.size() > before) std::abort();
-    // What is left waits for more: a frame header with too few bytes, or under 8 bytes.
-    if (buffer.size() >= 8 && !(buffer[0] == buffer[1] && (buffer[0] >= 0xF8 && buffer[0] <= 0xFB && buffer[0] != 0xF9)))
-      std::abort();
-    uint8_t frame[kMaxMessageLength];
-    while (auto length = queue.takeFront(frame)) {
-      if (!knownLength(*length) || frame[*length - 2] != 0x0A || frame[*length - 1] != 0x0D) std::abort();
-      if (frame[0] != frame[1]) std::abort();
-    }
+    const size_t before = chunked.size();
+    const int result = parseFrames(chunkRest, queue, chunkFlag);
+    drain(queue, chunked);
+    if (result != (chunked.size() > before ? 1 : 0) || !waiting(chunkRest)) std::abort();
   }
+
+  if (whole.size() > kReceiveQueueBound || chunked.size() < whole.size()) std::abort();
+  if (whole.size() < kReceiveQueueBound ? whole != chunked
+                                        : !std::equal(whole.begin(), whole.end(), chunked.begin()))
+    std::abort();
+  if (wholeRest != chunkRest || wholeFlag.load() != chunkFlag.load()) std::abort();
+
+  bool levelReported = false;
+  for (const Frame& f : chunked) {
+    if (!knownFrame(f)) std::abort();
+    if (f.size() == 8 && f[2] == 2 && static_cast<int8_t>(f[5]) * 100 + static_cast<int8_t>(f[4]) >= 328)
+      levelReported = true;
+  }
+  if (chunkFlag.load() != (levelReported ? 1 : 0)) std::abort();
   return 0;
 }
