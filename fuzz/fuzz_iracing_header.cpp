@@ -135,7 +135,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   for (size_t i = 0; i < rest.size() && fillFrom + i < memory.size(); ++i) memory[fillFrom + i] = rest[i];
 
   auto* exact = new uint8_t[memory.size() + 1];
-  std::memcpy(exact, memory.data(), memory.size());
+  if (!memory.empty()) std::memcpy(exact, memory.data(), memory.size());
   const ByteView view{exact, memory.size()};
 
   static IRacingBuffers buffers;  // large; kept across inputs like the reader keeps it
@@ -144,10 +144,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
   SampleRecord record;
   for (int i = 0; i < kGameDataCount; ++i) record.data[i] = 1000.0 + i;
   const SampleRecord before = record;
-  takeIRacingSample(view, buffers, record);
+  const IRacingPage page = takeIRacingSample(view, buffers, record);
   if (buffers.copiedLength > buffers.copy.size() || buffers.copiedLength > view.size) __builtin_trap();
 
   const Expected e = walk(memory);
+  if (e.taken && page != IRacingPage::Moved) __builtin_trap();
   if (!e.taken && std::memcmp(&before, &record, sizeof record) != 0) __builtin_trap();
   // The channels whose raw value reaches the record unconverted (or negated).
   const int plain[kNameCount] = {lateral_accel_g, longitu_accel_g, vertica_accel_g, yaw_speed, roll_speed,

@@ -48,8 +48,12 @@ int dumpRoutingTable(uint16_t type, uint8_t family, OnMessage&& onMessage) {
     }
     if (n == 0) break;
     int remaining = static_cast<int>(n);
+    // The netlink walk macros compare the signed length with unsigned sizes.
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Wsign-compare"
     for (auto* header = reinterpret_cast<nlmsghdr*>(buffer); NLMSG_OK(header, remaining);
          header = NLMSG_NEXT(header, remaining)) {
+#pragma GCC diagnostic pop
       if (header->nlmsg_type == NLMSG_DONE) {
         done = true;
         break;
