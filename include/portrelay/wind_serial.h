@@ -14,6 +14,7 @@
 #define PORTRELAY_WIND_SERIAL_H
 
 #include <atomic>
+#include <condition_variable>
 #include <cstdint>
 #include <memory>
 #include <mutex>
@@ -62,6 +63,7 @@ class PORTRELAY_API WindSerial {
  private:
   bool configurePort(int baudRate, const std::string& frameFormat);
   void sendingThreadFunc();
+  void wakeSender();
   bool portOpen() const;
   void writeZero();
   void closePort();
@@ -75,6 +77,10 @@ class PORTRELAY_API WindSerial {
   std::mutex writeMutex_;  // the paused check and the write of one byte, against pause()
   std::vector<uint8_t> buffer_;
   std::atomic<uint32_t> sendIntervalMs_{15};
+  // The sender's pause between bytes: stop() and pause() end it at once.
+  std::mutex waitMutex_;
+  std::condition_variable wake_;
+  bool wakeRequested_ = false;  // guarded by waitMutex_
   // The configuration is written by init (a host thread) and read by start
   // (often the engine thread); the lock keeps the strings whole.
   mutable std::mutex controlMutex_;

@@ -5,7 +5,7 @@
 #include <cwchar>
 #include <string>
 
-#include "log/utf8.h"
+#include "platform/utf8.h"
 
 namespace portrelay {
 

@@ -4,6 +4,7 @@
 #include <iostream>
 #include <mutex>
 
+#include "platform/clock.h"
 #include "platform/paths.h"
 
 #ifndef PORTRELAY_VERSION
@@ -23,13 +24,7 @@ bool versionLogged = false;
 std::string libraryVersionLine() { return std::string("PortRelay ") + PORTRELAY_VERSION; }
 
 std::string currentTimestamp() {
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = platform::localTime(std::time(nullptr));
   char buffer[80];
   std::strftime(buffer, sizeof buffer, "%Y-%m-%d %H:%M:%S", &local);
   return buffer;
@@ -44,7 +39,7 @@ Logger::Logger() {
     }
     const std::string folder = documents + platform::kPathSeparator + "tiltaverse";
     const std::string path = folder + platform::kPathSeparator + "errorlog.txt";
-    (void)platform::createDirectory(folder);  // an existing folder is fine
+    (void)platform::createDirectories(folder);  // with every missing parent; an existing folder is fine
     file_.open(path, std::ios::out | std::ios::app);
     if (!file_.is_open()) {
       std::cerr << "Failed to open log file" << std::endl;

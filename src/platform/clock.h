@@ -1,6 +1,7 @@
-// Performance counter and monotonic sleeps.
+// Performance counter and the local calendar time.
 #pragma once
 #include <cstdint>
+#include <ctime>
 
 namespace portrelay::platform {
 
@@ -8,5 +9,9 @@ namespace portrelay::platform {
 int64_t performanceCounter();
 // Ticks of performanceCounter() per second.
 int64_t performanceFrequency();
+
+// The calendar fields of `time` in the local time zone (localtime_s /
+// localtime_r); all fields 0 when the conversion fails.
+std::tm localTime(std::time_t time);
 
 }  // namespace portrelay::platform

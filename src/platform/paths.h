@@ -13,9 +13,11 @@ extern const char kPathSeparator;
 // directory of the process's user (password database) followed by "/Documents".
 std::string documentsFolder();
 
+#ifdef PORTRELAY_TEST_SEAMS
 // Test seam: while set, documentsFolder() returns this text instead (an empty
 // text models an unresolvable folder). std::nullopt restores the real lookup.
 void overrideDocumentsFolder(std::optional<std::string> path);
+#endif
 
 // The folder of documents shared by all users, or an empty string where there
 // is none. Windows: SHGetFolderPathA(CSIDL_COMMON_DOCUMENTS). POSIX: none.
@@ -24,8 +26,8 @@ std::string commonDocumentsFolder();
 // The process's current directory, or an empty string when it cannot be read.
 std::string currentDirectory();
 
-// Create the last level of a directory path; the result is ignored by callers
-// that only need the folder to exist.
-bool createDirectory(const std::string& path);
+// Creates a directory and every missing folder above it. True when the
+// directory exists afterwards (also when it existed before).
+bool createDirectories(const std::string& path);
 
 }  // namespace portrelay::platform

@@ -55,6 +55,10 @@ void WindSerial::start() {
   uint32_t written = 0;
   if (!port_->write(&zero, 1, written) || written != 1) return fail();
   paused_.store(false);
+  {
+    std::lock_guard wait(waitMutex_);
+    wakeRequested_ = false;  // a pause before this start must not cut the first step short
+  }
   running_.store(true);
   try {
     if (sender_.joinable()) sender_.join();
@@ -116,11 +120,23 @@ void WindSerial::sendingThreadFunc() {
     }
     const uint32_t interval = sendIntervalMs_.load(std::memory_order_relaxed);
     if (interval > 0) {
-      std::this_thread::sleep_until(clock::now() + std::chrono::milliseconds(interval));
+      // However long the interval, stop() and pause() end the wait at once.
+      std::unique_lock lock(waitMutex_);
+      wake_.wait_until(lock, clock::now() + std::chrono::milliseconds(interval),
+                       [this] { return wakeRequested_ || !running_.load(std::memory_order_relaxed); });
+      wakeRequested_ = false;
     } else {
       std::this_thread::yield();  // interval 0 polls, but lets the rest of the machine run
     }
   }
+}
+
+void WindSerial::wakeSender() {
+  {
+    std::lock_guard lock(waitMutex_);
+    wakeRequested_ = true;
+  }
+  wake_.notify_all();
 }
 
 void WindSerial::updateBuffer(const std::vector<uint8_t>& bytes) {
@@ -149,13 +165,20 @@ void WindSerial::pause() {
   std::lock_guard write(writeMutex_);
   paused_.store(true);
   if (portOpen()) writeZero();
+  wakeSender();
 }
 
 void WindSerial::unpause() { paused_.store(false); }
 
 void WindSerial::stop() {
   std::lock_guard lock(controlMutex_);
-  running_.store(false);
+  {
+    // Cleared under the wait lock, so that the sender cannot miss the wake-up
+    // between its check and its wait.
+    std::lock_guard wait(waitMutex_);
+    running_.store(false);
+  }
+  wakeSender();
   failedStarts_.store(0);
   if (sender_.joinable()) {
     if (sender_.get_id() == std::this_thread::get_id()) {

@@ -5,6 +5,7 @@
 #include <fstream>
 #include <regex>
 
+#include "platform/clock.h"
 #include "platform/paths.h"
 #include "support/temp_dir.h"
 
@@ -62,13 +63,7 @@ TEST(Logger, LineFormatAfterTheVersionLine) {
 TEST(Logger, TimestampIsLocalTimeOf19Characters) {
   const std::string stamp = currentTimestamp();
   EXPECT_EQ(stamp.size(), 19u);
-  std::time_t now = std::time(nullptr);
-  std::tm local{};
-#ifdef _WIN32
-  localtime_s(&local, &now);
-#else
-  localtime_r(&now, &local);
-#endif
+  const std::tm local = platform::localTime(std::time(nullptr));
   char hour[3];
   std::strftime(hour, sizeof hour, "%H", &local);
   EXPECT_EQ(stamp.substr(11, 2), hour);  // may fail only at the turn of an hour
@@ -100,6 +95,24 @@ TEST(Logger, TwoLoggersAppendInFlushOrder) {
     ASSERT_TRUE(std::regex_match(written[static_cast<size_t>(i) + 1], match, kLine));
     EXPECT_EQ(match[3], expected[i]);
   }
+}
+
+// The Documents folder itself, and the folders above it, may not exist yet.
+TEST(Logger, CreatesTheFolderWithItsMissingParents) {
+  testing::TempDir dir;
+  const auto documents = dir.path() / "home" / "rig owner" / "Documents";
+  platform::overrideDocumentsFolder(documents.string());
+  {
+    Logger logger;
+    EXPECT_TRUE(logger.hasFile());
+    logger.info("first line");
+  }
+  platform::overrideDocumentsFolder(std::nullopt);
+  const auto written = lines(readFile(documents / "tiltaverse" / "errorlog.txt"));
+  ASSERT_EQ(written.size(), 1u);
+  std::smatch match;
+  ASSERT_TRUE(std::regex_match(written[0], match, kLine)) << written[0];
+  EXPECT_EQ(match[3], "first line");
 }
 
 TEST(Logger, UnresolvableDocumentsFolder) {

@@ -3,9 +3,11 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cwchar>
 #include <optional>
 #include <thread>
 
+#include "engine/motion_engine.h"
 #include "fan_fixture.h"
 #include "portrelay/wind_serial.h"
 #include "riglink/link_fixture.h"
@@ -134,6 +136,79 @@ TEST_F(WindSerialPort, InitWithUnknownNameFailsButKeepsTheInterval) {
   fan.start();
   EXPECT_FALSE(fan.isRunning());
 }
+
+// A long pause between bytes never holds up pause() or stop().
+TEST_F(WindSerialPort, PauseAndStopEndTheSendersWaitAtOnce) {
+  ASSERT_TRUE(init("8N1", 5000));
+  fan.start();
+  ASSERT_EQ(received(1), Bytes({0}));
+  std::this_thread::sleep_for(50ms);  // the sender is in its first wait
+  auto begin = std::chrono::steady_clock::now();
+  fan.pause();
+  fan.unpause();
+  fan.updateBuffer({42});
+  EXPECT_EQ(received(3, 1000), Bytes({0, 0, 42}));  // woken by the pause, not after 5 s
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
+  std::this_thread::sleep_for(50ms);
+  begin = std::chrono::steady_clock::now();
+  fan.stop();
+  EXPECT_LT(std::chrono::steady_clock::now() - begin, 500ms);
+  EXPECT_FALSE(fan.isRunning());
+  EXPECT_EQ(received(4), Bytes({0, 0, 42, 0}));
+}
+
+struct FanSettingsCase {
+  const char* name;
+  const wchar_t* port;  // nullptr: a null pointer; L"*": the fan's own port
+  int32_t baud;
+  const wchar_t* format;
+  int32_t intervalMs;
+  int32_t result;
+};
+
+class FanSettings : public WindSerialPort, public ::testing::WithParamInterface<FanSettingsCase> {};
+
+// initWindSerial refuses what the fan cannot run with and leaves the engine's
+// fan as the last accepted call configured it.
+TEST_P(FanSettings, InitWindSerialAcceptsOnlyUsableSettings) {
+  const FanSettingsCase& c = GetParam();
+  WindSerial& engineFan = MotionEngine::instance().fan;
+  std::wstring ownPort;
+  for (char ch : FanOnComPort::name()) ownPort += static_cast<wchar_t>(ch);
+  ASSERT_EQ(initWindSerial(ownPort.c_str(), kBaud, L"8N1", 15), 1);
+  ASSERT_TRUE(engineFan.isInit());
+  const wchar_t* port = c.port != nullptr && std::wcscmp(c.port, L"*") == 0 ? ownPort.c_str() : c.port;
+  EXPECT_EQ(initWindSerial(port, c.baud, c.format, c.intervalMs), c.result);
+  if (c.result == 0) {
+    EXPECT_TRUE(engineFan.isInit()) << "a refused call changes nothing";
+  } else {  // the accepted settings run the fan
+    engineFan.start();
+    EXPECT_TRUE(engineFan.isRunning());
+    EXPECT_EQ(received(1), Bytes({0}));
+  }
+  engineFan.stop();
+}
+
+INSTANTIATE_TEST_SUITE_P(
+    Table, FanSettings,
+    ::testing::Values(FanSettingsCase{"Usable", L"*", kBaud, L"8N1", 15, 1},
+                      FanSettingsCase{"ShortestInterval", L"*", kBaud, L"7e2", 1, 1},
+                      FanSettingsCase{"LongestInterval", L"*", kBaud, L"5o1", 1000, 1},
+                      FanSettingsCase{"NullPortName", nullptr, kBaud, L"8N1", 15, 0},
+                      FanSettingsCase{"EmptyPortName", L"", kBaud, L"8N1", 15, 0},
+                      FanSettingsCase{"ZeroBaud", L"*", 0, L"8N1", 15, 0},
+                      FanSettingsCase{"NegativeBaud", L"*", -9600, L"8N1", 15, 0},
+                      FanSettingsCase{"ZeroInterval", L"*", kBaud, L"8N1", 0, 0},
+                      FanSettingsCase{"NegativeInterval", L"*", kBaud, L"8N1", -1, 0},
+                      FanSettingsCase{"IntervalOverASecond", L"*", kBaud, L"8N1", 1001, 0},
+                      FanSettingsCase{"NullFormat", L"*", kBaud, nullptr, 15, 0},
+                      FanSettingsCase{"EmptyFormat", L"*", kBaud, L"", 15, 0},
+                      FanSettingsCase{"UnknownParity", L"*", kBaud, L"8X1", 15, 0},
+                      FanSettingsCase{"NineDataBits", L"*", kBaud, L"9N1", 15, 0},
+                      FanSettingsCase{"FourDataBits", L"*", kBaud, L"4N1", 15, 0},
+                      FanSettingsCase{"UnknownStopBits", L"*", kBaud, L"8N3", 15, 0},
+                      FanSettingsCase{"FourCharacters", L"*", kBaud, L"8N1 ", 15, 0}),
+    [](const ::testing::TestParamInfo<FanSettingsCase>& info) { return std::string(info.param.name); });
 
 TEST_F(WindSerialPort, UpdateBufferReplacesPendingBytes) {
   constexpr unsigned kIntervalMs = 250;

@@ -12,4 +12,10 @@ int64_t performanceCounter() {
 
 int64_t performanceFrequency() { return 1000000000LL; }
 
+std::tm localTime(std::time_t time) {
+  std::tm local{};
+  if (localtime_r(&time, &local) == nullptr) return std::tm{};
+  return local;
+}
+
 }  // namespace portrelay::platform

@@ -29,6 +29,21 @@ std::string currentDirectory() {
   return buffer.data();
 }
 
-bool createDirectory(const std::string& path) { return mkdir(path.c_str(), 0755) == 0; }
+namespace {
+bool isDirectory(const std::string& path) {
+  struct stat info {};
+  return stat(path.c_str(), &info) == 0 && S_ISDIR(info.st_mode);
+}
+}  // namespace
+
+bool createDirectories(const std::string& path) {
+  if (path.empty()) return false;
+  // Every prefix that ends before a separator, then the whole path; a level
+  // that exists already (or cannot be made) is passed over.
+  for (size_t end = path.find('/', 1); end != std::string::npos; end = path.find('/', end + 1))
+    (void)mkdir(path.substr(0, end).c_str(), 0755);
+  (void)mkdir(path.c_str(), 0755);
+  return isDirectory(path);
+}
 
 }  // namespace portrelay::platform

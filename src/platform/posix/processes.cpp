@@ -1,6 +1,6 @@
 #include "platform/processes.h"
 
-#include "log/utf8.h"
+#include "platform/utf8.h"
 
 #include <dirent.h>
 #include <fcntl.h>

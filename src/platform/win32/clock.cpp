@@ -16,4 +16,10 @@ int64_t performanceFrequency() {
   return value.QuadPart;
 }
 
+std::tm localTime(std::time_t time) {
+  std::tm local{};
+  if (localtime_s(&local, &time) != 0) return std::tm{};
+  return local;
+}
+
 }  // namespace portrelay::platform

@@ -1,4 +1,4 @@
-#include "log/utf8.h"
+#include "platform/utf8.h"
 
 namespace portrelay {
 namespace {
