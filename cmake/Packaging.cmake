@@ -25,7 +25,7 @@ install(TARGETS portrelay EXPORT portrelayTargets
         RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR}
         LIBRARY DESTINATION ${CMAKE_INSTALL_LIBDIR}
         ARCHIVE DESTINATION ${CMAKE_INSTALL_LIBDIR})
-install(FILES ${PROJECT_SOURCE_DIR}/include/portrelay/portrelay.h
+install(FILES ${PROJECT_SOURCE_DIR}/include/portrelay/portrelay.h ${PROJECT_SOURCE_DIR}/include/portrelay/wind_serial.h
         DESTINATION ${CMAKE_INSTALL_INCLUDEDIR}/portrelay)
 
 set(PORTRELAY_CMAKE_DIR ${CMAKE_INSTALL_LIBDIR}/cmake/portrelay)

@@ -72,14 +72,23 @@
 #include <stdbool.h>
 #endif
 
+/* Windows: the library itself is built with BUILDING_PORTRELAY (exports); a
+ * host that uses portrelay.dll may define USING_PORTRELAY_SHARED (imports);
+ * with neither, the declarations are plain, as a static build needs them (the
+ * DLL's functions are then called through its import library). Elsewhere the
+ * declarations are visible from the shared library. */
 #if defined(_WIN32)
 #if defined(BUILDING_PORTRELAY)
 #define PORTRELAY_API __declspec(dllexport)
-#else
+#elif defined(USING_PORTRELAY_SHARED)
 #define PORTRELAY_API __declspec(dllimport)
-#endif
 #else
+#define PORTRELAY_API
+#endif
+#elif defined(__GNUC__) && __GNUC__ >= 4
 #define PORTRELAY_API __attribute__((visibility("default")))
+#else
+#define PORTRELAY_API
 #endif
 
 #ifdef __cplusplus
@@ -435,7 +444,11 @@ PORTRELAY_API void setUDPport(int32_t port);
 /* Configures the engine's fan controller (see wind_serial.h): port name such as
  * L"COM7", line speed, frame format such as L"8N1" and the pause between
  * speed bytes in ms. Returns 1 when the port name names an existing device,
- * else 0. The engine starts the controller when its fan slot produces output. */
+ * else 0. Refused with 0, leaving the controller as it was: a null or empty
+ * port name, a line speed of 0 or less, a pause outside 1..1000 ms, and a
+ * frame format other than data bits 5..8, parity N, E or O (either case) and
+ * stop bits 1 or 2. The engine starts the controller when its fan slot
+ * produces output. */
 PORTRELAY_API int32_t initWindSerial(const wchar_t* portName, int32_t baudRate, const wchar_t* frameFormat,
                                      int32_t sendIntervalMs);
 

@@ -8,10 +8,12 @@ std::mutex overrideMutex;
 std::optional<std::vector<SimulatedComPort>> portsOverride;
 }  // namespace
 
+#ifdef PORTRELAY_TEST_SEAMS
 void overrideComPorts(std::optional<std::vector<SimulatedComPort>> ports) {
   std::lock_guard lock(overrideMutex);
   portsOverride = std::move(ports);
 }
+#endif
 
 std::optional<std::vector<SimulatedComPort>> comPortOverride() {
   std::lock_guard lock(overrideMutex);

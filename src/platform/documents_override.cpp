@@ -10,10 +10,12 @@ std::optional<std::string> documentsOverride;
 
 std::string systemDocumentsFolder();  // implemented per OS
 
+#ifdef PORTRELAY_TEST_SEAMS
 void overrideDocumentsFolder(std::optional<std::string> path) {
   std::lock_guard lock(overrideMutex);
   documentsOverride = std::move(path);
 }
+#endif
 
 std::string documentsFolder() {
   {

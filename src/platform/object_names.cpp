@@ -19,10 +19,12 @@ std::pair<std::string, std::string> splitSession(const std::string& name) {
 
 }  // namespace
 
+#ifdef PORTRELAY_TEST_SEAMS
 void overrideObjectNamespace(std::optional<std::string> prefix) {
   std::lock_guard lock(namespaceMutex);
   namespacePrefix = std::move(prefix);
 }
+#endif
 
 std::string windowsObjectName(const std::string& windowsName, const std::string& objectNamespace) {
   auto [session, rest] = splitSession(windowsName);

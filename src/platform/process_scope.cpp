@@ -9,9 +9,11 @@ namespace {
 std::atomic<uint32_t> scopeParent{0};
 }  // namespace
 
+#ifdef PORTRELAY_TEST_SEAMS
 void overrideProcessScope(std::optional<uint32_t> parentProcessId) {
   scopeParent.store(parentProcessId.value_or(0), std::memory_order_relaxed);
 }
+#endif
 
 std::optional<uint32_t> processScope() {
   const uint32_t parent = scopeParent.load(std::memory_order_relaxed);

@@ -17,10 +17,12 @@ bool isProcessRunning(const std::wstring& executableName);
 // The last component of a command line's first word, split at '/' or '\'.
 std::string_view executableBaseName(std::string_view argv0);
 
+#ifdef PORTRELAY_TEST_SEAMS
 // Test seam: while set, only direct children of the given process count in
 // isProcessRunning, so a test sees the games it started itself and nothing
 // else running on the machine. std::nullopt restores the whole list.
 void overrideProcessScope(std::optional<uint32_t> parentProcessId);
+#endif
 std::optional<uint32_t> processScope();
 
 uint32_t currentProcessId();

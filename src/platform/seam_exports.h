@@ -1,6 +1,7 @@
-// Test seam reachable through the shared library, for the demo host: a host
-// that loads the library cannot reach the platform layer inside it any other
-// way. A pseudo-terminal has no USB id, so the demo registers the virtual
+// Test seam exported by the test variant of the shared library only
+// (portrelay_testing, built with PORTRELAY_TEST_SEAMS), for the demo host: a
+// host that loads the library cannot reach the platform layer inside it any
+// other way. A pseudo-terminal has no USB id, so the demo registers the virtual
 // rig's pseudo-terminal as a COM port with the device information it chooses;
 // the library's port search then applies its own USB-id check unchanged.
 // Not part of the public interface (portrelay.h); no production host calls it.

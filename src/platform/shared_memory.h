@@ -97,10 +97,12 @@ std::string objectName(const std::string& windowsName);
 std::string windowsObjectName(const std::string& windowsName, const std::string& objectNamespace);
 std::string posixObjectName(const std::string& windowsName, const std::string& objectNamespace);
 
+#ifdef PORTRELAY_TEST_SEAMS
 // Test seam: while set, every named object (mappings and events) gets this
 // prefix, so that tests running at the same time never meet each other's
 // objects. std::nullopt restores the plain names.
 void overrideObjectNamespace(std::optional<std::string> prefix);
+#endif
 std::string currentObjectNamespace();
 
 }  // namespace portrelay::platform

@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/dynamic_library.h"
+#include "platform/tools/dynamic_library.h"
 #include "support/export_list.h"
 
 namespace portrelay {

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/child_process.h"
+#include "platform/tools/child_process.h"
 #include "support/temp_dir.h"
 
 namespace portrelay::testing {

@@ -22,7 +22,7 @@
 
 #include "gamesim/game_catalog.h"
 #include "gamesim/simulation_runner.h"
-#include "platform/child_process.h"
+#include "platform/tools/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/dynamic_library.h"
+#include "platform/tools/dynamic_library.h"
 
 namespace host {
 

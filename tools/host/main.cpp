@@ -23,8 +23,8 @@
 #include "gamesim/simulation_runner.h"
 #include "library_api.h"
 #include "live_view.h"
-#include "platform/child_process.h"
-#include "platform/dynamic_library.h"
+#include "platform/tools/child_process.h"
+#include "platform/tools/dynamic_library.h"
 #include "platform/processes.h"
 #include "simulated_fan.h"
 #include "simulated_rig.h"
@@ -86,7 +86,9 @@ int main(int argc, char** argv) {
   if (!(seconds > 0.0)) return usage();
   platform::installStopRequestHandler();
 
-  const std::string libraryPath = platform::executableDirectory() + "/" + platform::kPortRelayLibraryName;
+  // The test variant of the library: the demo registers the virtual rig's
+  // pseudo-terminal through its COM-port seam.
+  const std::string libraryPath = platform::executableDirectory() + "/" + platform::kPortRelayTestLibraryName;
   platform::DynamicLibrary library(libraryPath);
   host::LibraryApi api{};
   std::string missing;

@@ -1,10 +1,11 @@
-#include "platform/dynamic_library.h"
+#include "platform/tools/dynamic_library.h"
 
 #include <windows.h>
 
 namespace portrelay::platform {
 
 const char* const kPortRelayLibraryName = "portrelay.dll";
+const char* const kPortRelayTestLibraryName = "portrelay_testing.dll";
 
 DynamicLibrary::DynamicLibrary(const std::string& path) : handle_(LoadLibraryA(path.c_str())) {}
 

@@ -1,10 +1,11 @@
-#include "platform/dynamic_library.h"
+#include "platform/tools/dynamic_library.h"
 
 #include <dlfcn.h>
 
 namespace portrelay::platform {
 
 const char* const kPortRelayLibraryName = "libportrelay.so";
+const char* const kPortRelayTestLibraryName = "libportrelay_testing.so";
 
 DynamicLibrary::DynamicLibrary(const std::string& path) : handle_(dlopen(path.c_str(), RTLD_NOW | RTLD_LOCAL)) {}
 

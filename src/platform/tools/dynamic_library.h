@@ -4,8 +4,10 @@
 
 namespace portrelay::platform {
 
-// File name of the PortRelay shared library on this platform.
+// File names of the PortRelay shared library on this platform: the shipped
+// library, and its test variant that also exports the test seams.
 extern const char* const kPortRelayLibraryName;
+extern const char* const kPortRelayTestLibraryName;
 
 class DynamicLibrary {
  public:

@@ -1,4 +1,4 @@
-#include "platform/child_process.h"
+#include "platform/tools/child_process.h"
 
 #include <windows.h>
 
