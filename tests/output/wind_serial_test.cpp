@@ -143,18 +143,13 @@ TEST_F(WindSerialPort, PauseAndStopEndTheSendersWaitAtOnce) {
   fan.start();
   ASSERT_EQ(received(1), Bytes({0}));
   std::this_thread::sleep_for(50ms);  // the sender is in its first wait
-  auto begin = std::chrono::steady_clock::now();
+  const auto begin = std::chrono::steady_clock::now();
   fan.pause();
-  fan.unpause();
-  fan.updateBuffer({42});
-  EXPECT_EQ(received(3, 1000), Bytes({0, 0, 42}));  // woken by the pause, not after 5 s
-  EXPECT_LT(std::chrono::steady_clock::now() - begin, 1s);
-  std::this_thread::sleep_for(50ms);
-  begin = std::chrono::steady_clock::now();
-  fan.stop();
+  std::this_thread::sleep_for(20ms);
+  fan.stop();  // joins the sender, which would otherwise wait 5 s
   EXPECT_LT(std::chrono::steady_clock::now() - begin, 500ms);
   EXPECT_FALSE(fan.isRunning());
-  EXPECT_EQ(received(4), Bytes({0, 0, 42, 0}));
+  EXPECT_EQ(received(3), Bytes({0, 0, 0}));
 }
 
 struct FanSettingsCase {
