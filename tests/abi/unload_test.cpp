@@ -9,7 +9,7 @@
 #include <memory>
 #include <thread>
 
-#include "platform/dynamic_library.h"
+#include "platform/tools/dynamic_library.h"
 
 namespace portrelay {
 namespace {
