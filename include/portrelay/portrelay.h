@@ -328,6 +328,21 @@ PORTRELAY_API double* GetPositionSnapshot(void);
  * engine no longer uses the old chain. */
 PORTRELAY_API bool setcheckFilterstring(int32_t profile, int32_t slot, const char* filter);
 
+/* Checks a NUL-terminated filter string with the parser setcheckFilterstring
+ * uses, without installing it: no engine state is read or changed, so it is
+ * safe at any time, also while the engine runs. Returns 1 when the string is
+ * valid: text receives the chain, one node per line from the outermost
+ * keyword to VALUE, each line indented two spaces deeper than the one before,
+ * the keyword followed by its numbers as the chain stores them ("EMALP 10"),
+ * and *errorPosition is set to -1. Returns 0 when it is invalid: text receives
+ * one line saying why (prefixed by the keyword concerned, "EMALP: ..."), and
+ * *errorPosition the byte offset in filter where the offending part starts
+ * (a null filter gives 0). Returns -1 when the check itself failed (out of
+ * memory). text receives at most textSize bytes, cut to fit and always
+ * NUL-terminated; a null text or a textSize of 0 or less receives nothing; a
+ * null errorPosition is ignored. */
+PORTRELAY_API int32_t checkFilterstring(const char* filter, char* text, int32_t textSize, int32_t* errorPosition);
+
 /* ---- Rig link and messages ----
  *
  * Messages for the rig controller are byte buffers ending with the pair 0x0A
@@ -393,6 +408,23 @@ PORTRELAY_API int32_t disableAutoconnect(void);
  * standard port of resumeInterface. 1 when taken, 0 (nothing changed) when
  * the text holds no "COM". */
 PORTRELAY_API int32_t setStandartPort(const char* port);
+
+/* The serial ports the relay loop's autoconnect scan would try, as it
+ * enumerates them now (each call enumerates afresh, so a port plugged in or
+ * out between calls shifts the indexes). For index 0, 1, 2, ... returns 1 and
+ * fills: *comNumber, the port's COM number; friendlyName, the device's
+ * friendly name (for example "USB-SERIAL CH340 (COM7)"; empty when no device
+ * information names the port); hardwareIds, the device's hardware ids joined
+ * by ';' (for example "USB\VID_1A86&PID_7523&REV_0254"); *rigController, 1
+ * when one of them holds a USB id a rig controller uses (the ids the scan
+ * accepts), else 0. Returns 0 for a negative index or one past the last port
+ * (nothing written), -1 when the ports cannot be enumerated. The texts receive
+ * at most their size in bytes, cut to fit and NUL-terminated; null pointers
+ * and sizes of 0 or less are ignored. Does not open any port; safe while the
+ * relay runs. */
+PORTRELAY_API int32_t getSerialPortInfo(int32_t index, int32_t* comNumber, char* friendlyName,
+                                        int32_t friendlyNameSize, char* hardwareIds, int32_t hardwareIdsSize,
+                                        uint8_t* rigController);
 
 /* Length of the last relay cycle in milliseconds; 0 while the relay loop
  * has no port open, is paused, or has not completed a cycle since it started. */

@@ -25,4 +25,17 @@ inline constexpr size_t kMaxChainNodes = 128;
 // ignored.
 std::shared_ptr<FilterSys> parseFilterString(std::string_view text);
 
+// Why and where a filter string was refused: `position` is the byte offset in
+// the text given to parseFilterString (where the offending part starts),
+// `reason` a static English text.
+struct FilterParseProblem {
+  size_t position = 0;
+  const char* reason = "";
+  // The keyword concerned, when there is one (points into the parsed text).
+  std::string_view keyword;
+};
+
+// The same parse; on failure also fills `problem` (when not null).
+std::shared_ptr<FilterSys> parseFilterString(std::string_view text, FilterParseProblem* problem);
+
 }  // namespace portrelay

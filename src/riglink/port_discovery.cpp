@@ -151,11 +151,16 @@ bool checkUsbId(const std::string& name) {
     if (query == platform::DeviceQuery::noMoreItems) break;
     if (query == platform::DeviceQuery::failed) continue;
     if (info.friendlyName.find(name) == std::string::npos) continue;
-    for (const char* accepted : kAcceptedUsbIds) {
-      for (const std::string& id : info.hardwareIds)
-        if (id.find(accepted) != std::string::npos) return true;
-    }
+    if (hasAcceptedUsbId(info.hardwareIds)) return true;
     printConsole(L"vid wrong \n\r");
+  }
+  return false;
+}
+
+bool hasAcceptedUsbId(const std::vector<std::string>& hardwareIds) {
+  for (const char* accepted : kAcceptedUsbIds) {
+    for (const std::string& id : hardwareIds)
+      if (id.find(accepted) != std::string::npos) return true;
   }
   return false;
 }

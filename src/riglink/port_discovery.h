@@ -18,4 +18,8 @@ class CEnumerateSerial {
 // case) has one of the accepted USB ids.
 bool checkUsbId(const std::string& name);
 
+// True when one of a device's hardware ids holds an accepted USB id (the test
+// checkUsbId applies to the device it finds).
+bool hasAcceptedUsbId(const std::vector<std::string>& hardwareIds);
+
 }  // namespace portrelay

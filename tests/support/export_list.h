@@ -13,6 +13,8 @@ inline constexpr const char* kExportNames[] = {
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
     "getTransitionStatus",    "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
     "setcheckFilterstring",
+    "checkFilterstring",
+    "getSerialPortInfo",
     // motion cancel and snapshots
     "activateMotionCancel",   "setFilterMotionCancel", "setGainMotionCancel",
     "GetCalculationSnapshots", "FreeCalculationSnapshots", "GetAccelerationSnapshots",

@@ -4,6 +4,7 @@
 //   gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]
 //                  [--port P] [--as EXE] [--crash-after S] [--start-file PATH]
 //   gamesim --list
+//   gamesim replay FILE.csv --as GAME [--seconds S] [--namespace PREFIX] [--port P]
 //
 // --as EXE runs the simulation in a child that shows up in the process list as
 // EXE (a game's executable name); on Windows the child is a renamed copy.
@@ -13,6 +14,9 @@
 // --start-file PATH writes the system-clock time of lap time 0 (nanoseconds
 // since 1970) into PATH, so that another process can tell when each sample
 // was written (the sample of lap time t at that time + t).
+// replay sends a recording (portrelay run --record) as GAME's telemetry at the
+// recording's own pace, once; a game whose detection looks for its process
+// runs in a child named like it.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -21,6 +25,7 @@
 #include <vector>
 
 #include "gamesim/game_catalog.h"
+#include "gamesim/recorded_motion.h"
 #include "gamesim/simulation_runner.h"
 #include "platform/tools/child_process.h"
 #include "platform/processes.h"
@@ -49,7 +54,8 @@ int usage() {
   std::fprintf(stderr,
                "usage: gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]\n"
                "                      [--port P] [--as EXE] [--crash-after S] [--start-file PATH]\n"
-               "       gamesim --list\n");
+               "       gamesim --list\n"
+               "       gamesim replay FILE.csv --as GAME [--seconds S] [--namespace PREFIX] [--port P]\n");
   return 2;
 }
 
@@ -128,11 +134,107 @@ void writeStartFile(const std::string& path, Clock::time_point lapStart) {
   }
 }
 
+struct ReplaySettings {
+  std::string file;
+  std::string game;
+  double seconds = 3600.0;
+  std::string objectNamespace;
+  gamesim::GameOptions options;
+  bool named = false;  // already running under the game's process name
+  std::vector<std::string> arguments;
+};
+
+bool parseReplay(int argc, char** argv, ReplaySettings& s) {
+  for (int i = 2; i < argc; ++i) {
+    const std::string word = argv[i];
+    if (word == "--named") {
+      s.named = true;
+      continue;
+    }
+    s.arguments.push_back(word);
+    if (word.rfind("--", 0) != 0) {
+      if (!s.file.empty()) return false;
+      s.file = word;
+      continue;
+    }
+    if (i + 1 >= argc) return false;
+    const std::string value = argv[++i];
+    s.arguments.push_back(value);
+    if (word == "--as") {
+      s.game = value;
+    } else if (word == "--seconds") {
+      s.seconds = std::atof(value.c_str());
+    } else if (word == "--namespace") {
+      s.objectNamespace = value;
+    } else if (word == "--port") {
+      s.options.port = static_cast<uint16_t>(std::atoi(value.c_str()));
+    } else {
+      return false;
+    }
+  }
+  return !s.file.empty() && !s.game.empty() && s.seconds > 0.0;
+}
+
+int replay(int argc, char** argv) {
+  ReplaySettings s;
+  if (!parseReplay(argc, argv, s)) return usage();
+  const gamesim::GameEntry* entry = gamesim::findGame(s.game);
+  if (entry == nullptr) {
+    std::fprintf(stderr, "gamesim: unknown game '%s' (see --list)\n", s.game.c_str());
+    return 2;
+  }
+  gamesim::RecordedMotion recording;
+  std::string error;
+  if (!recording.load(s.file, error)) {
+    std::fprintf(stderr, "gamesim: %s\n", error.c_str());
+    return 1;
+  }
+  if (!entry->executable.empty() && !s.named) {
+    std::vector<std::string> arguments{"replay"};
+    arguments.insert(arguments.end(), s.arguments.begin(), s.arguments.end());
+    arguments.push_back("--named");
+    auto child = platform::ChildProcess::launch(platform::executablePath(), std::string(entry->executable), arguments);
+    if (child == nullptr) {
+      std::fprintf(stderr, "gamesim: cannot start %.*s\n", static_cast<int>(entry->executable.size()),
+                   entry->executable.data());
+      return 1;
+    }
+    const auto begin = Clock::now();
+    while (timeLeft(begin, s.seconds + 1.0) && child->running())
+      std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    return child->running() ? child->stop() : child->wait(1000);
+  }
+  if (!s.objectNamespace.empty()) platform::overrideObjectNamespace(s.objectNamespace);
+  auto game = entry->make(s.options);
+  if (!game->start()) {
+    std::fprintf(stderr, "gamesim: %s could not start publishing\n", s.game.c_str());
+    return 1;
+  }
+  const auto& samples = recording.samples();
+  std::printf("gamesim: replaying %zu samples of %s as %s\n", samples.size(), s.file.c_str(), s.game.c_str());
+  std::fflush(stdout);
+  // The recording's own times set the pace, counted from its first row.
+  const auto begin = Clock::now();
+  const double first = samples.front().time;
+  size_t written = 0;
+  for (const gamesim::MotionSample& sample : samples) {
+    if (!timeLeft(begin, s.seconds)) break;
+    std::this_thread::sleep_until(begin + std::chrono::duration_cast<Clock::duration>(
+                                              std::chrono::duration<double>(sample.time - first)));
+    game->write(sample);
+    ++written;
+  }
+  game->stop();
+  std::printf("gamesim: replay of %s ended after %zu samples\n", s.file.c_str(), written);
+  return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv) {
   platform::installStopRequestHandler();
   if (argc == 2 && std::string(argv[1]) == "--list") return listGames();
+  if (argc >= 2 && std::string(argv[1]) == "replay") return replay(argc, argv);
   Settings s;
   if (!parse(argc, argv, s)) return usage();
   const gamesim::GameEntry* entry = gamesim::findGame(s.game);

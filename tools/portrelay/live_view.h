@@ -1,4 +1,4 @@
-// The demo's terminal view: one screen redrawn in place.
+// The host's terminal view: one screen redrawn in place.
 #pragma once
 #include <cstdint>
 #include <string>
@@ -10,13 +10,20 @@ struct ViewState {
   int gameId = -1;
   int profile = 0;
   double cycleMs = 0, gameFrameMs = 0, relayCycleMs = 0, fadePercent = 0;
+  double airPercent = 100, groundPercent = 0;
   float axes[6] = {};
   uint32_t belt = 0, fanValue = 0;
+  std::string link;  // "connected", "searching", "paused", "not running"
+  // The virtual rig and fan, when the host runs them.
+  bool virtualRig = false;
   int lastFanByte = -1;
   double rigFramesPerSecond = 0, fanBytesPerSecond = 0;
   uint64_t rigFrames = 0, checksumErrors = 0;
-  bool connected = false;
-  double elapsed = 0, duration = 0;
+  // Recording.
+  std::string recordPath;
+  uint64_t recordedRows = 0;
+  double elapsed = 0, duration = 0;  // duration 0: until Ctrl-C
+  bool motion = false;               // the engine runs motion (a game is attached)
 };
 
 // Draws the state; `first` clears the screen, later calls overwrite it.

@@ -1,0 +1,414 @@
+#include "commands.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <filesystem>
+#include <memory>
+#include <optional>
+#include <thread>
+#include <vector>
+
+#include "engine/output_frame.h"
+#include "games.h"
+#include "library_api.h"
+#include "live_view.h"
+#include "platform/tools/child_process.h"
+#include "platform/tools/dynamic_library.h"
+#include "platform/processes.h"
+#include "profile.h"
+#include "recorder.h"
+#if !defined(_WIN32)
+#include "simulated_fan.h"
+#include "simulated_rig.h"
+#endif
+
+namespace host {
+namespace {
+
+using Clock = std::chrono::steady_clock;
+namespace platform = portrelay::platform;
+
+constexpr int kVirtualRigCom = 7;
+constexpr int kVirtualFanCom = 8;
+constexpr auto kViewInterval = std::chrono::milliseconds(100);  // the live view at 10 Hz
+constexpr auto kSampleInterval = std::chrono::milliseconds(10);  // --period-stats
+
+double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
+double steadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+
+// The shared library beside the executable, with every export looked up. The
+// virtual rig is registered through the COM-port seam, which only the test
+// variant of the library carries; everything else runs on the shipped library.
+struct Library {
+  std::unique_ptr<platform::DynamicLibrary> handle;
+  LibraryApi api{};
+};
+
+bool loadLibrary(Library& library, bool withTestSeams = false) {
+  const std::string path = platform::executableDirectory() + "/" +
+                           (withTestSeams ? platform::kPortRelayTestLibraryName : platform::kPortRelayLibraryName);
+  library.handle = std::make_unique<platform::DynamicLibrary>(path);
+  std::string missing;
+  if (!library.handle->loaded()) {
+    std::fprintf(stderr, "portrelay: cannot load %s\n", path.c_str());
+    return false;
+  }
+  if (!resolve(*library.handle, library.api, missing)) {
+    std::fprintf(stderr, "portrelay: %s lacks the export %s\n", path.c_str(), missing.c_str());
+    return false;
+  }
+  return true;
+}
+
+// The virtual rig and fan on pseudo-terminals, registered with the library
+// through its test seam as COM7 (a CH340 USB serial adapter) and COM8.
+class VirtualRig {
+ public:
+  ~VirtualRig() { close(); }
+
+  bool start(const platform::DynamicLibrary& library) {
+#if defined(_WIN32)
+    (void)library;
+    std::fprintf(stderr, "portrelay: --virtual-rig needs pseudo-terminals (Linux); on Windows start rigsim and "
+                         "give --rig-port\n");
+    return false;
+#else
+    std::string missing;
+    if (!resolve(library, seams_, missing)) {
+      std::fprintf(stderr, "portrelay: --virtual-rig needs the library's test variant (%s is missing)\n",
+                   missing.c_str());
+      return false;
+    }
+    folder_ = std::filesystem::temp_directory_path() / ("portrelay-rig-" + std::to_string(platform::currentProcessId()));
+    std::filesystem::create_directories(folder_);
+    const std::string rigLink = (folder_ / "rig").string(), fanLink = (folder_ / "fan").string();
+    rig_ = std::make_unique<rigsim::SimulatedRig>();
+    fan_ = std::make_unique<rigsim::SimulatedFan>();
+    if (!rig_->start(rigLink) || !fan_->start(fanLink)) {
+      std::fprintf(stderr, "portrelay: cannot create the virtual rig's pseudo-terminals\n");
+      return false;
+    }
+    seams_.portrelaySeam_addComPort(kVirtualRigCom, rigLink.c_str(), "USB-SERIAL CH340 (COM7)",
+                                    "USB\\VID_1A86&PID_7523&REV_0254");
+    seams_.portrelaySeam_addComPort(kVirtualFanCom, fanLink.c_str(), "Fan controller (COM8)", "");
+    registered_ = true;
+    return true;
+#endif
+  }
+
+  void fill(ViewState& view) {
+#if !defined(_WIN32)
+    if (!rig_) return;
+    view.virtualRig = true;
+    const rigsim::RigStats stats = rig_->stats();
+    view.rigFramesPerSecond = stats.motionRatePerSecond;
+    view.rigFrames = stats.motionFrames;
+    view.checksumErrors = stats.checksumErrors;
+    const auto bytes = fan_->bytes();
+    view.lastFanByte = bytes.empty() ? -1 : bytes.back().value;
+    const double window = secondsSince(fanSince_);
+    if (window >= 1.0) {
+      view.fanBytesPerSecond = static_cast<double>(bytes.size() - fanBytesBefore_) / window;
+      fanBytesBefore_ = bytes.size();
+      fanSince_ = Clock::now();
+    }
+#else
+    (void)view;
+#endif
+  }
+
+  // Frames the rig took with a good checksum; the summary line.
+  uint64_t report() {
+#if !defined(_WIN32)
+    if (!rig_) return 0;
+    const rigsim::RigStats stats = rig_->stats();
+    const auto bytes = fan_->bytes();
+    std::printf("portrelay: the virtual rig received %llu motion frames (%llu checksummed, %llu checksum errors); "
+                "the virtual fan received %zu bytes, the last %d\n",
+                static_cast<unsigned long long>(stats.motionFrames),
+                static_cast<unsigned long long>(stats.checksummedMotionFrames),
+                static_cast<unsigned long long>(stats.checksumErrors), bytes.size(),
+                bytes.empty() ? -1 : bytes.back().value);
+    return stats.checksummedMotionFrames;
+#else
+    return 0;
+#endif
+  }
+
+  void close() {
+    if (registered_) seams_.portrelaySeam_clearComPorts();
+    registered_ = false;
+#if !defined(_WIN32)
+    rig_.reset();
+    fan_.reset();
+#endif
+    std::error_code ignored;
+    if (!folder_.empty()) std::filesystem::remove_all(folder_, ignored);
+    folder_.clear();
+  }
+
+ private:
+  SeamApi seams_{};
+  bool registered_ = false;
+  std::filesystem::path folder_;
+#if !defined(_WIN32)
+  std::unique_ptr<rigsim::SimulatedRig> rig_;
+  std::unique_ptr<rigsim::SimulatedFan> fan_;
+  size_t fanBytesBefore_ = 0;
+  Clock::time_point fanSince_ = Clock::now();
+#endif
+};
+
+// gamesim playing a game, started beside this program under the game's
+// process name when its detection looks for one.
+std::unique_ptr<platform::ChildProcess> startGameSimulator(const SupportedGame& game, double seconds) {
+  const std::string program = platform::executableDirectory() + "/gamesim" + platform::kExecutableSuffix;
+  std::vector<std::string> arguments{std::string(game.simulateKey)};
+  if (seconds > 0.0) arguments.insert(arguments.end(), {"--seconds", std::to_string(seconds + 60.0)});
+  const std::string processName = game.process.empty() ? "gamesim" : std::string(game.process);
+  return platform::ChildProcess::launch(program, processName, arguments);
+}
+
+std::string linkState(const LibraryApi& api) {
+  if (api.isInterfaceRunning() == 0) return "paused";
+  return api.isConnected() != 0 ? "connected" : "searching for the rig...";
+}
+
+void readView(const LibraryApi& api, ViewState& view) {
+  char name[32] = {};
+  api.getGameName(name);
+  view.game = name;
+  view.gameId = api.getGameID();
+  view.profile = api.getactiveProfil();
+  view.cycleMs = api.getMotionDataTimeFrame();
+  view.gameFrameMs = api.getGameTimeFrame();
+  view.relayCycleMs = api.getOutputTimeFrame();
+  view.fadePercent = api.getTransitionStatus();
+  view.airPercent = api.getProfilAirTransitionStatus();
+  view.groundPercent = api.getProfilGrdTransitionStatus();
+  uint8_t frame[portrelay::kOutputFrameSize];
+  api.getOutputData(frame);
+  const portrelay::MotionFrameValues values = portrelay::decodeMotionFrame(frame);
+  for (int i = 0; i < portrelay::kRigAxisCount; ++i) view.axes[i] = values.axes[static_cast<size_t>(i)];
+  view.belt = values.belt;
+  view.fanValue = values.fan;
+  view.link = linkState(api);
+}
+
+double percentile(std::vector<double> values, double p) {
+  if (values.empty()) return 0.0;
+  std::sort(values.begin(), values.end());
+  const size_t at = std::min(values.size() - 1, static_cast<size_t>(p * static_cast<double>(values.size())));
+  return values[at];
+}
+
+std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
+
+}  // namespace
+
+int runCommand(const RunOptions& options) {
+  const SupportedGame* simulated = nullptr;
+  if (!options.simulate.empty()) {
+    simulated = findSimulatedGame(options.simulate);
+    if (simulated == nullptr) {
+      std::fprintf(stderr, "portrelay: --simulate: gamesim does not play '%s' (see 'portrelay games')\n",
+                   options.simulate.c_str());
+      return 2;
+    }
+  }
+  if (!options.rigPort.empty() && comPortNumber(options.rigPort) == 0) {
+    std::fprintf(stderr, "portrelay: --rig-port: expected a port name COM1..COM255, found '%s'\n",
+                 options.rigPort.c_str());
+    return 2;
+  }
+  if (!options.fanPort.empty() && comPortNumber(options.fanPort) == 0) {
+    std::fprintf(stderr, "portrelay: --fan-port: expected a port name COM1..COM255, found '%s'\n",
+                 options.fanPort.c_str());
+    return 2;
+  }
+  Library library;
+  if (!loadLibrary(library, options.virtualRig)) return 1;
+  const LibraryApi& api = library.api;
+
+  // The whole profile is read and checked before anything starts.
+  Profile profile;
+  std::string error;
+  const bool profileRead = options.profile.empty()
+                               ? parseProfile(builtInProfileText(), "(built-in profile)", api, profile, error)
+                               : loadProfile(options.profile, api, profile, error);
+  if (!profileRead) {
+    std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
+    return 2;
+  }
+  if (!options.rigPort.empty()) profile.rigPort = options.rigPort;
+  if (!options.fanPort.empty()) {
+    if (!profile.fan) profile.fan = FanPort{};
+    profile.fan->port = options.fanPort;
+  }
+
+  platform::installStopRequestHandler();
+  VirtualRig virtualRig;
+  if (options.virtualRig) {
+    if (!virtualRig.start(*library.handle)) return 1;
+    profile.rigPort = "auto";
+    if (!profile.fan) profile.fan = FanPort{"COM8"};
+  }
+  std::unique_ptr<platform::ChildProcess> game;
+  if (simulated != nullptr) {
+    game = startGameSimulator(*simulated, options.seconds);
+    if (game == nullptr) {
+      std::fprintf(stderr, "portrelay: cannot start gamesim for %s\n", options.simulate.c_str());
+      return 1;
+    }
+  }
+
+  if (!applyMotionSettings(profile, api, error)) {
+    std::fprintf(stderr, "portrelay: %s\n", error.c_str());
+    return 1;
+  }
+  if (profile.fan &&
+      api.initWindSerial(wide(profile.fan->port).c_str(), profile.fan->baudRate, wide(profile.fan->frameFormat).c_str(),
+                         profile.fan->intervalMs) != 1)
+    std::fprintf(stderr, "portrelay: the fan port %s does not exist; the fan stays off\n", profile.fan->port.c_str());
+
+  Recorder recorder(api);
+  if (!options.record.empty() && !recorder.start(options.record, error)) {
+    std::fprintf(stderr, "portrelay: --record: %s\n", error.c_str());
+    return 1;
+  }
+
+  // Start-up in the library's order: rig link, then the engine.
+  std::thread relay([&] { api.startPortRelay_Thread(); });
+  if (profile.rigPort == "auto") {
+    api.enableAutoconnect();
+  } else {
+    api.disableAutoconnect();
+    api.setStandartPort(profile.rigPort.c_str());
+    if (api.resumeInterface() != 1)
+      std::fprintf(stderr, "portrelay: no rig answered on %s\n", profile.rigPort.c_str());
+  }
+  api.startGamesource_Thread();
+  if (profile.preciseTimer) api.setTimerPrecision(*profile.preciseTimer ? 1 : 0);
+  api.setMotionsystemready(1);
+  if (options.noView) {
+    std::printf("portrelay: running%s%s; %s\n", simulated ? ", simulating " : ", waiting for a game",
+                simulated ? options.simulate.c_str() : "",
+                options.seconds > 0 ? ("ends after " + std::to_string(options.seconds) + " s of motion").c_str()
+                                    : "Ctrl-C ends");
+    std::fflush(stdout);
+  }
+
+  ViewState view;
+  view.duration = options.seconds;
+  view.recordPath = options.record;
+  std::vector<double> periods;
+  double motionSince = -1.0;  // steady-clock seconds of the first motion cycle
+  auto nextView = Clock::now();
+  for (bool first = true; !platform::stopRequested();) {
+    if (motionSince < 0.0) {
+      if (!options.record.empty()) {
+        motionSince = recorder.firstRowSeconds();
+      } else if (api.getMotionDataTimeFrame() > 0.0) {
+        motionSince = steadySeconds() - api.getMotionDataTimeFrame() / 1000.0;
+      }
+    }
+    view.elapsed = motionSince < 0.0 ? 0.0 : steadySeconds() - motionSince;
+    view.motion = motionSince >= 0.0;
+    if (options.seconds > 0.0 && view.elapsed >= options.seconds) break;
+    if (options.periodStats && view.motion) {
+      const double period = api.getMotionDataTimeFrame();
+      if (period > 0.0) periods.push_back(period);
+    }
+    if (!options.noView && Clock::now() >= nextView) {
+      readView(api, view);
+      virtualRig.fill(view);
+      view.recordedRows = recorder.rows();
+      drawView(view, first);
+      first = false;
+      nextView += kViewInterval;
+    }
+    std::this_thread::sleep_for(options.periodStats ? kSampleInterval : std::chrono::milliseconds(10));
+  }
+
+  // Shut-down in the library's order: rig still, engine, recording, link.
+  api.setMotionsystemready(0);
+  api.stopGamesource_Thread();  // stops the fan too
+  recorder.stop();
+  api.stopPortRelay_Thread();
+  relay.join();
+  if (game) game->stop();
+
+  std::printf("\nportrelay: %.1f s of motion", view.elapsed);
+  if (!options.record.empty())
+    std::printf(", %llu rows recorded to %s", static_cast<unsigned long long>(recorder.rows()),
+                options.record.c_str());
+  std::printf("\n");
+  if (recorder.fullDrains() > 0)
+    std::fprintf(stderr, "portrelay: the recording fell behind %llu times; cycles may be missing\n",
+                 static_cast<unsigned long long>(recorder.fullDrains()));
+  if (options.periodStats)
+    std::printf("portrelay: engine cycle over %zu samples: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", periods.size(),
+                percentile(periods, 0.5), percentile(periods, 0.99), percentile(periods, 1.0));
+  const uint64_t rigFrames = virtualRig.report();
+  virtualRig.close();
+  return options.virtualRig && rigFrames == 0 ? 1 : 0;
+}
+
+int portsCommand(bool virtualRigWanted) {
+  Library library;
+  if (!loadLibrary(library, virtualRigWanted)) return 1;
+  VirtualRig virtualRig;
+  if (virtualRigWanted && !virtualRig.start(*library.handle)) return 1;
+  int listed = 0;
+  for (int32_t index = 0;; ++index) {
+    int32_t number = 0;
+    char friendlyName[256] = {}, hardwareIds[1024] = {};
+    uint8_t rigController = 0;
+    const int32_t found = library.api.getSerialPortInfo(index, &number, friendlyName, sizeof friendlyName,
+                                                        hardwareIds, sizeof hardwareIds, &rigController);
+    if (found < 0) {
+      std::fprintf(stderr, "portrelay: the serial ports cannot be enumerated\n");
+      return 1;
+    }
+    if (found == 0) break;
+    if (listed++ == 0) std::printf("%-7s %-4s %-34s %s\n", "port", "rig", "friendly name", "hardware ids");
+    std::printf("COM%-4d %-4s %-34s %s\n", number, rigController ? "yes" : "no",
+                friendlyName[0] ? friendlyName : "(no device information)", hardwareIds[0] ? hardwareIds : "-");
+  }
+  if (listed == 0) std::printf("no serial ports\n");
+  return 0;
+}
+
+int checkCommand(const std::string& filter) {
+  Library library;
+  if (!loadLibrary(library)) return 1;
+  char text[8192] = {};
+  int32_t position = 0;
+  const int32_t valid = library.api.checkFilterstring(filter.c_str(), text, sizeof text, &position);
+  if (valid == 1) {
+    std::printf("%s", text);
+    return 0;
+  }
+  if (valid < 0) {
+    std::fprintf(stderr, "portrelay: the filter string could not be checked\n");
+    return 1;
+  }
+  std::printf("invalid at character %d: %s\n", position + 1, text);
+  return 1;
+}
+
+int gamesCommand() {
+  std::printf("%-3s %-21s %-18s %-44s %-24s %s\n", "id", "name", "transport", "port or sections",
+              "process also needed", "--simulate");
+  for (const SupportedGame& g : supportedGames())
+    std::printf("%-3d %-21.*s %-18.*s %-44.*s %-24.*s %.*s\n", g.id, static_cast<int>(g.name.size()), g.name.data(),
+                static_cast<int>(g.transport.size()), g.transport.data(), static_cast<int>(g.endpoint.size()),
+                g.endpoint.data(), static_cast<int>(g.process.size()) == 0 ? 1 : static_cast<int>(g.process.size()),
+                g.process.empty() ? "-" : g.process.data(),
+                static_cast<int>(g.simulateKey.size()) == 0 ? 1 : static_cast<int>(g.simulateKey.size()),
+                g.simulateKey.empty() ? "-" : g.simulateKey.data());
+  return 0;
+}
+
+}  // namespace host

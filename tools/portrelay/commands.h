@@ -1,0 +1,24 @@
+// The host's commands; each returns the process exit code.
+#pragma once
+#include <string>
+
+namespace host {
+
+struct RunOptions {
+  std::string profile;
+  std::string simulate;
+  bool virtualRig = false;
+  std::string rigPort;
+  std::string fanPort;
+  double seconds = 0.0;  // 0: until Ctrl-C
+  std::string record;
+  bool noView = false;
+  bool periodStats = false;
+};
+
+int runCommand(const RunOptions& options);
+int portsCommand(bool virtualRig);
+int checkCommand(const std::string& filter);
+int gamesCommand();
+
+}  // namespace host

@@ -1,0 +1,250 @@
+#include "profile.h"
+
+#include <cstdlib>
+#include <fstream>
+#include <nlohmann/json.hpp>
+#include <sstream>
+
+namespace host {
+namespace {
+
+using nlohmann::json;
+
+constexpr const char* kAxisNames[kRigAxes] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
+constexpr const char* kProfileNames[kProfileCount] = {"AIR", "GROUND"};
+
+// A refusal: where in the file and why.
+struct Refused {
+  std::string path;
+  std::string reason;
+};
+
+std::string join(const std::string& path, const std::string& key) { return path.empty() ? key : path + "." + key; }
+
+const char* typeName(const json& value) {
+  if (value.is_boolean()) return "a boolean";
+  if (value.is_number()) return "a number";
+  if (value.is_string()) return "a string";
+  if (value.is_array()) return "an array";
+  if (value.is_object()) return "an object";
+  return "null";
+}
+
+void expect(bool ok, const json& value, const std::string& path, const char* wanted) {
+  if (!ok) throw Refused{path, std::string("expected ") + wanted + ", found " + typeName(value)};
+}
+
+const json& object(const json& value, const std::string& path) {
+  expect(value.is_object(), value, path, "an object");
+  return value;
+}
+
+// Every key of `value` must be one of `known`.
+void onlyKeys(const json& value, const std::string& path, std::initializer_list<const char*> known) {
+  for (const auto& [key, unused] : value.items()) {
+    bool found = false;
+    for (const char* name : known) found = found || key == name;
+    if (!found) throw Refused{join(path, key), "unknown key"};
+  }
+}
+
+double number(const json& value, const std::string& path) {
+  expect(value.is_number(), value, path, "a number");
+  return value.get<double>();
+}
+
+bool boolean(const json& value, const std::string& path) {
+  expect(value.is_boolean(), value, path, "a boolean (true or false)");
+  return value.get<bool>();
+}
+
+std::string text(const json& value, const std::string& path) {
+  expect(value.is_string(), value, path, "a string");
+  return value.get<std::string>();
+}
+
+int integer(const json& value, const std::string& path) {
+  expect(value.is_number_integer(), value, path, "a whole number");
+  const long long n = value.get<long long>();
+  if (n < 1 || n > 1000000) throw Refused{path, "out of range (1..1000000)"};
+  return static_cast<int>(n);
+}
+
+// A key that names an index: decimal digits within first..last.
+int indexKey(const std::string& key, const std::string& path, int first, int last, const char* what) {
+  bool digits = !key.empty() && key.size() <= 3;
+  for (char c : key) digits = digits && c >= '0' && c <= '9';
+  if (!digits) throw Refused{path, std::string("a ") + what + " number is expected as the key"};
+  const int n = std::atoi(key.c_str());
+  if (n < first || n > last)
+    throw Refused{path, std::string(what) + " out of range (" + std::to_string(first) + ".." + std::to_string(last) +
+                            ")"};
+  return n;
+}
+
+Limits limits(const json& value, const std::string& path) {
+  expect(value.is_array() && value.size() == 2, value, path, "an array [min, max]");
+  Limits l{number(value[0], path + "[0]"), number(value[1], path + "[1]")};
+  if (l.min > l.max) throw Refused{path, "min is above max"};
+  return l;
+}
+
+std::string comPort(const json& value, const std::string& path, bool autoAllowed) {
+  const std::string name = text(value, path);
+  if (autoAllowed && name == "auto") return name;
+  if (comPortNumber(name) == 0)
+    throw Refused{path, autoAllowed ? "expected \"auto\" or a port name COM1..COM255" : "expected a port name COM1..COM255"};
+  return name;
+}
+
+void readSlots(const json& slots, const std::string& path, const LibraryApi& api, MotionProfile& profile) {
+  object(slots, path);
+  for (const auto& [key, entry] : slots.items()) {
+    const std::string at = join(path, key);
+    const int slot = indexKey(key, at, 0, kSlotCount - 1, "slot");
+    object(entry, at);
+    onlyKeys(entry, at, {"filter", "active"});
+    SlotSetting setting;
+    if (entry.contains("filter")) {
+      const std::string filter = text(entry["filter"], at + ".filter");
+      char reason[256] = {};
+      int32_t position = 0;
+      if (api.checkFilterstring(filter.c_str(), reason, sizeof reason, &position) != 1)
+        throw Refused{at + ".filter", "invalid filter string \"" + filter + "\" at character " +
+                                          std::to_string(position + 1) + ": " + reason};
+      setting.filter = filter;
+    }
+    if (entry.contains("active")) setting.active = boolean(entry["active"], at + ".active");
+    profile.slots[slot] = setting;
+  }
+}
+
+void readMotionProfile(const json& value, const std::string& path, const LibraryApi& api, MotionProfile& profile) {
+  object(value, path);
+  onlyKeys(value, path, {"slots", "beltWeights"});
+  if (value.contains("slots")) readSlots(value["slots"], path + ".slots", api, profile);
+  if (value.contains("beltWeights")) {
+    const std::string at = path + ".beltWeights";
+    for (const auto& [key, weight] : object(value["beltWeights"], at).items()) {
+      const int index = indexKey(key, join(at, key), 0, kGameDataCount - 1, "game-data index");
+      profile.beltWeights[index] = number(weight, join(at, key));
+    }
+  }
+}
+
+void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
+  object(root, "");
+  onlyKeys(root, "", {"$schema", "description", "profiles", "inputLimits", "rig", "fan", "timerPrecision"});
+  if (root.contains("description")) text(root["description"], "description");
+  if (root.contains("profiles")) {
+    const json& profiles = object(root["profiles"], "profiles");
+    onlyKeys(profiles, "profiles", {"AIR", "GROUND"});
+    for (int p = 0; p < kProfileCount; ++p)
+      if (profiles.contains(kProfileNames[p]))
+        readMotionProfile(profiles[kProfileNames[p]], std::string("profiles.") + kProfileNames[p], api,
+                          profile.profiles[static_cast<size_t>(p)]);
+  }
+  if (root.contains("inputLimits")) {
+    for (const auto& [key, value] : object(root["inputLimits"], "inputLimits").items()) {
+      const std::string at = join("inputLimits", key);
+      profile.inputLimits[indexKey(key, at, 0, kInputLimitSlots - 1, "slot")] = limits(value, at);
+    }
+  }
+  if (root.contains("rig")) {
+    const json& rig = object(root["rig"], "rig");
+    onlyKeys(rig, "rig", {"port", "limits"});
+    if (rig.contains("port")) profile.rigPort = comPort(rig["port"], "rig.port", true);
+    if (rig.contains("limits")) {
+      const json& axes = object(rig["limits"], "rig.limits");
+      onlyKeys(axes, "rig.limits", {"sway", "surge", "heave", "yaw", "roll", "pitch"});
+      for (int axis = 0; axis < kRigAxes; ++axis)
+        if (axes.contains(kAxisNames[axis]))
+          profile.rigLimits[axis] = limits(axes[kAxisNames[axis]], std::string("rig.limits.") + kAxisNames[axis]);
+    }
+  }
+  if (root.contains("fan") && !root["fan"].is_null()) {
+    const json& fan = object(root["fan"], "fan");
+    onlyKeys(fan, "fan", {"port", "baudRate", "frameFormat", "intervalMs"});
+    if (!fan.contains("port")) throw Refused{"fan.port", "missing"};
+    FanPort port;
+    port.port = comPort(fan["port"], "fan.port", false);
+    if (fan.contains("baudRate")) port.baudRate = integer(fan["baudRate"], "fan.baudRate");
+    if (fan.contains("frameFormat")) {
+      port.frameFormat = text(fan["frameFormat"], "fan.frameFormat");
+      const std::string& f = port.frameFormat;
+      if (f.size() != 3 || f[0] < '5' || f[0] > '8' || std::string("NOEMS").find(f[1]) == std::string::npos ||
+          (f[2] != '1' && f[2] != '2'))
+        throw Refused{"fan.frameFormat", "expected data bits, parity and stop bits such as \"8N1\""};
+    }
+    if (fan.contains("intervalMs")) port.intervalMs = integer(fan["intervalMs"], "fan.intervalMs");
+    profile.fan = port;
+  }
+  if (root.contains("timerPrecision")) {
+    const std::string mode = text(root["timerPrecision"], "timerPrecision");
+    if (mode != "precise" && mode != "coarse") throw Refused{"timerPrecision", "expected \"precise\" or \"coarse\""};
+    profile.preciseTimer = mode == "precise";
+  }
+}
+
+}  // namespace
+
+int comPortNumber(const std::string& name) {
+  if (name.size() < 4 || name.size() > 6 || name.compare(0, 3, "COM") != 0 || name[3] == '0') return 0;
+  int n = 0;
+  for (size_t i = 3; i < name.size(); ++i) {
+    if (name[i] < '0' || name[i] > '9') return 0;
+    n = n * 10 + (name[i] - '0');
+  }
+  return n <= 255 ? n : 0;
+}
+
+bool parseProfile(const std::string& content, const std::string& fileName, const LibraryApi& api, Profile& profile,
+                  std::string& error) {
+  json root;
+  try {
+    root = json::parse(content);
+  } catch (const json::parse_error& e) {
+    error = fileName + ": (file): not valid JSON at byte " + std::to_string(e.byte) + "";
+    return false;
+  }
+  Profile read;
+  try {
+    readProfile(root, api, read);
+  } catch (const Refused& refused) {
+    error = fileName + ": " + (refused.path.empty() ? "(top level)" : refused.path) + ": " + refused.reason;
+    return false;
+  }
+  profile = std::move(read);
+  return true;
+}
+
+bool loadProfile(const std::string& path, const LibraryApi& api, Profile& profile, std::string& error) {
+  std::ifstream file(path, std::ios::binary);
+  if (!file) {
+    error = path + ": (file): cannot be read";
+    return false;
+  }
+  std::ostringstream content;
+  content << file.rdbuf();
+  return parseProfile(content.str(), path, api, profile, error);
+}
+
+bool applyMotionSettings(const Profile& profile, const LibraryApi& api, std::string& error) {
+  for (int p = 0; p < kProfileCount; ++p) {
+    const MotionProfile& motion = profile.profiles[static_cast<size_t>(p)];
+    for (const auto& [slot, setting] : motion.slots) {
+      if (setting.filter && !api.setcheckFilterstring(p, slot, setting.filter->c_str())) {
+        error = std::string("the library refused the filter of profiles.") + kProfileNames[p] + ".slots." +
+                std::to_string(slot);
+        return false;
+      }
+      if (setting.active) api.setActiveAxis(p, slot, *setting.active ? 1 : 0);
+    }
+    for (const auto& [index, weight] : motion.beltWeights) api.setBelt_Mix(p, index, weight);
+  }
+  for (const auto& [slot, l] : profile.inputLimits) api.SetInputDofLimitValue(slot, l.min, l.max);
+  for (const auto& [axis, l] : profile.rigLimits) api.SetRigDofLimitValue(axis, l.min, l.max);
+  return true;
+}
+
+}  // namespace host

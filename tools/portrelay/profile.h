@@ -1,0 +1,68 @@
+// A rig owner's profile file (JSON, see docs/profile.md): both motion
+// profiles, limits, belt weights, timer mode and ports. Read and checked as a
+// whole before anything is applied.
+#pragma once
+#include <array>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "library_api.h"
+
+namespace host {
+
+inline constexpr int kProfileCount = 2;  // 0 AIR, 1 GROUND
+inline constexpr int kSlotCount = 23;
+inline constexpr int kInputLimitSlots = 8;  // slots 0..7 take input limits
+inline constexpr int kGameDataCount = 43;
+inline constexpr int kRigAxes = 6;
+
+struct Limits {
+  double min = 0.0, max = 0.0;
+};
+
+struct SlotSetting {
+  std::optional<std::string> filter;
+  std::optional<bool> active;
+};
+
+struct MotionProfile {
+  std::map<int, SlotSetting> slots;    // by cue slot 0..22
+  std::map<int, double> beltWeights;   // by game-data index 0..42
+};
+
+struct FanPort {
+  std::string port;  // "COM8"
+  int baudRate = 115200;
+  std::string frameFormat = "8N1";
+  int intervalMs = 15;
+};
+
+struct Profile {
+  std::array<MotionProfile, kProfileCount> profiles;
+  std::map<int, Limits> inputLimits;  // by cue slot 0..7
+  std::map<int, Limits> rigLimits;    // by rig axis 0..5
+  std::optional<bool> preciseTimer;
+  std::string rigPort = "auto";       // "auto" or "COMn"
+  std::optional<FanPort> fan;
+};
+
+// Reads and checks a profile. On failure returns false and sets `error` to
+// one line: "FILE: KEY.PATH: reason". Filter strings are checked with the
+// library's own parser (checkFilterstring), which touches no engine.
+bool parseProfile(const std::string& text, const std::string& fileName, const LibraryApi& api, Profile& profile,
+                  std::string& error);
+bool loadProfile(const std::string& path, const LibraryApi& api, Profile& profile, std::string& error);
+
+// The profile the host uses without --profile (the shipped car profile).
+const char* builtInProfileText();
+
+// Applies a checked profile's motion settings (filters, active flags, limits,
+// belt weights) through the exports. Returns false (with the slot) if the
+// library refuses a filter string the check accepted.
+bool applyMotionSettings(const Profile& profile, const LibraryApi& api, std::string& error);
+
+// A COM port name "COMn" with n in 1..255; the number, or 0.
+int comPortNumber(const std::string& name);
+
+}  // namespace host

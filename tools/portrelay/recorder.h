@@ -1,0 +1,61 @@
+// Recording a session: one CSV row per engine cycle, taken by draining the
+// library's calculation and acceleration snapshot histories on a thread of
+// the host's own.
+#pragma once
+#include <atomic>
+#include <cstdint>
+#include <cstdio>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "library_api.h"
+
+namespace host {
+
+class Recorder {
+ public:
+  explicit Recorder(const LibraryApi& api) : api_(api) {}
+  ~Recorder() { stop(); }
+  Recorder(const Recorder&) = delete;
+  Recorder& operator=(const Recorder&) = delete;
+
+  // Creates the file, writes the header and starts draining. Call before the
+  // engine starts, so both histories begin empty and their records pair up.
+  bool start(const std::string& path, std::string& error);
+  // Drains what is left (call after stopGamesource_Thread), flushes and closes.
+  void stop();
+
+  uint64_t rows() const { return rows_.load(std::memory_order_relaxed); }
+  // Drains that came back full: the history may have dropped records then.
+  uint64_t fullDrains() const { return fullDrains_.load(std::memory_order_relaxed); }
+  // Seconds on the steady clock at which the first row's cycle ran (estimated
+  // from the first drain), or a negative value before any row.
+  double firstRowSeconds() const { return firstRow_.load(std::memory_order_relaxed); }
+
+ private:
+  void run();
+  void drain();
+  void writeRows();
+
+  const LibraryApi& api_;
+  std::FILE* file_ = nullptr;
+  std::thread thread_;
+  std::atomic<bool> running_{false};
+  std::atomic<uint64_t> rows_{0};
+  std::atomic<uint64_t> fullDrains_{0};
+  std::atomic<double> firstRow_{-1.0};
+  std::vector<double> calculations_;   // pending records, 23 doubles each
+  std::vector<double> accelerations_;  // pending records, 43 doubles each
+  std::string line_;
+};
+
+// The CSV header: time, the 43 game-data channels, the 23 outputs.
+std::vector<std::string> recordingColumns(const LibraryApi& api);
+
+inline constexpr int kHistoryCapacity = 150;  // records each history holds
+inline constexpr int kCalculationValues = 23;
+inline constexpr int kAccelerationValues = 43;
+inline constexpr double kCycleSeconds = 0.002;
+
+}  // namespace host
