@@ -203,6 +203,21 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "autoMessagemmf", CallingConvention = CallingConvention.Cdecl)]
         public static extern int autoMessagemmf(byte[] message);
 
+        /// <summary>Checks a filter string without installing it: 1 valid (text receives the
+        /// chain, one indented line per node; errorPosition -1), 0 invalid (text receives why,
+        /// errorPosition the byte offset), -1 when the check failed.</summary>
+        [DllImport(Library, EntryPoint = "checkFilterstring", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int checkFilterstring(
+            [MarshalAs(UnmanagedType.LPStr)] string filter, [Out] byte[] text, int textSize, out int errorPosition);
+
+        /// <summary>The serial port at index as the autoconnect scan enumerates it: COM
+        /// number, friendly name, hardware ids joined by ';', whether the USB id is a rig
+        /// controller's. 1 filled, 0 no such index, -1 when the ports cannot be
+        /// enumerated.</summary>
+        [DllImport(Library, EntryPoint = "getSerialPortInfo", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int getSerialPortInfo(int index, out int comNumber, [Out] byte[] friendlyName,
+            int friendlyNameSize, [Out] byte[] hardwareIds, int hardwareIdsSize, out byte rigController);
+
         /// <summary>Copies the oldest frame received from the rig into destination (at least 512
         /// bytes) and returns its length; 0 when nothing waits.</summary>
         [DllImport(Library, EntryPoint = "readMessagemmf", CallingConvention = CallingConvention.Cdecl)]

@@ -55,6 +55,9 @@ EXPORTS = {
     "setcheckFilterstring": (c_bool, [c_int32, c_int32, c_char_p],
         "Parses the filter string and installs it in cue slot 0..22 of profile 0/1. True when "
         "valid and installed; false leaves the slot and keeps output suspended."),
+    "checkFilterstring": (c_int32, [c_char_p, c_char_p, c_int32, POINTER(c_int32)],
+        "Checks a filter string without installing it: 1 valid (text: the chain, one indented "
+        "line per node; position -1), 0 invalid (text: why; position: byte offset), -1 failed."),
     # ---- Motion cancel ----
     "activateMotionCancel": (None, [c_bool],
         "Nonzero: publish the smoothed rig pose (filter back to 60); zero: stop publishing."),
@@ -94,6 +97,10 @@ EXPORTS = {
     "disableAutoconnect": (c_int32, [], "The relay loop stops scanning; 1."),
     "setStandartPort": (c_int32, [c_char_p],
         "Takes the number after the first 'COM' as the standard port: 1 taken, 0 no 'COM'."),
+    "getSerialPortInfo": (c_int32, [c_int32, POINTER(c_int32), c_char_p, c_int32, c_char_p, c_int32,
+                                    POINTER(c_uint8)],
+        "Serial port number index as the autoconnect scan enumerates it: COM number, friendly "
+        "name, hardware ids joined by ';', rig-controller USB id; 1 filled, 0 no such index, -1 failed."),
     "getOutputTimeFrame": (c_double, [], "Length of the last relay cycle in milliseconds."),
     # ---- UDP link to the rig ----
     "startUPDMulticastSenderThread": (None, [],

@@ -1,0 +1,299 @@
+// The portrelay host end to end: the program itself, started as a rig owner
+// starts it, against gamesim and the virtual rig, judged by its exit code, its
+// output and the files it writes.
+#include <gtest/gtest.h>
+
+#include <chrono>
+#include <cstdlib>
+#include <fstream>
+#include <regex>
+#include <sstream>
+#include <string>
+#include <thread>
+#include <vector>
+
+#include "platform/child_process.h"
+#include "platform/processes.h"
+#include "support/temp_dir.h"
+
+namespace {
+
+using portrelay::testing::readFile;
+using portrelay::testing::TempDir;
+namespace platform = portrelay::platform;
+
+std::string hostPath() { return platform::executableDirectory() + "/portrelay" + platform::kExecutableSuffix; }
+
+std::string quoted(const std::string& text) { return "\"" + text + "\""; }
+
+struct Outcome {
+  int exitCode = -1;
+  std::string output;  // standard output and error together
+};
+
+// Runs the host with `arguments` (already quoted as the shell needs them).
+Outcome runHost(const std::string& arguments, const TempDir& dir) {
+  const std::string capture = (dir.path() / "output.txt").string();
+  const int status = std::system((quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1").c_str());
+#if defined(_WIN32)
+  const int exitCode = status;
+#else
+  const int exitCode = (status >> 8) & 0xFF;
+#endif
+  return {exitCode, readFile(capture)};
+}
+
+std::vector<std::string> split(const std::string& line, char separator) {
+  std::vector<std::string> cells;
+  std::stringstream stream(line);
+  for (std::string cell; std::getline(stream, cell, separator);) cells.push_back(cell);
+  return cells;
+}
+
+struct Recording {
+  std::vector<std::string> columns;
+  std::vector<std::vector<double>> rows;
+  bool complete = true;  // every row has every column and the file ends with a line end
+};
+
+Recording readRecording(const std::string& path) {
+  Recording recording;
+  const std::string text = readFile(path);
+  recording.complete = !text.empty() && text.back() == '\n';
+  std::vector<std::string> lines = split(text, '\n');
+  if (lines.empty()) return recording;
+  recording.columns = split(lines[0], ',');
+  for (size_t i = 1; i < lines.size(); ++i) {
+    const std::vector<std::string> cells = split(lines[i], ',');
+    if (cells.size() != recording.columns.size()) {
+      recording.complete = false;
+      continue;
+    }
+    std::vector<double> values;
+    for (const std::string& cell : cells) {
+      char* end = nullptr;
+      values.push_back(std::strtod(cell.c_str(), &end));
+      if (end == cell.c_str() || *end != '\0') recording.complete = false;
+    }
+    recording.rows.push_back(values);
+  }
+  return recording;
+}
+
+size_t column(const Recording& recording, const std::string& name) {
+  for (size_t i = 0; i < recording.columns.size(); ++i)
+    if (recording.columns[i] == name) return i;
+  ADD_FAILURE() << "no column " << name;
+  return 0;
+}
+
+// A profile like the shipped car profile, with the sleeping timer so the run
+// shares the machine's cores politely.
+std::string writeCoarseProfile(const TempDir& dir) {
+  std::string text = readFile(std::string(PORTRELAY_SOURCE_DIR) + "/profiles/car.json");
+  const size_t at = text.find("\"precise\"");
+  EXPECT_NE(at, std::string::npos);
+  text.replace(at, 9, "\"coarse\"");
+  const std::string path = (dir.path() / "car-coarse.json").string();
+  std::ofstream(path) << text;
+  return path;
+}
+
+uint64_t rigFrames(const std::string& output) {
+  std::smatch match;
+  const std::regex summary("virtual rig received ([0-9]+) motion frames \\(([0-9]+) checksummed, 0 checksum errors");
+  if (!std::regex_search(output, match, summary)) return 0;
+  return std::stoull(match[2]);
+}
+
+TEST(HostCommands, AnswerAsDocumented) {
+  struct Case {
+    std::string arguments;
+    int exitCode;
+    std::vector<std::string> expected;  // each must appear in the output
+  };
+  const std::vector<Case> cases = {
+      {"check \"EMALP(GAIN(VALUE;2);10)\"", 0, {"EMALP 10\n  GAIN 2\n    VALUE\n"}},
+      {"check \"ABS(gain( REMAP(VALUE;0;10;-1;1);0,5))\"", 0,
+       {"ABS\n  GAIN 0.5\n    REMAP 0; 10; -1; 1\n      VALUE\n"}},
+      {"check \"EMALP(GAIN(VALUE;2);0.5)\"", 1, {"invalid at character 21: EMALP: the time constant must be at least 1\n"}},
+      {"check \"GAIN( VALUE;2)\"", 1, {"invalid at character 6: VALUE must stand without spaces around it\n"}},
+      {"check \"FOO(VALUE;2)\"", 1, {"invalid at character 1: FOO: unknown keyword\n"}},
+      {"check \"GAIN(VALUE;1e3)\"", 1, {"invalid at character 12: GAIN: a number is missing"}},
+      {"check \"REMAP(VALUE;5;5;0;1)\"", 1, {"invalid at character 13: REMAP: the input range"}},
+      {"check \"GAIN(VALUE;2\"", 1, {"invalid at character 13: missing ')'\n"}},
+      {"check \"\"", 1, {"invalid at character 1: expected VALUE or KEYWORD(...), found nothing\n"}},
+      {"games", 0, {"3   AssettoCorsa/Comp.    shared memory      Local\\acpmf_physics, Local\\acpmf_graphics",
+                    "17  ETSM2/AMT", "port 20777", "F1_24.exe", "assetto-corsa"}},
+#if !defined(_WIN32)
+      {"ports --virtual-rig", 0,
+       {"COM7    yes  USB-SERIAL CH340 (COM7)            USB\\VID_1A86&PID_7523&REV_0254\n",
+        "COM8    no   Fan controller (COM8)"}},
+#endif
+      {"run --help", 0, {"--profile", "--simulate", "--virtual-rig", "--rig-port", "--fan-port", "--seconds", "--record",
+                         "--no-view"}},
+      {"check --help", 0, {"FILTER"}},
+      {"ports --help", 0, {"ports"}},
+      {"games --help", 0, {"games"}},
+      {"run --simulate no-such-game --seconds 1", 2, {"gamesim does not play 'no-such-game'"}},
+      {"run --rig-port COM7X --seconds 1", 2, {"--rig-port: expected a port name COM1..COM255"}},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const Outcome outcome = runHost(c.arguments, dir);
+    EXPECT_EQ(outcome.exitCode, c.exitCode) << c.arguments << "\n" << outcome.output;
+    for (const std::string& text : c.expected)
+      EXPECT_NE(outcome.output.find(text), std::string::npos) << c.arguments << "\nwanted: " << text << "\ngot:\n"
+                                                              << outcome.output;
+    if (c.arguments.rfind("check \"", 0) == 0 && c.exitCode == 1) {
+      EXPECT_EQ(std::count(outcome.output.begin(), outcome.output.end(), '\n'), 1) << outcome.output;
+    }
+  }
+}
+
+TEST(HostProfiles, BadFilesAreRefusedBeforeAnythingStarts) {
+  struct Case {
+    const char* name;
+    std::string content;
+    std::string expected;  // "FILE: KEY.PATH: reason" without the file
+  };
+  const std::vector<Case> cases = {
+      {"unknown-key", R"({"rig": {"limits": {"sway": [-1, 1], "swey": [-1, 1]}}})", "rig.limits.swey: unknown key"},
+      {"unknown-top", R"({"profile": {}})", "profile: unknown key"},
+      {"wrong-type", R"({"profiles": {"AIR": {"slots": {"3": {"active": "yes"}}}}})",
+       "profiles.AIR.slots.3.active: expected a boolean (true or false), found a string"},
+      {"wrong-limits", R"({"inputLimits": {"2": [-30, "30"]}})", "inputLimits.2[1]: expected a number, found a string"},
+      {"slot-out-of-range", R"({"profiles": {"GROUND": {"slots": {"23": {"active": true}}}}})",
+       "profiles.GROUND.slots.23: slot out of range (0..22)"},
+      {"input-slot-out-of-range", R"({"inputLimits": {"8": [-1, 1]}})", "inputLimits.8: slot out of range (0..7)"},
+      {"belt-index-out-of-range", R"({"profiles": {"AIR": {"beltWeights": {"43": 1}}}})",
+       "profiles.AIR.beltWeights.43: game-data index out of range (0..42)"},
+      {"invalid-filter",
+       R"json({"profiles": {"AIR": {"slots": {"0": {"filter": "GAIN(VALUE;2)"}, "1": {"filter": "EMALP(VALUE;0.5)"}}}}})json",
+       "profiles.AIR.slots.1.filter: invalid filter string \"EMALP(VALUE;0.5)\" at character 13: EMALP: the time "
+       "constant must be at least 1"},
+      {"min-above-max", R"({"rig": {"limits": {"heave": [1, -1]}}})", "rig.limits.heave: min is above max"},
+      {"bad-port", R"({"rig": {"port": "ttyUSB0"}})", "rig.port: expected \"auto\" or a port name COM1..COM255"},
+      {"not-json", R"({"rig": )", "(file): not valid JSON"},
+  };
+  TempDir dir;
+  for (const Case& c : cases) {
+    const std::string path = (dir.path() / (std::string(c.name) + ".json")).string();
+    std::ofstream(path) << c.content;
+    const Outcome outcome = runHost("run --profile " + quoted(path) + " --simulate assetto-corsa --no-view --seconds 1", dir);
+    EXPECT_EQ(outcome.exitCode, 2) << c.name << "\n" << outcome.output;
+    EXPECT_NE(outcome.output.find("profile refused: " + path + ": " + c.expected), std::string::npos)
+        << c.name << "\n" << outcome.output;
+    // Nothing started: no game, no engine, no rig link.
+    EXPECT_EQ(outcome.output.find("running"), std::string::npos) << c.name << "\n" << outcome.output;
+    EXPECT_EQ(outcome.output.find("gamesim"), std::string::npos) << c.name << "\n" << outcome.output;
+  }
+}
+
+#if !defined(_WIN32)
+// The virtual rig lives on pseudo-terminals, which only a native host has.
+
+TEST(HostRun, ShippedProfilesDriveTheRig) {
+  TempDir dir;
+  for (const char* profile : {"car", "flight"}) {
+    const std::string path = std::string(PORTRELAY_SOURCE_DIR) + "/profiles/" + profile + ".json";
+    const Outcome outcome =
+        runHost("run --profile " + quoted(path) + " --simulate assetto-corsa --virtual-rig --no-view --seconds 1", dir);
+    EXPECT_EQ(outcome.exitCode, 0) << profile << "\n" << outcome.output;
+    EXPECT_GT(rigFrames(outcome.output), 100u) << profile << "\n" << outcome.output;
+  }
+}
+
+TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
+  TempDir dir;
+  const std::string profile = writeCoarseProfile(dir);
+  const std::string first = (dir.path() / "lap.csv").string();
+  const Outcome run = runHost("run --profile " + quoted(profile) +
+                                  " --simulate assetto-corsa --virtual-rig --no-view --seconds 5 --record " + quoted(first),
+                              dir);
+  ASSERT_EQ(run.exitCode, 0) << run.output;
+  const Recording lap = readRecording(first);
+  ASSERT_TRUE(lap.complete);
+
+  // Columns: time, the 43 game-data values under their channel names, the 23 outputs.
+  ASSERT_EQ(lap.columns.size(), 1u + 43u + 23u);
+  EXPECT_EQ(lap.columns[0], "time_s");
+  EXPECT_EQ(lap.columns[2], "lateral_speed");
+  EXPECT_EQ(lap.columns[4], "lateral_accel_g");
+  EXPECT_EQ(lap.columns[42], "simtools_axis4b");
+  EXPECT_EQ(lap.columns[44], "out_sway");
+  EXPECT_EQ(lap.columns[66], "out_22");
+
+  // One row per engine cycle: 500 a second, and exactly the frames the rig
+  // counted on its side, so none is lost or doubled.
+  EXPECT_NEAR(static_cast<double>(lap.rows.size()), 2500.0, 25.0);
+  EXPECT_NEAR(static_cast<double>(lap.rows.size()), static_cast<double>(rigFrames(run.output)), 1.0) << run.output;
+  for (size_t r = 0; r < lap.rows.size(); ++r) ASSERT_NEAR(lap.rows[r][0], 0.002 * static_cast<double>(r), 1e-9);
+  // The recorded motion is the lap's: the heading turns, the sway output moves.
+  const size_t heading = column(lap, "yaw_position"), sway = column(lap, "out_sway");
+  double headingMin = 1e9, headingMax = -1e9, swayMax = 0;
+  for (const auto& row : lap.rows) {
+    headingMin = std::min(headingMin, row[heading]);
+    headingMax = std::max(headingMax, row[heading]);
+    swayMax = std::max(swayMax, std::abs(row[sway]));
+  }
+  EXPECT_GT(headingMax - headingMin, 5.0);
+  EXPECT_GT(swayMax, 0.01);
+
+  // Replayed as Assetto Corsa to a host waiting for a real game, the
+  // recording comes back: every value the second recording holds appears in
+  // the first, in the same order.
+  auto replay = platform::ChildProcess::launch(platform::executableDirectory() + "/gamesim" + platform::kExecutableSuffix,
+                                               "gamesim", {"replay", first, "--as", "assetto-corsa"});
+  ASSERT_NE(replay, nullptr);
+  const std::string second = (dir.path() / "replayed.csv").string();
+  const Outcome replayed = runHost(
+      "run --profile " + quoted(profile) + " --virtual-rig --no-view --seconds 2 --record " + quoted(second), dir);
+  replay->stop();
+  ASSERT_EQ(replayed.exitCode, 0) << replayed.output;
+  const Recording again = readRecording(second);
+  ASSERT_TRUE(again.complete);
+  ASSERT_GE(again.rows.size(), 500u);
+  for (const char* name : {"lateral_accel", "longitu_speed", "yaw_position", "roll_speed", "pitch_position"}) {
+    const size_t a = column(lap, name), b = column(again, name);
+    size_t at = 0, unmatched = 0;
+    for (const auto& row : again.rows) {
+      size_t probe = at;
+      const double value = row[b];
+      while (probe < lap.rows.size() && std::abs(lap.rows[probe][a] - value) > 1e-4 * std::max(1.0, std::abs(value)))
+        ++probe;
+      if (probe == lap.rows.size()) {
+        ++unmatched;
+      } else {
+        at = probe;
+      }
+    }
+    EXPECT_EQ(unmatched, 0u) << name;
+  }
+}
+
+TEST(HostRun, CtrlCEndsTheRunWithACompleteRecording) {
+  TempDir dir;
+  const std::string profile = writeCoarseProfile(dir);
+  const std::string path = (dir.path() / "stopped.csv").string();
+  auto host = platform::ChildProcess::launch(hostPath(), "portrelay",
+                                             {"run", "--profile", profile, "--simulate", "assetto-corsa", "--virtual-rig",
+                                              "--no-view", "--seconds", "60", "--record", path});
+  ASSERT_NE(host, nullptr);
+  // Rows reach the file within a second of being recorded.
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  size_t seen = 0;
+  while (std::chrono::steady_clock::now() < deadline && seen < 500) {
+    std::this_thread::sleep_for(std::chrono::milliseconds(250));
+    seen = readRecording(path).rows.size();
+  }
+  ASSERT_GE(seen, 500u);
+  EXPECT_EQ(host->stop(10000), 0);  // the stop request Ctrl-C gives; both threads end, the file closes
+  const Recording recording = readRecording(path);
+  EXPECT_TRUE(recording.complete);
+  EXPECT_GE(recording.rows.size(), seen);
+  EXPECT_EQ(recording.columns.size(), 67u);
+}
+#endif
+
+}  // namespace
