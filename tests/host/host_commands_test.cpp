@@ -34,10 +34,12 @@ struct Outcome {
 // Runs the host with `arguments` (already quoted as the shell needs them).
 Outcome runHost(const std::string& arguments, const TempDir& dir) {
   const std::string capture = (dir.path() / "output.txt").string();
-  const int status = std::system((quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1").c_str());
+  const std::string command = quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1";
 #if defined(_WIN32)
-  const int exitCode = status;
+  // cmd /c drops the first and the last quote of a line that starts with one.
+  const int exitCode = std::system(quoted(command).c_str());
 #else
+  const int status = std::system(command.c_str());
   const int exitCode = (status >> 8) & 0xFF;
 #endif
   return {exitCode, readFile(capture)};
