@@ -2,7 +2,7 @@
 // as an indented tree, or why and where the parser refused the text. Catches
 // every exception: nothing may unwind into the host.
 #include <algorithm>
-#include <cstdio>
+#include <charconv>
 #include <cstring>
 #include <string>
 
@@ -21,10 +21,11 @@ void copyOut(const std::string& text, char* buffer, int32_t size) {
   buffer[length] = '\0';
 }
 
+// The shortest text that reads back as the stored float: 0.1, not 0.100000001.
 std::string number(float value) {
   char text[32];
-  std::snprintf(text, sizeof text, "%.9g", static_cast<double>(value));
-  return text;
+  const auto result = std::to_chars(text, text + sizeof text, value);
+  return std::string(text, result.ptr);
 }
 
 // One line per node, outermost first, each level two spaces deeper.

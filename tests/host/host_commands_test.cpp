@@ -118,6 +118,7 @@ TEST(HostCommands, AnswerAsDocumented) {
       {"check \"EMALP(GAIN(VALUE;2);10)\"", 0, {"EMALP 10\n  GAIN 2\n    VALUE\n"}},
       {"check \"ABS(gain( REMAP(VALUE;0;10;-1;1);0,5))\"", 0,
        {"ABS\n  GAIN 0.5\n    REMAP 0; 10; -1; 1\n      VALUE\n"}},
+      {"check \"SPIKE(ADD(VALUE;-0x10);0.1;2;3;4)\"", 0, {"SPIKE 0.1; 2; 3; 4\n  ADD -16\n    VALUE\n"}},
       {"check \"EMALP(GAIN(VALUE;2);0.5)\"", 1, {"invalid at character 21: EMALP: the time constant must be at least 1\n"}},
       {"check \"GAIN( VALUE;2)\"", 1, {"invalid at character 6: VALUE must stand without spaces around it\n"}},
       {"check \"FOO(VALUE;2)\"", 1, {"invalid at character 1: FOO: unknown keyword\n"}},
