@@ -58,7 +58,7 @@ struct Recording {
   bool complete = true;  // every row has every column and the file ends with a line end
 };
 
-Recording readRecording(const std::string& path) {
+[[maybe_unused]] Recording readRecording(const std::string& path) {
   Recording recording;
   const std::string text = readFile(path);
   recording.complete = !text.empty() && text.back() == '\n';
@@ -82,7 +82,7 @@ Recording readRecording(const std::string& path) {
   return recording;
 }
 
-size_t column(const Recording& recording, const std::string& name) {
+[[maybe_unused]] size_t column(const Recording& recording, const std::string& name) {
   for (size_t i = 0; i < recording.columns.size(); ++i)
     if (recording.columns[i] == name) return i;
   ADD_FAILURE() << "no column " << name;
@@ -91,7 +91,7 @@ size_t column(const Recording& recording, const std::string& name) {
 
 // A profile like the shipped car profile, with the sleeping timer so the run
 // shares the machine's cores politely.
-std::string writeCoarseProfile(const TempDir& dir) {
+[[maybe_unused]] std::string writeCoarseProfile(const TempDir& dir) {
   std::string text = readFile(std::string(PORTRELAY_SOURCE_DIR) + "/profiles/car.json");
   const size_t at = text.find("\"precise\"");
   EXPECT_NE(at, std::string::npos);
@@ -101,7 +101,7 @@ std::string writeCoarseProfile(const TempDir& dir) {
   return path;
 }
 
-uint64_t rigFrames(const std::string& output) {
+[[maybe_unused]] uint64_t rigFrames(const std::string& output) {
   std::smatch match;
   const std::regex summary("virtual rig received ([0-9]+) motion frames \\(([0-9]+) checksummed, 0 checksum errors");
   if (!std::regex_search(output, match, summary)) return 0;

@@ -34,7 +34,7 @@ constexpr int kVirtualFanCom = 8;
 constexpr auto kViewInterval = std::chrono::milliseconds(100);  // the live view at 10 Hz
 constexpr auto kSampleInterval = std::chrono::milliseconds(10);  // --period-stats
 
-double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
+[[maybe_unused]] double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
 double steadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
 
 // The shared library beside the executable, with every export looked up. The
