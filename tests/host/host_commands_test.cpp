@@ -42,7 +42,9 @@ Outcome runHost(const std::string& arguments, const TempDir& dir) {
   const int status = std::system(command.c_str());
   const int exitCode = (status >> 8) & 0xFF;
 #endif
-  return {exitCode, readFile(capture)};
+  std::string output = readFile(capture);
+  std::erase(output, '\r');  // Windows programs end their text lines with CR LF
+  return {exitCode, output};
 }
 
 std::vector<std::string> split(const std::string& line, char separator) {
