@@ -231,7 +231,11 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
 
   // One row per engine cycle: 500 a second, and exactly the frames the rig
   // counted on its side, so none is lost or doubled.
+#if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
+  // A sanitized engine cannot hold its 2-ms period on a shared machine; the
+  // count of rows against the rig's own count below holds there too.
   EXPECT_NEAR(static_cast<double>(lap.rows.size()), 2500.0, 25.0);
+#endif
   EXPECT_NEAR(static_cast<double>(lap.rows.size()), static_cast<double>(rigFrames(run.output)), 1.0) << run.output;
   for (size_t r = 0; r < lap.rows.size(); ++r) ASSERT_NEAR(lap.rows[r][0], 0.002 * static_cast<double>(r), 1e-9);
   // The recorded motion is the lap's: the heading turns, the sway output moves.
