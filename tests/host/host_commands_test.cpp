@@ -229,14 +229,19 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
   EXPECT_EQ(lap.columns[44], "out_sway");
   EXPECT_EQ(lap.columns[66], "out_22");
 
-  // One row per engine cycle: 500 a second, and exactly the frames the rig
-  // counted on its side, so none is lost or doubled.
+  // One row per engine cycle: 500 a second, and the frames the rig counted on
+  // its side, so none is lost or doubled. The link drops the frames the engine
+  // queued while the scan had not yet identified the rig (past motion, at most
+  // a full transmit queue of 150); every frame from then on reaches the rig.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   // A sanitized engine cannot hold its 2-ms period on a shared machine; the
   // count of rows against the rig's own count below holds there too.
   EXPECT_NEAR(static_cast<double>(lap.rows.size()), 2500.0, 25.0);
 #endif
-  EXPECT_NEAR(static_cast<double>(lap.rows.size()), static_cast<double>(rigFrames(run.output)), 1.0) << run.output;
+  const uint64_t framesAtRig = rigFrames(run.output);
+  EXPECT_LE(framesAtRig, lap.rows.size() + 1) << run.output;
+  EXPECT_LE(lap.rows.size(), framesAtRig + 150 + 1) << run.output;
+  EXPECT_GT(framesAtRig, 0u) << run.output;
   for (size_t r = 0; r < lap.rows.size(); ++r) ASSERT_NEAR(lap.rows[r][0], 0.002 * static_cast<double>(r), 1e-9);
   // The recorded motion is the lap's: the heading turns, the sway output moves.
   const size_t heading = column(lap, "yaw_position"), sway = column(lap, "out_sway");
