@@ -126,6 +126,8 @@ TEST(HostCommands, AnswerAsDocumented) {
       {"check \"FOO(VALUE;2)\"", 1, {"invalid at character 1: FOO: unknown keyword\n"}},
       {"check \"GAIN(VALUE;1e3)\"", 1, {"invalid at character 12: GAIN: a number is missing"}},
       {"check \"REMAP(VALUE;5;5;0;1)\"", 1, {"invalid at character 13: REMAP: the input range"}},
+      {"check \"GAIN(VALUE;" + std::string(40, '9') + ")\"", 1,
+       {"invalid at character 12: GAIN: a number is beyond the float range\n"}},
       {"check \"GAIN(VALUE;2\"", 1, {"invalid at character 13: missing ')'\n"}},
       {"check \"\"", 1, {"invalid at character 1: expected VALUE or KEYWORD(...), found nothing\n"}},
       {"games", 0, {"3   AssettoCorsa/Comp.    shared memory      Local\\acpmf_physics, Local\\acpmf_graphics",
