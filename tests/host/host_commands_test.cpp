@@ -237,8 +237,13 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
   // a full transmit queue of 150); every frame from then on reaches the rig.
 #if !defined(__SANITIZE_ADDRESS__) && !defined(__SANITIZE_THREAD__)
   // A sanitized engine cannot hold its 2-ms period on a shared machine; the
-  // count of rows against the rig's own count below holds there too.
-  EXPECT_NEAR(static_cast<double>(lap.rows.size()), 2500.0, 25.0);
+  // count of rows against the rig's own count below holds there too. The
+  // engine's timer gives up the periods it woke more than its 20-ms carry
+  // late for (it does not race to catch up), so a loaded machine records
+  // fewer rows (a few per cent on two busy cores); never more than one per
+  // 2 ms. Rows lost in the drain would break the time column below instead.
+  EXPECT_LE(lap.rows.size(), 2525u);
+  EXPECT_GE(lap.rows.size(), 2250u);
 #endif
   const uint64_t framesAtRig = rigFrames(run.output);
   EXPECT_LE(framesAtRig, lap.rows.size() + 1) << run.output;
