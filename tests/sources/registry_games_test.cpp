@@ -9,7 +9,7 @@
 
 #include "gamesim/simulation_runner.h"
 #include "gamesim/udp_games_sim.h"
-#include "network_games/network_fixtures.h"
+#include "sources/network_fixtures.h"
 #include "platform/processes.h"
 #include "sources/game_source.h"
 #include "support/game_fixtures.h"

@@ -10,7 +10,7 @@
 #include "engine/motion_engine.h"
 #include "gamesim/simulation_runner.h"
 #include "gamesim/udp_games_sim.h"
-#include "network_games/network_fixtures.h"
+#include "sources/network_fixtures.h"
 #include "platform/processes.h"
 #include "portrelay/portrelay.h"
 #include "support/game_fixtures.h"
