@@ -188,7 +188,7 @@ class Library:
         return self.raw.setStandartPort(port)
 
     def setMulticastAddr(self, address):
-        """Validates a dotted IPv4 address (str or bytes) for the multicast sender."""
+        """Sets the multicast group of the next sender start (valid dotted IPv4 text, str or bytes; invalid text keeps the group)."""
         if isinstance(address, str):
             address = address.encode("ascii")
         return self.raw.setMulticastAddr(address)

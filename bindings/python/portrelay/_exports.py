@@ -108,7 +108,7 @@ EXPORTS = {
         "multicast group until stopPortRelay_Thread."),
     "startUPDListenThread": (None, [],
         "The UDP listener's thread body: receives the rig's frames until stopPortRelay_Thread."),
-    "setMulticastAddr": (None, [c_char_p], "Validates a dotted IPv4 multicast address and logs it."),
+    "setMulticastAddr": (None, [c_char_p], "Sets the multicast group of the next sender start from valid dotted IPv4 text (invalid text keeps the group) and logs the group in use."),
     "setUDPport": (None, [c_int32], "Listen port of the UDP listener (low 16 bits)."),
     # ---- Fan controller ----
     "initWindSerial": (c_int32, [c_wchar_p, c_int32, c_wchar_p, c_int32],
