@@ -133,15 +133,16 @@ PORTRELAY_API void setTimerPrecision(int32_t mode);
  * overrides the keys it sets), section [SimConnect] with the keys Protocol
  * (Auto, Pipe, IPv4 or IPv6), Address, Port, MaxReceiveSize and DisableNagle.
  * Without a file the local pipe is tried, then the TCP ports the simulator
- * leaves in the registry. On Linux there is neither pipe nor registry: a host
- * reaches a simulator on another machine over TCP only, with a file like
+ * leaves in the registry. On Linux there is neither pipe nor registry: a
+ * host reaches the simulator over TCP only, with a file like
  *     [SimConnect]
  *     Protocol=IPv4
- *     Address=192.168.1.20      (the simulator's machine)
+ *     Address=127.0.0.1         (the machine the simulator runs on)
  *     Port=500                  (the port its server listens on)
- * in ~/Documents or the current directory; the simulator's process must also
- * show in the local process list (e.g. started under a compatibility layer on
- * the same machine), or detection does not pass. */
+ * in ~/Documents or the current directory. Detection also needs the
+ * simulator's process in the local process list: a simulator running under a
+ * compatibility layer on the same machine is found; one on another machine is
+ * reached by the file but never detected. */
 
 /* Id 0..17 of the detected game, in the registry's priority order; -1 for none. */
 PORTRELAY_API int32_t getGameID(void);
