@@ -4,6 +4,8 @@
 #include <ws2tcpip.h>
 #include <windows.h>
 
+#include "platform/win32/bounded_connect.h"
+
 namespace portrelay::platform {
 namespace {
 
@@ -55,31 +57,11 @@ bool bindSocket(SocketHandle socket, const SocketAddress& address) {
 
 bool connectSocket(SocketHandle socket, const SocketAddress& address, int timeoutMs) {
   const SOCKET s = toNative(socket);
-  if (!setBlocking(s, false)) return false;
   const sockaddr_in native = toNative(address);
-  bool connected = ::connect(s, reinterpret_cast<const sockaddr*>(&native), sizeof native) == 0;
-  int error = WSAGetLastError();
-  if (!connected && error == WSAEWOULDBLOCK) {
-    fd_set writable, failed;
-    FD_ZERO(&writable);
-    FD_ZERO(&failed);
-    FD_SET(s, &writable);
-    FD_SET(s, &failed);
-    timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-    const int ready = ::select(0, nullptr, &writable, &failed, &limit);
-    if (ready > 0) {
-      int length = sizeof error;
-      error = 0;
-      getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&error), &length);
-      connected = error == 0 && FD_ISSET(s, &writable);
-      if (!connected && error == 0) error = WSAECONNREFUSED;
-    } else {
-      error = ready == 0 ? WSAETIMEDOUT : WSAGetLastError();
-    }
-  }
+  const int error = connectWithin(s, reinterpret_cast<const sockaddr*>(&native), sizeof native, timeoutMs);
   setBlocking(s, true);
-  if (!connected) WSASetLastError(error);
-  return connected;
+  if (error != 0) WSASetLastError(error);
+  return error == 0;
 }
 
 bool listenSocket(SocketHandle socket, int backlog) { return ::listen(toNative(socket), backlog) == 0; }

@@ -6,6 +6,8 @@
 
 #include <chrono>
 
+#include "platform/win32/bounded_connect.h"
+
 namespace portrelay::platform {
 namespace {
 
@@ -207,27 +209,7 @@ std::unique_ptr<StreamTransport> connectTcp(const std::string& host, const std::
   }
   SOCKET s = ::socket(results->ai_family, results->ai_socktype, results->ai_protocol);
   int code = s == INVALID_SOCKET ? WSAGetLastError() : 0;
-  u_long nonBlocking = 1;
-  if (code == 0 && ioctlsocket(s, FIONBIO, &nonBlocking) != 0) code = WSAGetLastError();
-  if (code == 0 && ::connect(s, results->ai_addr, static_cast<int>(results->ai_addrlen)) != 0) {
-    code = WSAGetLastError();
-    if (code == WSAEWOULDBLOCK) {
-      fd_set writable, failed;
-      FD_ZERO(&writable);
-      FD_ZERO(&failed);
-      FD_SET(s, &writable);
-      FD_SET(s, &failed);
-      timeval limit{timeoutMs / 1000, (timeoutMs % 1000) * 1000};
-      const int ready = ::select(0, nullptr, &writable, &failed, &limit);
-      code = WSAETIMEDOUT;
-      if (ready > 0) {
-        int length = sizeof code;
-        code = 0;
-        getsockopt(s, SOL_SOCKET, SO_ERROR, reinterpret_cast<char*>(&code), &length);
-        if (code == 0 && !FD_ISSET(s, &writable)) code = WSAECONNREFUSED;
-      }
-    }
-  }
+  if (code == 0) code = connectWithin(s, results->ai_addr, static_cast<int>(results->ai_addrlen), timeoutMs);
   freeaddrinfo(results);
   if (code != 0) {
     error = translatedSocketError(code);
