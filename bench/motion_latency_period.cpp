@@ -2,6 +2,9 @@
 // the game (a simulated Assetto Corsa written at 500 Hz by this program) to
 // the motion frame carrying it arriving at the virtual rig, through the whole
 // library: engine thread, filter chain, frame, relay thread, serial port.
+// Beside it: the time each frame waited in the rig link's transmit queue
+// (from the engine queueing it to the relay taking it, as the rig link
+// records it) and the interval between motion frames at the rig.
 // Each sample carries a tag in its lateral acceleration (0.00 .. 0.96 g, the
 // sample number modulo 97; the frame shows it in m/s^2) that slot 0 passes unchanged into the frame's
 // first float. Only the first frame carrying each sample counts.
@@ -21,6 +24,7 @@
 #include "gamesim/assetto_corsa_sim.h"
 #include "platform/serial_port.h"
 #include "portrelay/portrelay.h"
+#include "riglink/link_state.h"
 #include "bench_rig_port.h"
 #include "simulated_rig.h"
 
@@ -94,9 +98,14 @@ int main(int argc, char** argv) {
   if (isConnected() == 0) std::fprintf(stderr, "the rig was not found on COM%d\n", com);
   const int64_t offset = rig.clockOffsetNs();
   rig.reset();
+  RigLink::instance().motionQueueWait.clear();
   recording = true;
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   recording = false;
+  const QueueWaitHistogram& queueWait = RigLink::instance().motionQueueWait;
+  const uint64_t queued = queueWait.count();
+  const double queueWaitP50 = queueWait.quantileMs(0.50), queueWaitP99 = queueWait.quantileMs(0.99);
+  const double queueWaitMax = queueWait.maxMs();
   std::this_thread::sleep_for(std::chrono::milliseconds(100));
   stopGamesource_Thread();
   stopPortRelay_Thread();
@@ -136,7 +145,13 @@ int main(int argc, char** argv) {
       }
     }
   }
+  std::vector<double> intervals;
+  for (size_t i = 1; i < frames.size(); ++i)
+    intervals.push_back(static_cast<double>(frames[i].arrivalNs - frames[i - 1].arrivalNs) / 1e6);
   printDistribution("sample written to frame at the rig", latencies, "ms");
+  std::printf("frame waiting in the transmit queue (%llu frames): p50 %.3f  p99 %.3f  max %.3f ms (10-us steps)\n",
+              static_cast<unsigned long long>(queued), queueWaitP50, queueWaitP99, queueWaitMax);
+  printDistribution("interval between motion frames at the rig", intervals, "ms");
   std::printf("samples written %zu, motion frames at the rig %zu (%.0f/s), undecoded %zu, CRC errors %llu\n",
               written.size(), frames.size(), static_cast<double>(frames.size()) / seconds, undecoded,
               static_cast<unsigned long long>(rig.stats().checksumErrors));

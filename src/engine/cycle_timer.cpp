@@ -43,8 +43,12 @@ void CycleTimer::preciseWait() {
   double e = elapsedUs();
   if (e > 0.0 && e < 1000.0) sleepMilliseconds(1);
   while (e <= kPeriodUs) e = elapsedUs();  // busy wait, no yield
+  endWait(e);
+}
+
+void CycleTimer::endWait(double measuredUs) {
   markInterval();
-  lastElapsedUs_ = e;
+  lastElapsedUs_ = measuredUs;
 }
 
 void CycleTimer::coarseWait() {

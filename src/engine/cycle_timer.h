@@ -35,6 +35,11 @@ class CycleTimer {
   void coarseWait();
   // The wait the precise-mode flag selects.
   void wait() { preciseMode() != 0 ? preciseWait() : coarseWait(); }
+  // Microseconds since the start mark (the end of the last cycle).
+  double elapsedUs() const;
+  // Closes a wait made elsewhere (a paced loop with its own rule): markInterval,
+  // keeping `measuredUs` as the time that wait measured.
+  void endWait(double measuredUs);
 
   int32_t preciseMode() const { return preciseMode_.load(std::memory_order_relaxed); }
   void setPreciseMode(int32_t mode) { preciseMode_.store(mode, std::memory_order_relaxed); }
@@ -49,8 +54,6 @@ class CycleTimer {
   double carry() const { return carry_; }
 
  private:
-  double elapsedUs() const;
-
   int64_t mark_ = 0;
   int64_t now_ = 0;
   bool hasMark_ = true;  // the counter origin, until clear()

@@ -8,6 +8,8 @@
 #include "platform/scheduling.h"
 #include "platform/sockets.h"
 #include "riglink/crc16.h"
+#include "riglink/phase_lock.h"
+#include "riglink/rig_frames.h"
 
 namespace portrelay {
 namespace {
@@ -31,8 +33,10 @@ bool sendDatagram(UdpLink& udp, platform::SocketHandle socket, const uint8_t* by
 bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandle socket,
                          const platform::SocketAddress& to) {
   uint8_t message[kMaxMessageLength];
+  int64_t queuedAt = 0;
   // Every waiting network message, oldest first, with its CRC in place of the terminator.
-  while (const auto length = link.networkTxQueue.copyFront(message)) {
+  while (const auto length = link.networkTxQueue.copyFront(message, queuedAt)) {
+    if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 2) {
       storeCrcInEndPair(message, *length);
       if (!sendDatagram(udp, socket, message, *length, to)) return false;  // it stays queued
@@ -111,6 +115,8 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   logger.info("Multicastthread: starting Timer");
   udp.networkCycleTimer.markInterval();
 
+  // Paced like the relay: a pass per engine frame, its own 2-ms tick without frames.
+  PhaseLock phase;
   // Motion queued before this start (while no sender ran) is out of date.
   bool wasIdle = true;
   while (flag(link.networkRunning)) {
@@ -124,13 +130,14 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
       dropQueuedMotionFrames(link.networkTxQueue);
       wasIdle = false;
     }
+    phase.beginCycle(link.motionFrames);
     if (!sendPendingMessages(link, udp, socket, destination)) {
       logger.info("Multicastthread: Send failed:" + lastError());
       platform::closeSocket(socket);
       platform::stopNetworking();
       return;
     }
-    udp.networkCycleTimer.preciseWait();
+    phase.endCycle(udp.networkCycleTimer, link.motionFrames);
   }
 
   logger.info("Multicastthread: Closing Socket:" + lastError());

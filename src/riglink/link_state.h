@@ -19,6 +19,8 @@
 #include "engine/cycle_timer.h"
 #include "platform/serial_device.h"
 #include "riglink/message_queue.h"
+#include "riglink/phase_lock.h"
+#include "riglink/queue_wait.h"
 #include "riglink/rig_serial_port.h"
 
 namespace portrelay {
@@ -61,6 +63,14 @@ struct RigLinkState {
   MessageQueue networkRxQueue;
 
   CycleTimer relayCycleTimer;
+  PhaseLock relayPhase;  // relay thread only
+
+  // Raised each time the engine's motion frame is queued; the relay and the
+  // multicast sender run their next cycle on it (phase_lock.h).
+  FrameSignal motionFrames;
+  // How long the engine's motion frames waited in the transmit queues before
+  // the relay or the multicast sender took them (for measuring tools).
+  QueueWaitHistogram motionQueueWait;
 };
 
 class RigLink : public RigLinkState {
@@ -81,7 +91,8 @@ class RigLink : public RigLinkState {
   int32_t sendMessage(const uint8_t* buffer);
   // The engine's motion frame: queued like sendMessage, but always at its full
   // length (2..512 bytes, ending in 0x0A 0x0D), because its floats may hold the
-  // pair 0x0A 0x0D that would cut a message short. Never blocks beyond the
+  // pair 0x0A 0x0D that would cut a message short; a queued frame raises
+  // motionFrames, which wakes the transmit loops. Never blocks beyond the
   // queue's copy of the frame; never allocates. 1 when queued, -1 when refused.
   int32_t queueMotionFrame(const uint8_t* frame, size_t length);
   // autoMessagemmf: 1 when queued in the auto queue, 0 when refused.
@@ -106,7 +117,8 @@ class RigLink : public RigLinkState {
   // end and returns once none of them runs any more (at once when none ran).
   void stopRelay();
   // One relay cycle on the open port: transmit queue, auto queue, receive,
-  // parse, then the 2-ms pacing.
+  // parse, then the pacing: until the engine's next frame is queued, or the
+  // relay's own 2-ms tick when none comes (phase_lock.h).
   void relayCycle(uint64_t portGeneration);
   // The same without the pacing.
   void relayCycleWork(uint64_t portGeneration);

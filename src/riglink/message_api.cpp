@@ -68,7 +68,9 @@ int32_t RigLink::sendMessage(const uint8_t* buffer) {
 int32_t RigLink::queueMotionFrame(const uint8_t* frame, size_t length) {
   if (!linkRunning(*this) || frame == nullptr || length < 2 || length > kMaxMessageLength) return -1;
   if (frame[length - 2] != kLineFeed || frame[length - 1] != kCarriageReturn) return -1;
-  return route(*this, frame, length);
+  const int32_t result = route(*this, frame, length);
+  if (result == 1) motionFrames.signal();
+  return result;
 }
 
 int32_t RigLink::autoMessage(const uint8_t* buffer) {

@@ -2,15 +2,19 @@
 
 #include <cstring>
 
+#include "platform/clock.h"
+
 namespace portrelay {
 
 bool MessageQueue::pushIfBelow(const uint8_t* data, size_t length, size_t bound) {
   if (data == nullptr || length == 0 || length > kMaxMessageLength) return false;
+  const int64_t now = platform::performanceCounter();  // read outside the lock
   std::lock_guard lock(mutex_);
   if (count_ >= bound || count_ >= kQueueSlots) return false;
   Slot& slot = slots_[(head_ + count_) % kQueueSlots];
   std::memcpy(slot.bytes, data, length);
   slot.length = static_cast<uint16_t>(length);
+  slot.queuedAt = now;
   ++count_;
   return true;
 }
@@ -20,6 +24,15 @@ std::optional<size_t> MessageQueue::copyFront(uint8_t* out) const {
   if (count_ == 0) return std::nullopt;
   const Slot& slot = slots_[head_];
   std::memcpy(out, slot.bytes, slot.length);
+  return slot.length;
+}
+
+std::optional<size_t> MessageQueue::copyFront(uint8_t* out, int64_t& queuedAt) const {
+  std::lock_guard lock(mutex_);
+  if (count_ == 0) return std::nullopt;
+  const Slot& slot = slots_[head_];
+  std::memcpy(out, slot.bytes, slot.length);
+  queuedAt = slot.queuedAt;
   return slot.length;
 }
 
@@ -53,10 +66,12 @@ void MessageQueue::purgeAndPushFront(uint8_t header, std::initializer_list<std::
       Slot& to = slots_[(head_ + kept) % kQueueSlots];
       std::memcpy(to.bytes, slot.bytes, slot.length);
       to.length = slot.length;
+      to.queuedAt = slot.queuedAt;
     }
     ++kept;
   }
   count_ = kept;
+  const int64_t now = platform::performanceCounter();
   const size_t limit = bound < kQueueSlots ? bound : kQueueSlots;
   if (front.size() > limit) return;
   while (count_ + front.size() > limit) dropFrontLocked();
@@ -66,6 +81,7 @@ void MessageQueue::purgeAndPushFront(uint8_t header, std::initializer_list<std::
     Slot& slot = slots_[at];
     std::memcpy(slot.bytes, message.data(), message.size());
     slot.length = static_cast<uint16_t>(message.size());
+    slot.queuedAt = now;
     at = (at + 1) % kQueueSlots;
   }
   count_ += front.size();

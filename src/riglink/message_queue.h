@@ -35,6 +35,8 @@ class MessageQueue {
   // Copies the front message into out (room for kMaxMessageLength bytes);
   // its length, or nothing when the queue is empty.
   std::optional<size_t> copyFront(uint8_t* out) const;
+  // The same, and the performance-counter reading taken when it was queued.
+  std::optional<size_t> copyFront(uint8_t* out, int64_t& queuedAt) const;
   // Copies and removes the front message in one step.
   std::optional<size_t> takeFront(uint8_t* out);
   // Removes the front message; false when the queue was empty.
@@ -76,6 +78,7 @@ class MessageQueue {
  private:
   struct Slot {
     uint16_t length = 0;
+    int64_t queuedAt = 0;  // performance counter when added
     uint8_t bytes[kMaxMessageLength];
   };
   void dropFrontLocked();

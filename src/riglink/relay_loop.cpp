@@ -8,6 +8,7 @@
 #include "riglink/crc16.h"
 #include "riglink/frame_parser.h"
 #include "riglink/link_state.h"
+#include "riglink/rig_frames.h"
 #include "riglink/serial_exception.h"
 
 namespace portrelay {
@@ -32,7 +33,9 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
 
 void transmitQueue(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
-  while (auto length = link.serialTxQueue.copyFront(message)) {
+  int64_t queuedAt = 0;
+  while (auto length = link.serialTxQueue.copyFront(message, queuedAt)) {
+    if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 0) {
       storeCrcInEndPair(message, *length);
       try {
@@ -157,8 +160,9 @@ void RigLink::relayCycleWork(uint64_t generation) {
 }
 
 void RigLink::relayCycle(uint64_t generation) {
+  relayPhase.beginCycle(motionFrames);
   relayCycleWork(generation);
-  relayCycleTimer.preciseWait();
+  relayPhase.endCycle(relayCycleTimer, motionFrames);
 }
 
 int32_t RigLink::runRelay() {

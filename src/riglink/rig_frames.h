@@ -22,6 +22,11 @@ inline constexpr size_t kBulkFrameLength = 465;
 inline constexpr size_t kSealedFrameLength = 78;
 inline constexpr size_t kMotionFrameLength = 36;
 
+// The engine's motion frame (a host may send one too; it is told by its form).
+inline constexpr bool isMotionFrame(const uint8_t* bytes, size_t length) {
+  return length == kMotionFrameLength && bytes[0] == kMotionFrameHeader && bytes[1] == kMotionFrameHeader;
+}
+
 using ShortFrame = std::array<uint8_t, kShortFrameLength>;
 
 inline constexpr ShortFrame kIdentityQuery = {0xF9, 0xF9, 0x01, 0x00, 0x00, 0x00, 0x0A, 0x0D};

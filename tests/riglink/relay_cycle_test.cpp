@@ -2,6 +2,9 @@
 // bytes from the rig), and the loop's start and stop, without a rig.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <atomic>
+#include <chrono>
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -171,6 +174,92 @@ TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
   EXPECT_EQ(out[2], 0x31);
   EXPECT_EQ(link().readMessage(out), 0);
   EXPECT_EQ(link().portOpen.load(), 1);
+}
+
+int64_t steadyNs() {
+  return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
+      .count();
+}
+
+double quantileMs(std::vector<int64_t> ns, double q) {
+  if (ns.empty()) return 0.0;
+  std::sort(ns.begin(), ns.end());
+  return static_cast<double>(ns[std::min(ns.size() - 1, static_cast<size_t>(q * static_cast<double>(ns.size())))]) /
+         1e6;
+}
+
+// The relay loop's cycle against an engine that queues a frame every period,
+// slower or faster than the relay's own 2 ms: each frame leaves at once
+// instead of at the relay's next tick, the relay runs exactly one cycle per
+// frame (one auto message between two frames: no extra cycle, no two frames
+// in one), and once the frames stop it keeps its own 2-ms cadence.
+TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
+  struct Case {
+    const char* name;
+    int periodUs;
+  };
+  const Case cases[] = {{"engine slower than the relay", 2300}, {"engine faster than the relay", 1800}};
+  constexpr int kFrames = 100;
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    SetUp();
+    // Distinct auto messages, more than there will be cycles: each cycle
+    // writes the front one and removes it, so the auto writes count cycles.
+    for (int i = 0; i < 149; ++i)
+      ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x40, 0x00, i, 0x00, 0x0A, 0x0D}).data()), 1);
+    std::atomic<bool> relaying{true};
+    std::thread relay([&] {
+      const uint64_t generation = link().rigPort.generation();
+      while (relaying) link().relayCycle(generation);
+    });
+    std::vector<int64_t> queuedNs;
+    auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(5);
+    for (int i = 0; i < kFrames; ++i) {
+      std::this_thread::sleep_until(next);
+      const auto frame = motionFrame(static_cast<uint8_t>(i));
+      queuedNs.push_back(steadyNs());
+      ASSERT_EQ(link().queueMotionFrame(frame.data(), frame.size()), 1);
+      next += std::chrono::microseconds(c.periodUs);
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(60));  // no frames any more
+    relaying = false;
+    relay.join();
+
+    const auto calls = line_->writeCalls();
+    const auto times = line_->writeTimesNs();
+    ASSERT_EQ(calls.size(), times.size());
+    std::vector<int64_t> delays;
+    int cyclesBetween = -1, irregular = 0;
+    size_t lastFrameAt = 0;
+    for (size_t i = 0; i < calls.size(); ++i) {
+      if (calls[i].size() != 36) {
+        if (cyclesBetween >= 0) ++cyclesBetween;
+        continue;
+      }
+      const size_t index = delays.size();
+      ASSERT_LT(index, queuedNs.size());
+      EXPECT_EQ(calls[i][2], static_cast<uint8_t>(index));  // each frame once, in order
+      delays.push_back(times[i] - queuedNs[index]);
+      if (cyclesBetween >= 0 && cyclesBetween != 1) ++irregular;
+      cyclesBetween = 0;
+      lastFrameAt = i;
+    }
+    EXPECT_EQ(delays.size(), static_cast<size_t>(kFrames));
+    // A frame waits for the relay's wake-up, not for a tick 0 to 2 ms away.
+    EXPECT_LT(quantileMs(delays, 0.5), 0.25);
+    EXPECT_LT(quantileMs(delays, 0.9), 1.0);
+    // A stalled feeder (a loaded machine) may miss the lock once or twice.
+    EXPECT_LE(irregular, 4) << "frame pairs without exactly one relay cycle between them";
+    // Without frames: the relay's own tick, every 2 ms, after one tick
+    // postponed by the lock's slack.
+    std::vector<int64_t> tail;
+    for (size_t i = lastFrameAt + 2; i + 1 < times.size(); ++i) tail.push_back(times[i + 1] - times[i]);
+    ASSERT_GE(tail.size(), 20u);
+    EXPECT_GT(quantileMs(tail, 0.5), 1.95);
+    EXPECT_LT(quantileMs(tail, 0.5), 2.4);
+    EXPECT_LT(static_cast<double>(times[lastFrameAt + 2] - times[lastFrameAt + 1]) / 1e6, 4.5);
+    line_ = std::make_shared<FakeSerialLine>();
+  }
 }
 
 TEST(RelayStop, ReturnsAtOnceWhenNothingRuns) {

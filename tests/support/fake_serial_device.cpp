@@ -1,6 +1,7 @@
 #include "support/fake_serial_device.h"
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 
 namespace portrelay::testing {
@@ -36,6 +37,11 @@ void FakeSerialLine::replug() {
 std::vector<std::vector<uint8_t>> FakeSerialLine::writeCalls() const {
   std::lock_guard lock(mutex_);
   return writeCalls_;
+}
+
+std::vector<int64_t> FakeSerialLine::writeTimesNs() const {
+  std::lock_guard lock(mutex_);
+  return writeTimesNs_;
 }
 
 std::vector<uint8_t> FakeSerialLine::taken() const {
@@ -110,6 +116,8 @@ bool FakeSerialDevice::write(const void* data, uint32_t size, uint32_t& written)
   FakeSerialLine& line = *line_;
   const auto* bytes = static_cast<const uint8_t*>(data);
   line.writeCalls_.emplace_back(bytes, bytes + size);
+  line.writeTimesNs_.push_back(
+      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
   size_t take = line.stalled_ ? 0 : std::min<size_t>(size, line.acceptAtMost_);
   const bool vanishes = take >= line.unplugAfter_;
   if (vanishes) take = line.unplugAfter_;

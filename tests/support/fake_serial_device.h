@@ -36,6 +36,8 @@ class FakeSerialLine {
 
   // Every write call: the bytes it handed over (taken or not).
   std::vector<std::vector<uint8_t>> writeCalls() const;
+  // The steady-clock time (ns) of every write call, in the same order.
+  std::vector<int64_t> writeTimesNs() const;
   std::vector<uint8_t> taken() const;  // all bytes taken, in order
   size_t opens() const;
   bool present() const;
@@ -47,6 +49,7 @@ class FakeSerialLine {
   const int comNumber_;
   std::deque<uint8_t> incoming_;
   std::vector<std::vector<uint8_t>> writeCalls_;
+  std::vector<int64_t> writeTimesNs_;
   std::vector<uint8_t> taken_;
   size_t acceptAtMost_ = std::numeric_limits<size_t>::max();
   size_t unplugAfter_ = std::numeric_limits<size_t>::max();

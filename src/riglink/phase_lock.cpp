@@ -1,0 +1,44 @@
+#include "riglink/phase_lock.h"
+
+#include <cmath>
+
+#include "platform/word_wait.h"
+
+namespace portrelay {
+
+void FrameSignal::signal() noexcept {
+  sequence_.fetch_add(1, std::memory_order_release);
+  platform::wakeWordWaiters(sequence_);
+}
+
+bool FrameSignal::waitChange(uint32_t seen, int64_t timeoutUs) const noexcept {
+  if (sequence() == seen) platform::waitOnWord(sequence_, seen, timeoutUs);
+  return sequence() != seen;
+}
+
+void PhaseLock::endCycle(CycleTimer& timer, const FrameSignal& frames) {
+  const double tickUs = locked_ ? CycleTimer::kPeriodUs + kLockSlackUs : CycleTimer::kPeriodUs;
+  double e = timer.elapsedUs();
+  // Unlocked: the one 1-ms sleep of the precise wait, taken only when the
+  // cycle ended within the first millisecond of its period.
+  const double sleepEndUs = (!locked_ && e > 0.0 && e < 1000.0) ? e + 1000.0 : 0.0;
+  for (;;) {
+    if (frames.sequence() != seen_) {
+      locked_ = true;
+      break;
+    }
+    if (e > tickUs) {
+      locked_ = false;
+      break;
+    }
+    if (locked_) {
+      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(tickUs - e)) + 1);
+    } else if (e < sleepEndUs) {
+      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(sleepEndUs - e)));
+    }  // else: the spin to the tick, watching for a frame on each turn
+    e = timer.elapsedUs();
+  }
+  timer.endWait(e);
+}
+
+}  // namespace portrelay
