@@ -5,6 +5,7 @@
 #include <algorithm>
 #include <atomic>
 #include <chrono>
+#include <cstdlib>
 #include <ctime>
 #include <memory>
 #include <thread>
@@ -229,27 +230,38 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
     const auto times = line_->writeTimesNs();
     ASSERT_EQ(calls.size(), times.size());
     std::vector<int64_t> delays;
-    int cyclesBetween = -1, irregular = 0;
+    std::vector<int> cyclesAfter;  // relay cycles from each frame's write to the next frame's
     size_t lastFrameAt = 0;
     for (size_t i = 0; i < calls.size(); ++i) {
       if (calls[i].size() != 36) {
-        if (cyclesBetween >= 0) ++cyclesBetween;
+        if (!cyclesAfter.empty()) ++cyclesAfter.back();
         continue;
       }
       const size_t index = delays.size();
       ASSERT_LT(index, queuedNs.size());
       EXPECT_EQ(calls[i][2], static_cast<uint8_t>(index));  // each frame once, in order
       delays.push_back(times[i] - queuedNs[index]);
-      if (cyclesBetween >= 0 && cyclesBetween != 1) ++irregular;
-      cyclesBetween = 0;
+      cyclesAfter.push_back(0);
       lastFrameAt = i;
     }
-    EXPECT_EQ(delays.size(), static_cast<size_t>(kFrames));
+    ASSERT_EQ(delays.size(), static_cast<size_t>(kFrames));
     // A frame waits for the relay's wake-up, not for a tick 0 to 2 ms away.
     EXPECT_LT(quantileMs(delays, 0.5), 0.25);
     EXPECT_LT(quantileMs(delays, 0.9), 1.0);
-    // A stalled feeder (a loaded machine) may miss the lock once or twice.
-    EXPECT_LE(irregular, 4) << "frame pairs without exactly one relay cycle between them";
+    // One cycle between two frames, judged where the machine let both sides
+    // keep time: frames queued a period apart (within 0.4 ms) and both taken
+    // within 0.5 ms (a feeder or relay held up by a loaded machine may
+    // legitimately bunch two frames or miss the lock).
+    int judged = 0, irregular = 0;
+    for (size_t i = 0; i + 1 < delays.size(); ++i) {
+      const int64_t spacingNs = queuedNs[i + 1] - queuedNs[i];
+      if (std::llabs(spacingNs - c.periodUs * 1000LL) > 400'000 || delays[i] > 500'000 || delays[i + 1] > 500'000)
+        continue;
+      ++judged;
+      if (cyclesAfter[i] != 1) ++irregular;
+    }
+    EXPECT_GE(judged, kFrames / 2);
+    EXPECT_LE(irregular, 1) << "of " << judged << " frame pairs without exactly one relay cycle between them";
     // Without frames: the relay's own tick, every 2 ms, after one tick
     // postponed by the lock's slack.
     std::vector<int64_t> tail;
