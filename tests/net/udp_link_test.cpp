@@ -207,6 +207,22 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)),
             std::vector<std::vector<uint8_t>>(11, checksummed(autoMessage)));
 
+  // The engine's frames, every 2.3 ms: each leaves as soon as it is queued,
+  // not at the sender's next own tick (0 to 2 ms later).
+  link.motionQueueWait.clear();
+  constexpr int kFrames = 20;
+  auto next = std::chrono::steady_clock::now();
+  for (int i = 0; i < kFrames; ++i) {
+    std::this_thread::sleep_until(next);
+    const auto frame = motionFrame(static_cast<uint32_t>(100 + i));
+    ASSERT_EQ(link.queueMotionFrame(frame.data(), frame.size()), 1);
+    next += std::chrono::microseconds(2300);
+  }
+  EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(100)).size(), static_cast<size_t>(kFrames));
+  EXPECT_EQ(link.motionQueueWait.count(), static_cast<uint64_t>(kFrames));
+  EXPECT_LT(link.motionQueueWait.quantileMs(0.5), 0.25);
+  link.serialTxQueue.clear();
+
   // Serial link valid: nothing leaves; afterwards the waiting message does.
   link.serialFramesValid = 1;
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
@@ -228,7 +244,7 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   link.autoconnect = 1;
   ASSERT_EQ(link.resumeInterface(), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
-  EXPECT_EQ(udp_.datagramsSent.load(), 3u + 12u + 11u + 1u + 1u);
+  EXPECT_EQ(udp_.datagramsSent.load(), 3u + 12u + 11u + 20u + 1u + 1u);
 
   link.stopRelay();
   sender_.join();
