@@ -355,8 +355,9 @@ PORTRELAY_API int32_t checkFilterstring(const char* filter, char* text, int32_t 
  * link threads; the serial link adds the CRC-16 the rig checks. */
 
 /* The relay loop's thread body: the host calls it on a thread of its own; it
- * serves the rig's serial port every 2 ms (scanning for the rig while
- * autoconnect is on) and holds the sections "Tiltaverse_tx" and
+ * serves the rig's serial port (scanning for the rig while autoconnect is
+ * on): a cycle as soon as the engine queues a motion frame, and every 2 ms
+ * while no frames come; it holds the sections "Tiltaverse_tx" and
  * "Tiltaverse_rx" open. Returns 1 when stopPortRelay_Thread ended it (at once
  * when another thread runs the loop already). */
 PORTRELAY_API int32_t startPortRelay_Thread(void);
@@ -427,7 +428,8 @@ PORTRELAY_API int32_t getSerialPortInfo(int32_t index, int32_t* comNumber, char*
                                         int32_t friendlyNameSize, char* hardwareIds, int32_t hardwareIdsSize,
                                         uint8_t* rigController);
 
-/* Length of the last relay cycle in milliseconds; 0 while the relay loop
+/* Length of the last relay cycle in milliseconds (while the engine sends
+ * motion, the time between two of its frames); 0 while the relay loop
  * has no port open, is paused, or has not completed a cycle since it started. */
 PORTRELAY_API double getOutputTimeFrame(void);
 
@@ -443,7 +445,9 @@ PORTRELAY_API double getOutputTimeFrame(void);
  * without one, which empties both transmit queues; motion frames queued
  * before it started are dropped, never sent late. While the rig talks over the
  * serial link both threads idle. Both threads run at the highest priority the
- * system grants; the sender closes every 2-ms pass with a short busy wait.
+ * system grants; the sender makes a pass as soon as the engine queues a
+ * motion frame, and every 2 ms (ending with a short busy wait) while no
+ * frames come.
  * Start order: set the group and port, then start the listener and the sender
  * on two threads of the host's own; stopPortRelay_Thread ends both (and waits
  * for them). If either thread ends on its own (no suitable adapter, a failed
