@@ -1,14 +1,22 @@
 // Runs the engine loop for a while on a game that delivers a sample every cycle
 // and reports the distribution of the cycle period, in precise and coarse mode.
-//   engine_period [seconds per mode]
+// With --relay the engine's frames go to the process's rig link, whose relay
+// loop runs on a thread of its own against the virtual rig (under Wine, after
+// the Windows test run mapped the rig's COM port), as in a host.
+//   engine_period [seconds per mode] [--relay]
 #include <algorithm>
 #include <atomic>
+#include <chrono>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <thread>
 #include <vector>
 
+#include "bench_rig_port.h"
 #include "engine/motion_engine.h"
+#include "riglink/link_state.h"
+#include "simulated_rig.h"
 
 namespace {
 
@@ -46,7 +54,18 @@ void report(const char* mode, std::vector<double> us) {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int seconds = argc > 1 ? std::atoi(argv[1]) : 10;
+  const int seconds = argc > 1 ? std::max(1, std::atoi(argv[1])) : 10;
+  const bool withRelay = argc > 2 && std::strcmp(argv[2], "--relay") == 0;
+  rigsim::SimulatedRig rig;
+  std::thread relay;
+  RigLink& link = RigLink::instance();
+  if (withRelay) {
+    if (bench::startRigOnComPort(rig, "engine_period") == 0) return 1;
+    link.autoconnect = 1;
+    relay = std::thread([&link] { link.runRelay(); });
+    for (int i = 0; i < 1000 && link.portOpen.load() == 0; ++i) std::this_thread::sleep_for(std::chrono::milliseconds(10));
+    if (link.portOpen.load() == 0) std::fprintf(stderr, "the virtual rig was not found\n");
+  }
   MotionEngine engine;
   for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
   auto owned = std::make_unique<PacedGame>(engine.loopTimer);
@@ -67,5 +86,11 @@ int main(int argc, char** argv) {
     game->periods.clear();
   }
   engine.stop();
+  if (withRelay) {
+    std::printf("frames at the rig %zu\n", rig.motionLog().size());
+    link.stopRelay();
+    relay.join();
+    platform::overrideComPorts(std::nullopt);
+  }
   return 0;
 }
