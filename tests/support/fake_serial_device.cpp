@@ -116,8 +116,8 @@ bool FakeSerialDevice::write(const void* data, uint32_t size, uint32_t& written)
   FakeSerialLine& line = *line_;
   const auto* bytes = static_cast<const uint8_t*>(data);
   line.writeCalls_.emplace_back(bytes, bytes + size);
-  line.writeTimesNs_.push_back(
-      std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch()).count());
+  const auto now = std::chrono::steady_clock::now().time_since_epoch();
+  line.writeTimesNs_.push_back(std::chrono::duration_cast<std::chrono::nanoseconds>(now).count());
   size_t take = line.stalled_ ? 0 : std::min<size_t>(size, line.acceptAtMost_);
   const bool vanishes = take >= line.unplugAfter_;
   if (vanishes) take = line.unplugAfter_;
