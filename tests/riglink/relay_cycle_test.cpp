@@ -215,8 +215,14 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
       const uint64_t generation = link().rigPort.generation();
       while (relaying) link().relayCycle(generation);
     });
+    // The relay cycles before the first frame (a loaded machine may start a thread late).
+    if (!testing::waitFor([&] { return link().autoTxQueue.size() < 147; }, 5000)) {
+      relaying = false;
+      relay.join();
+      FAIL() << "the relay never cycled";
+    }
     std::vector<int64_t> queuedNs;
-    auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(5);
+    auto next = std::chrono::steady_clock::now() + std::chrono::milliseconds(1);
     for (int i = 0; i < kFrames; ++i) {
 #ifdef _WIN32
       // Sleeps come in whole milliseconds (1 to 2 ms for 1) there: spin.
@@ -227,7 +233,7 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
 #endif
       const auto frame = motionFrame(static_cast<uint8_t>(i));
       queuedNs.push_back(steadyNs());
-      ASSERT_EQ(link().queueMotionFrame(frame.data(), frame.size()), 1);
+      EXPECT_EQ(link().queueMotionFrame(frame.data(), frame.size()), 1);
       next += std::chrono::microseconds(c.periodUs);
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(60));  // no frames any more
@@ -255,16 +261,20 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
     ASSERT_EQ(delays.size(), static_cast<size_t>(kFrames));
     // A frame waits for the relay's wake-up, not for a tick 0 to 2 ms away
     // (about 1 ms in the median); the tail is the machine's.
-    EXPECT_LT(quantileMs(delays, 0.5), 0.25);
+    EXPECT_LT(quantileMs(delays, 0.5), 0.4);
     // One cycle between two frames, judged where the machine let both sides
-    // keep time: frames queued a period apart (within 0.4 ms) and both taken
-    // within 0.5 ms (a feeder or relay held up by a loaded machine may
-    // legitimately bunch two frames or miss the lock).
+    // keep time: the frame before and both frames queued a period apart
+    // (within 0.4 ms; a feeder held up longer loses the lock, and its next
+    // frame re-locks with a cycle of its own), both taken within 1 ms, less
+    // than the shortest such spacing (a relay held up longer may bunch two
+    // frames into one cycle). The relay's own tick cannot come between two
+    // such frames.
+    const auto regular = [&](size_t i) {
+      return std::llabs(queuedNs[i + 1] - queuedNs[i] - c.periodUs * 1000LL) <= 400'000;
+    };
     int judged = 0, irregular = 0;
-    for (size_t i = 0; i + 1 < delays.size(); ++i) {
-      const int64_t spacingNs = queuedNs[i + 1] - queuedNs[i];
-      if (std::llabs(spacingNs - c.periodUs * 1000LL) > 400'000 || delays[i] > 500'000 || delays[i + 1] > 500'000)
-        continue;
+    for (size_t i = 1; i + 1 < delays.size(); ++i) {
+      if (!regular(i - 1) || !regular(i) || delays[i] > 1'000'000 || delays[i + 1] > 1'000'000) continue;
       ++judged;
       if (cyclesAfter[i] != 1) ++irregular;
     }
