@@ -147,8 +147,9 @@ std::unique_ptr<RecordedRun> UdpLinkInNamespaces::run_;
 
 TEST_F(UdpLinkInNamespaces, SenderBindsTheVethAdapter) {
   EXPECT_EQ(run_->adapter, rigsim::NamespacePair::kLibraryAddress);
-  EXPECT_TRUE(contains(run_->log, std::string("INFO Multicastthread: Bound to Ip: ") +
-                                      rigsim::NamespacePair::kLibraryAddress));
+  std::string boundLine = "INFO Multicastthread: Bound to Ip: ";
+  boundLine += rigsim::NamespacePair::kLibraryAddress;
+  EXPECT_TRUE(contains(run_->log, boundLine));
   EXPECT_EQ(run_->rigSawHost, rigsim::NamespacePair::kLibraryAddress);
 }
 
