@@ -291,6 +291,10 @@ TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
   EXPECT_EQ(link().portOpen.load(), 0);
   rig.rig.setBehaviour(rigsim::Behaviour::normal);
   ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+  // What the controller had taken in before it stalled it reads now: whole
+  // frames with their CRC, and at most the one the timed-out write cut short.
+  EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
+  EXPECT_LE(rig.rig.stats().cutFrames, 1u);
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
   EXPECT_LT(engine.longestCallNs(), 20'000'000);

@@ -41,6 +41,11 @@ std::string executeCommand(PtyRig& rig, const std::string& line) {
     std::string answer = "ok " + std::to_string(frames.size());
     for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
     return answer;
+  } else if (command == "motion-since") {
+    const std::vector<ReceivedFrame> frames = rig.rig().motionSince(std::strtoull(argument.c_str(), nullptr, 10));
+    std::string answer = "ok " + std::to_string(frames.size());
+    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
+    return answer;
   } else if (command == "now") {
     return "ok " + std::to_string(monotonicNs());
   } else {
@@ -51,15 +56,21 @@ std::string executeCommand(PtyRig& rig, const std::string& line) {
 
 std::string executeFanCommand(PtyFan& fan, const std::string& line) {
   std::istringstream in(line);
-  std::string command;
-  in >> command;
-  if (command == "fanbytes") {
-    const std::vector<FanByte> bytes = fan.bytes();
+  std::string command, argument;
+  in >> command >> argument;
+  if (command == "fanbytes" || command == "fanbytes-after") {
+    const std::vector<FanByte> bytes =
+        command == "fanbytes" ? fan.bytes() : fan.bytesAfter(std::strtoll(argument.c_str(), nullptr, 10));
     std::string answer = "ok " + std::to_string(bytes.size());
     for (const FanByte& byte : bytes) answer += "\n" + formatFanByte(byte);
     return answer;
   }
   if (command == "fanline") return formatFanLine(fan.line());
+  if (command == "unplug") {
+    fan.unplug();
+    return "ok";
+  }
+  if (command == "replug") return fan.replug() ? "ok" : "error";
   if (command == "reset") {
     fan.reset();
     return "ok";

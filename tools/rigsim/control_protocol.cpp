@@ -35,7 +35,7 @@ std::string formatStats(const RigStats& s) {
   std::ostringstream out;
   out << "ok " << s.motionFrames << ' ' << s.checksummedMotionFrames << ' ' << s.checksumErrors << ' '
       << s.identityQueries << ' ' << s.levelQueries << ' ' << s.otherFrames << ' ' << s.noiseBytes << ' '
-      << s.motionRatePerSecond << ' ' << toHex(s.lastMotionFrame);
+      << s.motionRatePerSecond << ' ' << toHex(s.lastMotionFrame) << ' ' << s.cutFrames;
   return out.str();
 }
 
@@ -43,7 +43,7 @@ bool parseStats(const std::string& answer, RigStats& s) {
   std::istringstream in(answer);
   std::string ok, last;
   in >> ok >> s.motionFrames >> s.checksummedMotionFrames >> s.checksumErrors >> s.identityQueries >>
-      s.levelQueries >> s.otherFrames >> s.noiseBytes >> s.motionRatePerSecond >> last;
+      s.levelQueries >> s.otherFrames >> s.noiseBytes >> s.motionRatePerSecond >> last >> s.cutFrames;
   if (!in || ok != "ok") return false;
   s.lastMotionFrame = fromHex(last);
   return true;

@@ -21,14 +21,21 @@ class PtyFan {
   // Creates the port and points linkPath at it.
   bool start(const std::string& linkPath);
   void stop();
+  // The controller vanishes (its end of the port closes, the link goes away)
+  // and returns on a fresh port behind the same link.
+  void unplug();
+  bool replug();
 
   std::vector<FanByte> bytes() const;  // oldest first (the last 100000)
+  // The kept bytes that arrived after `arrivalNs`.
+  std::vector<FanByte> bytesAfter(int64_t arrivalNs) const;
   void reset();
   FanLine line() const;
   std::string devicePath() const;
 
  private:
   void serve();
+  void closePort();
 
   std::string linkPath_;
   mutable std::mutex mutex_;  // master fd, device path and bytes

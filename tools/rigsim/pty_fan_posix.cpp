@@ -5,6 +5,7 @@
 #include <unistd.h>
 
 #include <chrono>
+#include <iterator>
 
 #include "pty_rig.h"
 #include "virtual_rig.h"
@@ -49,6 +50,10 @@ bool PtyFan::start(const std::string& linkPath) {
 void PtyFan::stop() {
   running_ = false;
   if (thread_.joinable()) thread_.join();
+  closePort();
+}
+
+void PtyFan::closePort() {
   std::lock_guard lock(mutex_);
   if (master_ >= 0) ::close(master_);
   master_ = -1;
@@ -56,9 +61,29 @@ void PtyFan::stop() {
   devicePath_.clear();
 }
 
+void PtyFan::unplug() { closePort(); }
+
+bool PtyFan::replug() {
+  closePort();
+  std::string device;
+  const int master = openLinkedPty(linkPath_, device);
+  if (master < 0) return false;
+  std::lock_guard lock(mutex_);
+  master_ = master;
+  devicePath_ = device;
+  return true;
+}
+
 std::vector<FanByte> PtyFan::bytes() const {
   std::lock_guard lock(mutex_);
   return bytes_;
+}
+
+std::vector<FanByte> PtyFan::bytesAfter(int64_t arrivalNs) const {
+  std::lock_guard lock(mutex_);
+  auto first = bytes_.end();
+  while (first != bytes_.begin() && std::prev(first)->arrivalNs > arrivalNs) --first;
+  return {first, bytes_.end()};
 }
 
 void PtyFan::reset() {
@@ -92,6 +117,10 @@ void PtyFan::serve() {
       std::lock_guard lock(mutex_);
       fd = master_;
     }
+    if (fd < 0) {  // unplugged
+      std::this_thread::sleep_for(std::chrono::milliseconds(5));
+      continue;
+    }
     pollfd p{fd, POLLIN, 0};
     if (poll(&p, 1, 20) <= 0) continue;
     if (!(p.revents & POLLIN)) {
@@ -101,6 +130,7 @@ void PtyFan::serve() {
     }
     const int64_t now = monotonicNs();
     std::lock_guard lock(mutex_);
+    if (master_ != fd) continue;  // unplugged meanwhile
     const ssize_t n = ::read(fd, buffer, sizeof buffer);
     if (n <= 0) continue;
     for (ssize_t i = 0; i < n; ++i) bytes_.push_back({buffer[i], now});

@@ -62,6 +62,7 @@ void PtyRig::closePty() {
   std::lock_guard lock(mutex_);
   if (master_ >= 0) ::close(master_);
   master_ = -1;
+  rig_.dropPartialFrame();
   removeLinkTo(linkPath_, devicePath_);
   devicePath_.clear();
 }

@@ -23,6 +23,11 @@ class SimulatedFan {
   // Creates the port and points linkPath at it. False when that failed.
   bool start(const std::string& linkPath);
   std::vector<FanByte> bytes();
+  // The bytes that arrived after `arrivalNs` (the fan's clock).
+  std::vector<FanByte> bytesAfter(int64_t arrivalNs);
+  // The port vanishes, and returns on a fresh port behind the same link.
+  bool unplug();
+  bool replug();
   void reset();
   FanLine line();
   // The fan's clock (monotonicNs of the process that runs it) minus this

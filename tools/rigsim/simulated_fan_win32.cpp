@@ -18,9 +18,15 @@ bool SimulatedFan::start(const std::string& linkPath) { return backend_->start("
 void SimulatedFan::reset() { backend_->command("reset"); }
 int64_t SimulatedFan::clockOffsetNs() { return backend_->clockOffsetNs(); }
 
-std::vector<FanByte> SimulatedFan::bytes() {
+bool SimulatedFan::unplug() { return backend_->command("unplug") == "ok"; }
+bool SimulatedFan::replug() { return backend_->command("replug") == "ok"; }
+
+std::vector<FanByte> SimulatedFan::bytes() { return bytesAfter(-1); }
+
+std::vector<FanByte> SimulatedFan::bytesAfter(int64_t arrivalNs) {
   std::vector<FanByte> bytes;
-  const std::string head = backend_->command("fanbytes");
+  const std::string head =
+      backend_->command(arrivalNs < 0 ? std::string("fanbytes") : "fanbytes-after " + std::to_string(arrivalNs));
   if (head.rfind("ok ", 0) != 0) return bytes;
   const int count = std::atoi(head.c_str() + 3);
   bytes.reserve(static_cast<size_t>(count));

@@ -18,6 +18,7 @@ bool SimulatedRig::sendToHost(const std::vector<uint8_t>& bytes) { return backen
 RigStats SimulatedRig::stats() { return backend_->rig().stats(monotonicNs()); }
 std::vector<ReceivedFrame> SimulatedRig::frames() { return backend_->rig().frames(); }
 std::vector<ReceivedFrame> SimulatedRig::motionLog() { return backend_->rig().motionLog(); }
+std::vector<ReceivedFrame> SimulatedRig::motionSince(uint64_t sequence) { return backend_->rig().motionSince(sequence); }
 void SimulatedRig::reset() { backend_->rig().reset(); }
 int64_t SimulatedRig::clockOffsetNs() { return 0; }
 

@@ -48,6 +48,9 @@ std::vector<ReceivedFrame> readFrames(ControlLink& link, const std::string& requ
 
 std::vector<ReceivedFrame> SimulatedRig::frames() { return readFrames(*backend_, "frames"); }
 std::vector<ReceivedFrame> SimulatedRig::motionLog() { return readFrames(*backend_, "motion"); }
+std::vector<ReceivedFrame> SimulatedRig::motionSince(uint64_t sequence) {
+  return readFrames(*backend_, "motion-since " + std::to_string(sequence));
+}
 int64_t SimulatedRig::clockOffsetNs() { return backend_->clockOffsetNs(); }
 
 }  // namespace rigsim

@@ -1,6 +1,7 @@
 #include "virtual_rig.h"
 
 #include <chrono>
+#include <iterator>
 
 namespace rigsim {
 namespace {
@@ -130,7 +131,12 @@ std::vector<uint8_t> VirtualRig::onBytes(const uint8_t* data, size_t length, int
     const bool terminated = !crcFirst && endsTerminated(front, frameLength);
     const bool checksummed = crcFirst || (!terminated && crcMatches(front, frameLength));
     if (!terminated && !checksummed) {
-      ++stats_.checksumErrors;
+      // A frame the host stopped writing part-way (a write that timed out)
+      // is followed at once by the next frame or query: its header lies inside.
+      bool cut = false;
+      for (size_t k = 2; frameLength == kMotion && k + 1 < frameLength && !cut; ++k)
+        cut = (front[k] == 0xFC || front[k] == 0xF9) && front[k + 1] == front[k];
+      ++(cut ? stats_.cutFrames : stats_.checksumErrors);
       ++at;
       continue;
     }
@@ -248,6 +254,20 @@ std::vector<ReceivedFrame> VirtualRig::frames() const {
 std::vector<ReceivedFrame> VirtualRig::motionLog() const {
   std::lock_guard lock(mutex_);
   return {motion_.begin(), motion_.end()};
+}
+
+std::vector<ReceivedFrame> VirtualRig::motionSince(uint64_t sequence) const {
+  std::lock_guard lock(mutex_);
+  // Sequence numbers rise along the log: find the first newer one from the back.
+  auto first = motion_.end();
+  while (first != motion_.begin() && std::prev(first)->sequence > sequence) --first;
+  return {first, motion_.end()};
+}
+
+void VirtualRig::dropPartialFrame() {
+  std::lock_guard lock(mutex_);
+  stats_.noiseBytes += pending_.size();
+  pending_.clear();
 }
 
 }  // namespace rigsim

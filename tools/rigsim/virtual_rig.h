@@ -44,6 +44,7 @@ struct RigStats {
   uint64_t motionFrames = 0;       // 0xFC frames with a valid end pair
   uint64_t checksummedMotionFrames = 0;
   uint64_t checksumErrors = 0;     // frames whose CRC did not match
+  uint64_t cutFrames = 0;          // motion frames cut short: another frame's header inside them
   uint64_t identityQueries = 0;
   uint64_t levelQueries = 0;
   uint64_t otherFrames = 0;        // other short frames (kept in frames())
@@ -77,7 +78,12 @@ class VirtualRig {
   std::vector<ReceivedFrame> frames() const;
   // Motion frames with their arrival times, oldest first (the last 10000, 20 s at 500 Hz).
   std::vector<ReceivedFrame> motionLog() const;
+  // The kept motion frames whose sequence number is above `sequence`.
+  std::vector<ReceivedFrame> motionSince(uint64_t sequence) const;
   void reset();                               // counters and frames
+  // The port went away: bytes of a frame cut off by it are not completed by
+  // the next port's bytes.
+  void dropPartialFrame();
   bool stalled() const;
 
  private:

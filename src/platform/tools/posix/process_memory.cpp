@@ -1,0 +1,21 @@
+#include "platform/tools/process_memory.h"
+
+#include <unistd.h>
+
+#include <cstdio>
+
+namespace portrelay::platform {
+
+uint64_t residentBytes() {
+  // /proc/self/statm: total and resident size in pages.
+  FILE* file = std::fopen("/proc/self/statm", "r");
+  if (file == nullptr) return 0;
+  unsigned long long total = 0, resident = 0;
+  const int fields = std::fscanf(file, "%llu %llu", &total, &resident);
+  std::fclose(file);
+  const long page = sysconf(_SC_PAGESIZE);
+  if (fields != 2 || page <= 0) return 0;
+  return static_cast<uint64_t>(resident) * static_cast<uint64_t>(page);
+}
+
+}  // namespace portrelay::platform

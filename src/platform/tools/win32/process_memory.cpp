@@ -1,0 +1,18 @@
+#include "platform/tools/process_memory.h"
+
+#ifndef PSAPI_VERSION
+#define PSAPI_VERSION 2  // GetProcessMemoryInfo from kernel32 (K32GetProcessMemoryInfo)
+#endif
+#include <windows.h>
+#include <psapi.h>
+
+namespace portrelay::platform {
+
+uint64_t residentBytes() {
+  PROCESS_MEMORY_COUNTERS counters{};
+  counters.cb = sizeof counters;
+  if (!GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters)) return 0;
+  return static_cast<uint64_t>(counters.WorkingSetSize);
+}
+
+}  // namespace portrelay::platform
