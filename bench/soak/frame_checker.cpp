@@ -26,8 +26,9 @@ std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0
 
 double stepBound(int axis) { return liveRatePerSecond(axis) * kStallMs / 1000.0 + kFadeStepShare * kFadeSpan[axis]; }
 
-FrameChecker::FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report)
-    : link_(link), timeline_(timeline), game_(game), report_(report) {}
+FrameChecker::FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report,
+                           const std::atomic<int64_t>& threadStallNs)
+    : link_(link), timeline_(timeline), game_(game), report_(report), threadStallNs_(threadStallNs) {}
 
 std::optional<int64_t> FrameChecker::sampleOf(int64_t tag, int64_t arrivalNs) const {
   // The latest sample with this tag written before the frame arrived.
@@ -75,8 +76,14 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
   const bool due = havePrevious_ && timeline_.framesDueThroughout(link_, lastArrivalNs_, arrival);
   if (due) {
     report_.rigGap(gapMs);
-    if (gapMs > kStallMs)
-      report_.fail(arrival, format("no frame at the rig for %.1f ms while frames were due", gapMs) + " (" + rigName + ")");
+    if (gapMs > kStallMs) {
+      // Whether the library's threads kept their cycles meanwhile: if they
+      // did, the frames waited on the way (the port, the machine).
+      const int64_t stall = threadStallNs_.load();
+      const bool threads = stall >= lastArrivalNs_ && stall <= arrival + 20 * 1000000;
+      report_.fail(arrival, format("no frame at the rig for %.1f ms while frames were due", gapMs) + " (" + rigName +
+                                (threads ? "; an engine or relay cycle overran)" : "; engine and relay cycles kept time)"));
+    }
   }
   // Steps only between frames that follow each other closely: across an
   // outage the rig legitimately missed the motion in between.

@@ -42,7 +42,9 @@ double stepBound(int axis);
 
 class FrameChecker {
  public:
-  FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report);
+  // threadStallNs: when an engine or relay cycle over kStallMs was last seen.
+  FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report,
+               const std::atomic<int64_t>& threadStallNs);
 
   // One frame; localArrivalNs is its arrival on this process's clock. Frames
   // come in the order of arrival, each only once every event of the timeline
@@ -61,6 +63,7 @@ class FrameChecker {
   Timeline& timeline_;
   const GameWriter& game_;
   SoakReport& report_;
+  const std::atomic<int64_t>& threadStallNs_;
   bool havePrevious_ = false;
   std::array<float, 6> previous_{};
   int64_t lastArrivalNs_ = 0;

@@ -114,6 +114,8 @@ struct Devices {
 };
 
 struct Run {
+  // When the monitor last saw an engine or relay cycle over kStallMs.
+  std::atomic<int64_t> lastThreadStallNs{0};
   Timeline timeline;
   SoakReport report;
   GameWriter game;
@@ -130,8 +132,8 @@ struct Run {
   rigsim::UdpRig udpRig;
 #endif
   Run(int64_t start, int64_t samples)
-      : report(start), game(samples), serialChecker(Link::serial, timeline, game, report),
-        udpChecker(Link::udp, timeline, game, report) {}
+      : report(start), game(samples), serialChecker(Link::serial, timeline, game, report, lastThreadStallNs),
+        udpChecker(Link::udp, timeline, game, report, lastThreadStallNs) {}
 };
 
 bool sleepSeconds(Run& run, double seconds) {
@@ -153,7 +155,8 @@ void noteFetched(Run& run, Link link, int64_t arrivalNs) {
 
 void fetchAndCheck(Run& run) {
   std::deque<std::pair<rigsim::ReceivedFrame, int64_t>> serial, udp;
-  uint64_t serialSequence = 0, udpSequence = 0, crcErrors = 0, udpCrcErrors = 0, cutFrames = 0;
+  uint64_t serialSequence = 0, crcErrors = 0, cutFrames = 0;
+  [[maybe_unused]] uint64_t udpSequence = 0, udpCrcErrors = 0;
   int64_t lastStats = now(), lastOffset = now(), lastFan = 0;
   auto drain = [&](std::deque<std::pair<rigsim::ReceivedFrame, int64_t>>& pending, FrameChecker& checker,
                    int64_t upTo) {
@@ -251,6 +254,7 @@ void monitor(Run& run, int64_t start) {
       const double engine = getMotionDataTimeFrame();
       if (engine != lastEngine && engine > 0) {
         run.report.enginePeriod(engine);
+        if (engine > kStallMs) run.lastThreadStallNs.store(t);
         if (engine > kStallMs)
           run.report.fail(t, "an engine cycle of " + std::to_string(engine) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");
@@ -261,6 +265,7 @@ void monitor(Run& run, int64_t start) {
       const double relay = getOutputTimeFrame();
       if (relay != lastRelay && relay > 0) {
         run.report.relayPeriod(relay);
+        if (relay > kStallMs) run.lastThreadStallNs.store(t);
         if (relay > kStallMs)
           run.report.fail(t, "a relay cycle of " + std::to_string(relay) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");
