@@ -131,7 +131,7 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
       if (!udp) {
         const int64_t reconnect = timeline_.lastReconnectBefore(arrival);
         if (reconnect != 0 && written < reconnect)
-          report_.fail(arrival, format("a frame computed before the rig's port came back (sample written %.1f ms "
+          report_.fail(arrival, format("a frame computed before the link was made anew (sample written %.1f ms "
                                        "before it) arrived %.1f ms after it",
                                        static_cast<double>(reconnect - written) / 1e6,
                                        static_cast<double>(arrival - reconnect) / 1e6));

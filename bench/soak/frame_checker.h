@@ -6,8 +6,9 @@
 //    (stepBound) while frames were due;
 //  - no frame arrived more than kStallMs after the previous one while frames
 //    were due;
-//  - after the serial rig's port came back, no frame carries a sample the
-//    game wrote before that moment;
+//  - after the serial link was made anew (the rig answered the identity
+//    query that the greeting follows), no frame carries a sample the game
+//    wrote before that query arrived;
 //  - after the game came back, a frame computed from its new samples arrived
 //    within kReturnMs.
 // It also takes the latency of every new sample it sees.

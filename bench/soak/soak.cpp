@@ -153,9 +153,26 @@ void noteFetched(Run& run, Link link, int64_t arrivalNs) {
   run.lastFetched[i].store(arrivalNs);
 }
 
+// The serial link made anew, as the rig sees it: the greeting (class 4) that
+// the library queues on identifying the rig follows the identity query it
+// answered. Frames the library computed before that query arrived are past
+// motion and must never follow it.
+void noteReconnects(Run& run, const std::vector<rigsim::ReceivedFrame>& shortFrames, int64_t offset,
+                    int64_t& lastQueryNs) {
+  for (const rigsim::ReceivedFrame& frame : shortFrames) {
+    if (frame.bytes.size() != 8) continue;
+    if (frame.bytes[2] == 0x01 && frame.bytes[4] == 0x00) lastQueryNs = frame.arrivalNs - offset;
+    if (frame.bytes[2] == 0x04 && lastQueryNs != 0) {
+      run.timeline.reconnected(lastQueryNs);
+      lastQueryNs = 0;
+    }
+  }
+}
+
 void fetchAndCheck(Run& run) {
   std::deque<std::pair<rigsim::ReceivedFrame, int64_t>> serial, udp;
-  uint64_t serialSequence = 0, crcErrors = 0, cutFrames = 0;
+  uint64_t serialSequence = 0, shortSequence = 0, crcErrors = 0, cutFrames = 0;
+  int64_t lastQueryNs = 0;
   [[maybe_unused]] uint64_t udpSequence = 0, udpCrcErrors = 0;
   int64_t lastStats = now(), lastOffset = now(), lastFan = 0;
   auto drain = [&](std::deque<std::pair<rigsim::ReceivedFrame, int64_t>>& pending, FrameChecker& checker,
@@ -167,13 +184,16 @@ void fetchAndCheck(Run& run) {
     checker.checkedUpTo(upTo);
   };
   for (bool last = false;; last = !run.running.load()) {
-    std::vector<rigsim::ReceivedFrame> frames;
+    std::vector<rigsim::ReceivedFrame> frames, shortFrames;
     int64_t offset;
     {
       std::lock_guard lock(run.devices.mutex);
+      shortFrames = run.devices.rig.framesSince(shortSequence);
       frames = run.devices.rig.motionSince(serialSequence);
       offset = run.devices.rigOffset;
     }
+    if (!shortFrames.empty()) shortSequence = shortFrames.back().sequence;
+    noteReconnects(run, shortFrames, offset, lastQueryNs);
     for (rigsim::ReceivedFrame& frame : frames) {
       serialSequence = frame.sequence;
       const int64_t local = frame.arrivalNs - offset;
@@ -334,9 +354,7 @@ void inject(Run& run, FaultSchedule& schedule, FaultKind kind) {
       withDevices(run, [](Devices& d) { d.rig.unplug(); });
       sleepSeconds(run, schedule.uniform(0.5, 2.5));
       withDevices(run, [](Devices& d) { d.rig.replug(); });
-      const int64_t back = now();
-      run.timeline.reconnected(back);
-      settle(run, kind, Link::serial, back);
+      settle(run, kind, Link::serial, now());
       break;
     }
     case FaultKind::rigStall: {
@@ -356,7 +374,6 @@ void inject(Run& run, FaultSchedule& schedule, FaultKind kind) {
         d.rig.setBehaviour(behaviour);
         d.rig.replug();
       });
-      run.timeline.reconnected(now());
       sleepSeconds(run, schedule.uniform(1.5, 3.0));
       withDevices(run, [](Devices& d) { d.rig.setBehaviour(rigsim::Behaviour::normal); });
       settle(run, kind, Link::serial, now());
@@ -467,9 +484,7 @@ void inject(Run& run, FaultSchedule& schedule, FaultKind kind) {
       run.timeline.enter(now(), fault, Link::none);
       run.udpRig.setSilent(true);
       withDevices(run, [](Devices& d) { d.rig.replug(); });
-      const int64_t back = now();
-      run.timeline.reconnected(back);
-      settle(run, kind, Link::serial, back, 30.0);
+      settle(run, kind, Link::serial, now(), 30.0);
 #endif
       break;
     }

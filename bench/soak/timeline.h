@@ -1,5 +1,5 @@
 // What the soak has done and when: which fault is in effect, on which link
-// frames are due, when the rig's port came back and when the game returned.
+// frames are due, when the serial link was made anew and when the game returned.
 // The scheduler writes it; the frame checkers and the monitor read it.
 #pragma once
 #include <algorithm>
@@ -32,7 +32,7 @@ class Timeline {
     std::lock_guard lock(mutex_);
     segments_.push_back({ns, fault, frames});
   }
-  // The serial rig's port appeared again (replug).
+  // The serial link was made anew at ns (in order of time).
   void reconnected(int64_t ns) {
     std::lock_guard lock(mutex_);
     reconnects_.push_back(ns);

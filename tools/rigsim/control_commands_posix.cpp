@@ -41,8 +41,10 @@ std::string executeCommand(PtyRig& rig, const std::string& line) {
     std::string answer = "ok " + std::to_string(frames.size());
     for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
     return answer;
-  } else if (command == "motion-since") {
-    const std::vector<ReceivedFrame> frames = rig.rig().motionSince(std::strtoull(argument.c_str(), nullptr, 10));
+  } else if (command == "motion-since" || command == "frames-since") {
+    const uint64_t sequence = std::strtoull(argument.c_str(), nullptr, 10);
+    const std::vector<ReceivedFrame> frames =
+        command == "motion-since" ? rig.rig().motionSince(sequence) : rig.rig().framesSince(sequence);
     std::string answer = "ok " + std::to_string(frames.size());
     for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
     return answer;

@@ -4,7 +4,7 @@
 //   reply t1|c1|t2|c2     behave normal|wrong-id|silent|garbage|long-reply|stall
 //   level N               unplug            replug          reset
 //   send HEX              stats             frames          motion          now
-//   motion-since SEQ      (the motion frames numbered above SEQ)
+//   motion-since SEQ      frames-since SEQ   (the motion or short frames numbered above SEQ)
 // A fan sink (rigsim --fan-link) answers instead:
 //   fanbytes (followed by one "HH NS" line per byte)   fanbytes-after NS   fanline
 //   unplug   replug   reset   now

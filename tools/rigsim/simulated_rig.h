@@ -39,8 +39,10 @@ class SimulatedRig {
   std::vector<ReceivedFrame> frames();
   // Motion frames with arrival times (the rig's clock), oldest first.
   std::vector<ReceivedFrame> motionLog();
-  // Motion frames received after the one numbered `sequence` (0: all kept).
+  // Motion frames, or short frames, received after the one numbered
+  // `sequence` (0: all kept).
   std::vector<ReceivedFrame> motionSince(uint64_t sequence);
+  std::vector<ReceivedFrame> framesSince(uint64_t sequence);
   void reset();
   // The rig's clock (monotonicNs of the process that runs it) minus this
   // process's monotonicNs, estimated over the control link (0 in process).

@@ -19,6 +19,7 @@ RigStats SimulatedRig::stats() { return backend_->rig().stats(monotonicNs()); }
 std::vector<ReceivedFrame> SimulatedRig::frames() { return backend_->rig().frames(); }
 std::vector<ReceivedFrame> SimulatedRig::motionLog() { return backend_->rig().motionLog(); }
 std::vector<ReceivedFrame> SimulatedRig::motionSince(uint64_t sequence) { return backend_->rig().motionSince(sequence); }
+std::vector<ReceivedFrame> SimulatedRig::framesSince(uint64_t sequence) { return backend_->rig().framesSince(sequence); }
 void SimulatedRig::reset() { backend_->rig().reset(); }
 int64_t SimulatedRig::clockOffsetNs() { return 0; }
 

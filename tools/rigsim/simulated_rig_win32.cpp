@@ -51,6 +51,9 @@ std::vector<ReceivedFrame> SimulatedRig::motionLog() { return readFrames(*backen
 std::vector<ReceivedFrame> SimulatedRig::motionSince(uint64_t sequence) {
   return readFrames(*backend_, "motion-since " + std::to_string(sequence));
 }
+std::vector<ReceivedFrame> SimulatedRig::framesSince(uint64_t sequence) {
+  return readFrames(*backend_, "frames-since " + std::to_string(sequence));
+}
 int64_t SimulatedRig::clockOffsetNs() { return backend_->clockOffsetNs(); }
 
 }  // namespace rigsim

@@ -256,12 +256,23 @@ std::vector<ReceivedFrame> VirtualRig::motionLog() const {
   return {motion_.begin(), motion_.end()};
 }
 
+namespace {
+// Sequence numbers rise along a log: the newer ones, found from the back.
+std::vector<ReceivedFrame> newerThan(const std::deque<ReceivedFrame>& log, uint64_t sequence) {
+  auto first = log.end();
+  while (first != log.begin() && std::prev(first)->sequence > sequence) --first;
+  return {first, log.end()};
+}
+}  // namespace
+
 std::vector<ReceivedFrame> VirtualRig::motionSince(uint64_t sequence) const {
   std::lock_guard lock(mutex_);
-  // Sequence numbers rise along the log: find the first newer one from the back.
-  auto first = motion_.end();
-  while (first != motion_.begin() && std::prev(first)->sequence > sequence) --first;
-  return {first, motion_.end()};
+  return newerThan(motion_, sequence);
+}
+
+std::vector<ReceivedFrame> VirtualRig::framesSince(uint64_t sequence) const {
+  std::lock_guard lock(mutex_);
+  return newerThan(frames_, sequence);
 }
 
 void VirtualRig::dropPartialFrame() {

@@ -78,8 +78,9 @@ class VirtualRig {
   std::vector<ReceivedFrame> frames() const;
   // Motion frames with their arrival times, oldest first (the last 10000, 20 s at 500 Hz).
   std::vector<ReceivedFrame> motionLog() const;
-  // The kept motion frames whose sequence number is above `sequence`.
+  // The kept motion frames, or short frames, whose sequence number is above `sequence`.
   std::vector<ReceivedFrame> motionSince(uint64_t sequence) const;
+  std::vector<ReceivedFrame> framesSince(uint64_t sequence) const;
   void reset();                               // counters and frames
   // The port went away: bytes of a frame cut off by it are not completed by
   // the next port's bytes.
