@@ -31,13 +31,17 @@ FrameChecker::FrameChecker(Link link, Timeline& timeline, const GameWriter& game
     : link_(link), timeline_(timeline), game_(game), report_(report), threadStallNs_(threadStallNs) {}
 
 std::optional<int64_t> FrameChecker::sampleOf(int64_t tag, int64_t arrivalNs) const {
-  // The latest sample with this tag written before the frame arrived.
+  // The latest sample with this tag written before the frame arrived. The
+  // rig's clock may be a few ms off ours (under Wine it is another process's
+  // clock, measured over the control link): a sample written up to
+  // kClockSlackNs after the arrival still counts as before it.
+  constexpr int64_t kClockSlackNs = 20 * 1000000;
   int64_t n = game_.newest();
   if (n < 0) return std::nullopt;
   n -= ((n - tag) % kTagsPerTurn + kTagsPerTurn) % kTagsPerTurn;
   for (int turn = 0; turn < 3 && n >= 0; ++turn, n -= kTagsPerTurn) {
     const int64_t written = game_.writtenNs(n);
-    if (written != 0 && written <= arrivalNs) return n;
+    if (written != 0 && written <= arrivalNs + kClockSlackNs) return n;
   }
   return std::nullopt;
 }
@@ -134,7 +138,9 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
           report_.fail(arrival, format("a frame computed before the link was made anew (sample written %.1f ms "
                                        "before it) arrived %.1f ms after it",
                                        static_cast<double>(reconnect - written) / 1e6,
-                                       static_cast<double>(arrival - reconnect) / 1e6));
+                                       static_cast<double>(arrival - reconnect) / 1e6) +
+                                    format(" (sample %.0f, newest %.0f, rig sequence %.0f)", static_cast<double>(*sample),
+                                           static_cast<double>(game_.newest()), static_cast<double>(frame.sequence)));
       }
       if (*sample > newestSample_) {  // a new sample: the first frame carrying it
         newestSample_ = *sample;

@@ -238,10 +238,13 @@ void fetchAndCheck(Run& run) {
     }
 #ifdef _WIN32
     // Wine's clock and the native rig's drift apart slowly: measure again.
-    if (t - lastOffset > 10 * kSecond) {
+    if (t - lastOffset > 2 * kSecond) {
       lastOffset = t;
       std::lock_guard lock(run.devices.mutex);
-      run.devices.rigOffset = run.devices.rig.clockOffsetNs();
+      const int64_t offset = run.devices.rig.clockOffsetNs();
+      if (std::llabs(offset - run.devices.rigOffset) > kMs)
+        run.report.note(t, "the rig's clock offset moved by " + std::to_string((offset - run.devices.rigOffset) / 1000) + " us");
+      run.devices.rigOffset = offset;
     }
 #else
     (void)lastOffset;
