@@ -85,7 +85,7 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
       // did, the frames waited on the way (the port, the machine).
       const int64_t stall = threadStallNs_.load();
       const bool threads = stall >= lastArrivalNs_ && stall <= arrival + 20 * 1000000;
-      report_.fail(arrival, format("no frame at the rig for %.1f ms while frames were due", gapMs) + " (" + rigName +
+      report_.late(arrival, format("no frame at the rig for %.1f ms while frames were due", gapMs) + " (" + rigName +
                                 (threads ? "; an engine or relay cycle overran)" : "; engine and relay cycles kept time)"));
     }
   }

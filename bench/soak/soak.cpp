@@ -1,6 +1,6 @@
-// soak DURATION [SEED]: the whole library under faults for a given time.
-// DURATION is seconds ("90", "90s") or minutes ("30m"); SEED (default 1)
-// fixes the order and the details of the faults.
+// soak DURATION [SEED] [--timing-notes]: the whole library under faults for a
+// given time. DURATION is seconds ("90", "90s") or minutes ("30m"); SEED
+// (default 1) fixes the order and the details of the faults.
 //
 // The engine runs on a simulated Assetto Corsa written by this program, the
 // relay on a virtual rig behind a serial port, the fan controller on a virtual
@@ -30,12 +30,14 @@
 #include <thread>
 #include <vector>
 
+#include "engine/motion_engine.h"
 #include "fault_schedule.h"
 #include "frame_checker.h"
 #include "game_writer.h"
 #include "platform/com_devices.h"
 #include "platform/paths.h"
 #include "platform/scheduling.h"
+#include "platform/shared_memory.h"
 #include "platform/tools/child_process.h"
 #include "platform/tools/process_memory.h"
 #include "portrelay/portrelay.h"
@@ -70,6 +72,8 @@ constexpr double kSettleSeconds = 15.0;
 constexpr int64_t kFlowNs = 250 * kMs;
 constexpr int64_t kFlowGapNs = 25 * kMs;
 constexpr uint64_t kResidentGrowthBound = 1ull << 20;
+
+constexpr int kAssettoCorsa = 3;  // the game's id
 
 #ifdef RIGSIM_WINE_COM
 constexpr int kRigCom = RIGSIM_WINE_COM, kFanCom = RIGSIM_WINE_FAN_COM;
@@ -279,7 +283,7 @@ void monitor(Run& run, int64_t start) {
         run.report.enginePeriod(engine);
         if (engine > kStallMs) run.lastThreadStallNs.store(t);
         if (engine > kStallMs)
-          run.report.fail(t, "an engine cycle of " + std::to_string(engine) + " ms (monitor late by " +
+          run.report.late(t, "an engine cycle of " + std::to_string(engine) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");
       }
       lastEngine = engine;
@@ -290,7 +294,7 @@ void monitor(Run& run, int64_t start) {
         run.report.relayPeriod(relay);
         if (relay > kStallMs) run.lastThreadStallNs.store(t);
         if (relay > kStallMs)
-          run.report.fail(t, "a relay cycle of " + std::to_string(relay) + " ms (monitor late by " +
+          run.report.late(t, "a relay cycle of " + std::to_string(relay) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");
       }
       lastRelay = relay;
@@ -534,12 +538,18 @@ bool checkFilterLists() {
 }  // namespace
 
 int main(int argc, char** argv) {
-  const int64_t duration = argc > 1 ? parseDuration(argv[1]) : 0;
+  std::vector<std::string> words(argv + 1, argv + argc);
+  // --timing-notes: cycles and gaps over 50 ms are noted, not failed (the
+  // short CTest run on a shared machine); every other check still fails.
+  const auto flag = std::find(words.begin(), words.end(), "--timing-notes");
+  const bool timingNotes = flag != words.end();
+  if (timingNotes) words.erase(flag);
+  const int64_t duration = !words.empty() ? parseDuration(words[0].c_str()) : 0;
   if (duration <= 0) {
-    std::fprintf(stderr, "usage: soak DURATION[s|m] [SEED]\n");
+    std::fprintf(stderr, "usage: soak DURATION[s|m] [SEED] [--timing-notes]\n");
     return 2;
   }
-  const uint32_t seed = argc > 2 ? static_cast<uint32_t>(std::strtoul(argv[2], nullptr, 10)) : 1u;
+  const uint32_t seed = words.size() > 1 ? static_cast<uint32_t>(std::strtoul(words[1].c_str(), nullptr, 10)) : 1u;
   platform::installStopRequestHandler();
   // Before any thread starts, so that every one inherits it (POSIX): the
   // virtual rig, fan and game stand for machines and a game of their own and
@@ -551,11 +561,13 @@ int main(int argc, char** argv) {
   // Samples for the whole run and the last fault's overrun.
   const int64_t samples = (duration / kSecond + 180) * 500;
   Run run(start, samples);
+  run.report.setTimingInformational(timingNotes);
 
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("soak-" + std::to_string(start));
   std::filesystem::create_directories(folder);
   platform::overrideDocumentsFolder(folder.string());  // the network side's log file goes there
+  platform::overrideObjectNamespace("soak" + std::to_string(start));
 
 #ifdef RIGSIM_WINE_COM
   const std::string rigLink = RIGSIM_WINE_LINK, fanLink = RIGSIM_WINE_FAN_LINK;
@@ -589,6 +601,12 @@ int main(int argc, char** argv) {
   std::printf("soak: no UDP phase (network namespaces are Linux's)\n");
 #endif
 
+  // Only the soak's game is looked for, in a namespace of its own: on a
+  // shared machine another program's game (a test's simulated game on
+  // loopback or in shared memory) must not take the engine away.
+  MotionEngine& engine = MotionEngine::instance();
+  for (int id = 0; id < kGameCount; ++id)
+    if (id != kAssettoCorsa) engine.games.installReader(id, nullptr);
   configureProfile();
   if (!run.game.start()) {
     std::fprintf(stderr, "soak: the game cannot publish its memory\n");

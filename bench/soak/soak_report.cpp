@@ -57,6 +57,14 @@ void SoakReport::fail(int64_t ns, const std::string& what) {
   }
 }
 
+void SoakReport::late(int64_t ns, const std::string& what) {
+  if (timingInformational_) {
+    note(ns, "late (not counted): " + what);
+  } else {
+    fail(ns, what);
+  }
+}
+
 void SoakReport::note(int64_t ns, const std::string& what) {
   std::lock_guard lock(mutex_);
   std::printf("%9.3f s  %s\n", secondsAt(ns), what.c_str());

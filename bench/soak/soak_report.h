@@ -52,6 +52,10 @@ class SoakReport {
   double secondsAt(int64_t ns) const { return static_cast<double>(ns - startNs_) / 1e9; }
 
   void fail(int64_t ns, const std::string& what);
+  // A thread or the link kept no time: a failure, or only a note when timing
+  // is informational (a short run on a shared test machine).
+  void late(int64_t ns, const std::string& what);
+  void setTimingInformational(bool informational) { timingInformational_ = informational; }
   // One line of what the soak does, with its time.
   void note(int64_t ns, const std::string& what);
   bool failed() const { return failures_.load() != 0; }
@@ -76,6 +80,7 @@ class SoakReport {
 
  private:
   int64_t startNs_;
+  bool timingInformational_ = false;
   mutable std::mutex mutex_;
   std::atomic<uint64_t> failures_{0};
   std::vector<std::string> failureTexts_;
