@@ -78,13 +78,14 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
   const int phase = segment.fault == kNoFault ? kSteadyPhase : segment.fault;
   const double gapMs = havePrevious_ ? static_cast<double>(arrival - lastArrivalNs_) / 1e6 : 0.0;
   const bool due = havePrevious_ && timeline_.framesDueThroughout(link_, lastArrivalNs_, arrival);
+  // Whether an engine or relay cycle overran between the two frames.
+  const int64_t stall = threadStallNs_.load();
+  const bool threads = havePrevious_ && stall >= lastArrivalNs_ - 20 * 1000000 && stall <= arrival + 20 * 1000000;
   if (due) {
     report_.rigGap(gapMs);
     if (gapMs > kStallMs) {
-      // Whether the library's threads kept their cycles meanwhile: if they
-      // did, the frames waited on the way (the port, the machine).
-      const int64_t stall = threadStallNs_.load();
-      const bool threads = stall >= lastArrivalNs_ && stall <= arrival + 20 * 1000000;
+      // If the library's threads kept their cycles meanwhile, the frames
+      // waited on the way (the port, the machine).
       report_.late(arrival, format("no frame at the rig for %.1f ms while frames were due", gapMs) + " (" + rigName +
                                 (threads ? "; an engine or relay cycle overran)" : "; engine and relay cycles kept time)"));
     }
@@ -102,7 +103,16 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
         std::string frames = " [";
         for (int i = 0; i < 6; ++i)
           frames += format("%.3f>%.3f ", previous_[static_cast<size_t>(i)], value[static_cast<size_t>(i)]);
-        report_.fail(arrival, format("a step of %.4f on ", change) + kAxisNames[axis] +
+        // After a cycle that overran (a failure of its own) the live motion
+        // of more than kStallMs lies between two frames: that step is noted.
+        auto report = [&](int64_t ns, const std::string& what) {
+          if (threads) {
+            report_.note(ns, "after an overrun cycle: " + what);
+          } else {
+            report_.fail(ns, what);
+          }
+        };
+        report(arrival, format("a step of %.4f on ", change) + kAxisNames[axis] +
                                   format(" between consecutive frames (bound %.4f)", bound) + " at the " + rigName +
                                   frames + format("] %.1f ms apart", gapMs));
       }
