@@ -26,9 +26,8 @@ std::string format(const char* pattern, double a, double b = 0.0, double c = 0.0
 
 double stepBound(int axis) { return liveRatePerSecond(axis) * kStallMs / 1000.0 + kFadeStepShare * kFadeSpan[axis]; }
 
-FrameChecker::FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report,
-                           const std::atomic<int64_t>& threadStallNs)
-    : link_(link), timeline_(timeline), game_(game), report_(report), threadStallNs_(threadStallNs) {}
+FrameChecker::FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report)
+    : link_(link), timeline_(timeline), game_(game), report_(report) {}
 
 std::optional<int64_t> FrameChecker::sampleOf(int64_t tag, int64_t arrivalNs) const {
   // The latest sample with this tag written before the frame arrived. The
@@ -79,8 +78,8 @@ void FrameChecker::check(const rigsim::ReceivedFrame& frame, int64_t arrival) {
   const double gapMs = havePrevious_ ? static_cast<double>(arrival - lastArrivalNs_) / 1e6 : 0.0;
   const bool due = havePrevious_ && timeline_.framesDueThroughout(link_, lastArrivalNs_, arrival);
   // Whether an engine or relay cycle overran between the two frames.
-  const int64_t stall = threadStallNs_.load();
-  const bool threads = havePrevious_ && stall >= lastArrivalNs_ - 20 * 1000000 && stall <= arrival + 20 * 1000000;
+  const bool threads =
+      havePrevious_ && timeline_.overrunBetween(lastArrivalNs_ - 20 * 1000000, arrival + 20 * 1000000);
   if (due) {
     report_.rigGap(gapMs);
     if (gapMs > kStallMs) {

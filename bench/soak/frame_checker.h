@@ -43,9 +43,7 @@ double stepBound(int axis);
 
 class FrameChecker {
  public:
-  // threadStallNs: when an engine or relay cycle over kStallMs was last seen.
-  FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report,
-               const std::atomic<int64_t>& threadStallNs);
+  FrameChecker(Link link, Timeline& timeline, const GameWriter& game, SoakReport& report);
 
   // One frame; localArrivalNs is its arrival on this process's clock. Frames
   // come in the order of arrival, each only once every event of the timeline
@@ -64,7 +62,6 @@ class FrameChecker {
   Timeline& timeline_;
   const GameWriter& game_;
   SoakReport& report_;
-  const std::atomic<int64_t>& threadStallNs_;
   bool havePrevious_ = false;
   std::array<float, 6> previous_{};
   int64_t lastArrivalNs_ = 0;

@@ -118,8 +118,6 @@ struct Devices {
 };
 
 struct Run {
-  // When the monitor last saw an engine or relay cycle over kStallMs.
-  std::atomic<int64_t> lastThreadStallNs{0};
   Timeline timeline;
   SoakReport report;
   GameWriter game;
@@ -136,8 +134,8 @@ struct Run {
   rigsim::UdpRig udpRig;
 #endif
   Run(int64_t start, int64_t samples)
-      : report(start), game(samples), serialChecker(Link::serial, timeline, game, report, lastThreadStallNs),
-        udpChecker(Link::udp, timeline, game, report, lastThreadStallNs) {}
+      : report(start), game(samples), serialChecker(Link::serial, timeline, game, report),
+        udpChecker(Link::udp, timeline, game, report) {}
 };
 
 bool sleepSeconds(Run& run, double seconds) {
@@ -281,7 +279,7 @@ void monitor(Run& run, int64_t start) {
       const double engine = getMotionDataTimeFrame();
       if (engine != lastEngine && engine > 0) {
         run.report.enginePeriod(engine);
-        if (engine > kStallMs) run.lastThreadStallNs.store(t);
+        if (engine > kStallMs) run.timeline.overrun(t);
         if (engine > kStallMs)
           run.report.late(t, "an engine cycle of " + std::to_string(engine) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");
@@ -292,7 +290,7 @@ void monitor(Run& run, int64_t start) {
       const double relay = getOutputTimeFrame();
       if (relay != lastRelay && relay > 0) {
         run.report.relayPeriod(relay);
-        if (relay > kStallMs) run.lastThreadStallNs.store(t);
+        if (relay > kStallMs) run.timeline.overrun(t);
         if (relay > kStallMs)
           run.report.late(t, "a relay cycle of " + std::to_string(relay) + " ms (monitor late by " +
                                  std::to_string(late) + " ms then)");

@@ -25,6 +25,7 @@ class Timeline {
     segments_.reserve(4096);
     reconnects_.reserve(1024);
     returns_.reserve(1024);
+    overruns_.reserve(8192);
     segments_.push_back({0, kNoFault, Link::none});
   }
 
@@ -48,6 +49,17 @@ class Timeline {
     std::lock_guard lock(mutex_);
     auto it = std::upper_bound(returns_.begin(), returns_.end(), ns);
     return it == returns_.end() ? 0 : *it;
+  }
+
+  // An engine or relay cycle over the stall bound ended at ns (in order of time).
+  void overrun(int64_t ns) {
+    std::lock_guard lock(mutex_);
+    overruns_.push_back(ns);
+  }
+  bool overrunBetween(int64_t from, int64_t to) const {
+    std::lock_guard lock(mutex_);
+    auto it = std::lower_bound(overruns_.begin(), overruns_.end(), from);
+    return it != overruns_.end() && *it <= to;
   }
 
   Segment at(int64_t ns) const {
@@ -79,6 +91,7 @@ class Timeline {
   std::vector<Segment> segments_;
   std::vector<int64_t> reconnects_;
   std::vector<int64_t> returns_;
+  std::vector<int64_t> overruns_;
 };
 
 }  // namespace portrelay::soak
