@@ -35,6 +35,7 @@ class PtyFan {
 
  private:
   void serve();
+  bool openPort();  // a fresh pty behind linkPath_
   void closePort();
 
   std::string linkPath_;

@@ -34,14 +34,7 @@ PtyFan::~PtyFan() { stop(); }
 bool PtyFan::start(const std::string& linkPath) {
   stop();
   linkPath_ = linkPath;
-  std::string device;
-  const int master = openLinkedPty(linkPath_, device);
-  if (master < 0) return false;
-  {
-    std::lock_guard lock(mutex_);
-    master_ = master;
-    devicePath_ = device;
-  }
+  if (!openPort()) return false;
   running_ = true;
   thread_ = std::thread([this] { serve(); });
   return true;
@@ -65,6 +58,10 @@ void PtyFan::unplug() { closePort(); }
 
 bool PtyFan::replug() {
   closePort();
+  return openPort();
+}
+
+bool PtyFan::openPort() {
   std::string device;
   const int master = openLinkedPty(linkPath_, device);
   if (master < 0) return false;
