@@ -35,7 +35,7 @@ bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandl
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
   // Every waiting network message, oldest first, with its CRC in place of the terminator.
-  while (const auto length = link.networkTxQueue.copyFront(message, queuedAt)) {
+  while (const auto length = link.networkTxQueue.copyFront(message, &queuedAt)) {
     if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 2) {
       storeCrcInEndPair(message, *length);

@@ -19,20 +19,12 @@ bool MessageQueue::pushIfBelow(const uint8_t* data, size_t length, size_t bound)
   return true;
 }
 
-std::optional<size_t> MessageQueue::copyFront(uint8_t* out) const {
+std::optional<size_t> MessageQueue::copyFront(uint8_t* out, int64_t* queuedAt) const {
   std::lock_guard lock(mutex_);
   if (count_ == 0) return std::nullopt;
   const Slot& slot = slots_[head_];
   std::memcpy(out, slot.bytes, slot.length);
-  return slot.length;
-}
-
-std::optional<size_t> MessageQueue::copyFront(uint8_t* out, int64_t& queuedAt) const {
-  std::lock_guard lock(mutex_);
-  if (count_ == 0) return std::nullopt;
-  const Slot& slot = slots_[head_];
-  std::memcpy(out, slot.bytes, slot.length);
-  queuedAt = slot.queuedAt;
+  if (queuedAt != nullptr) *queuedAt = slot.queuedAt;
   return slot.length;
 }
 

@@ -33,10 +33,9 @@ class MessageQueue {
   // `bound` messages; false when full or the length is out of range.
   bool pushIfBelow(const uint8_t* data, size_t length, size_t bound);
   // Copies the front message into out (room for kMaxMessageLength bytes);
-  // its length, or nothing when the queue is empty.
-  std::optional<size_t> copyFront(uint8_t* out) const;
-  // The same, and the performance-counter reading taken when it was queued.
-  std::optional<size_t> copyFront(uint8_t* out, int64_t& queuedAt) const;
+  // its length, or nothing when the queue is empty. queuedAt, when given,
+  // receives the performance-counter reading taken when it was queued.
+  std::optional<size_t> copyFront(uint8_t* out, int64_t* queuedAt = nullptr) const;
   // Copies and removes the front message in one step.
   std::optional<size_t> takeFront(uint8_t* out);
   // Removes the front message; false when the queue was empty.

@@ -34,7 +34,7 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
 void transmitQueue(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
-  while (auto length = link.serialTxQueue.copyFront(message, queuedAt)) {
+  while (auto length = link.serialTxQueue.copyFront(message, &queuedAt)) {
     if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 0) {
       storeCrcInEndPair(message, *length);
