@@ -274,29 +274,22 @@ void monitor(Run& run, int64_t start) {
     previous = t;
     run.report.monitorLate(late);
     const Timeline::Segment segment = run.timeline.at(t);
-    if (segment.frames != Link::none) {
-      // Each value stands for one cycle: judge it once.
-      const double engine = getMotionDataTimeFrame();
-      if (engine != lastEngine && engine > 0) {
-        run.report.enginePeriod(engine);
-        if (engine > kStallMs) run.timeline.overrun(t);
-        if (engine > kStallMs)
-          run.report.late(t, "an engine cycle of " + std::to_string(engine) + " ms (monitor late by " +
-                                 std::to_string(late) + " ms then)");
+    // Each period value stands for one cycle: judge it once.
+    auto judgeCycle = [&](const char* cycle, double period, double& last, void (SoakReport::*record)(double)) {
+      if (period != last && period > 0) {
+        (run.report.*record)(period);
+        if (period > kStallMs) {
+          run.timeline.overrun(t);
+          run.report.late(t, std::string(cycle) + " of " + std::to_string(period) +
+                                 " ms (monitor late by " + std::to_string(late) + " ms then)");
+        }
       }
-      lastEngine = engine;
-    }
-    if (segment.frames == Link::serial) {
-      const double relay = getOutputTimeFrame();
-      if (relay != lastRelay && relay > 0) {
-        run.report.relayPeriod(relay);
-        if (relay > kStallMs) run.timeline.overrun(t);
-        if (relay > kStallMs)
-          run.report.late(t, "a relay cycle of " + std::to_string(relay) + " ms (monitor late by " +
-                                 std::to_string(late) + " ms then)");
-      }
-      lastRelay = relay;
-    }
+      last = period;
+    };
+    if (segment.frames != Link::none)
+      judgeCycle("an engine cycle", getMotionDataTimeFrame(), lastEngine, &SoakReport::enginePeriod);
+    if (segment.frames == Link::serial)
+      judgeCycle("a relay cycle", getOutputTimeFrame(), lastRelay, &SoakReport::relayPeriod);
     if (t - lastResident >= kSecond) {
       lastResident = t;
       const uint64_t resident = platform::residentBytes();

@@ -109,29 +109,19 @@ void SoakReport::gameReturned(double ms) {
   worstReturnMs_ = std::max(worstReturnMs_, ms);
 }
 
-void SoakReport::enginePeriod(double ms) {
+void SoakReport::keepLongest(double& whole, double& minute, double ms) {
   std::lock_guard lock(mutex_);
-  engineMax_ = std::max(engineMax_, ms);
-  minuteEngineMax_ = std::max(minuteEngineMax_, ms);
+  whole = std::max(whole, ms);
+  minute = std::max(minute, ms);
 }
 
-void SoakReport::relayPeriod(double ms) {
-  std::lock_guard lock(mutex_);
-  relayMax_ = std::max(relayMax_, ms);
-  minuteRelayMax_ = std::max(minuteRelayMax_, ms);
-}
+void SoakReport::enginePeriod(double ms) { keepLongest(engineMax_, minuteEngineMax_, ms); }
 
-void SoakReport::monitorLate(double ms) {
-  std::lock_guard lock(mutex_);
-  monitorLateMax_ = std::max(monitorLateMax_, ms);
-  minuteMonitorLateMax_ = std::max(minuteMonitorLateMax_, ms);
-}
+void SoakReport::relayPeriod(double ms) { keepLongest(relayMax_, minuteRelayMax_, ms); }
 
-void SoakReport::rigGap(double ms) {
-  std::lock_guard lock(mutex_);
-  rigGapMax_ = std::max(rigGapMax_, ms);
-  minuteRigGapMax_ = std::max(minuteRigGapMax_, ms);
-}
+void SoakReport::monitorLate(double ms) { keepLongest(monitorLateMax_, minuteMonitorLateMax_, ms); }
+
+void SoakReport::rigGap(double ms) { keepLongest(rigGapMax_, minuteRigGapMax_, ms); }
 
 void SoakReport::resident(uint64_t bytes, bool baseline) {
   std::lock_guard lock(mutex_);

@@ -79,6 +79,9 @@ class SoakReport {
   void printTable(bool withUdp);
 
  private:
+  // Raises a whole-run and a this-minute maximum together.
+  void keepLongest(double& whole, double& minute, double ms);
+
   int64_t startNs_;
   bool timingInformational_ = false;
   mutable std::mutex mutex_;
