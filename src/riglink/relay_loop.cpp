@@ -26,8 +26,16 @@ constexpr int kMaxReadsPerCycle = 16;
 bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
 
 // A failing port operation: report it and drop the handle it was made on.
+// What still waits in the driver's transmit queue is discarded first: a write
+// fails when the device stopped taking bytes, so the frames queued there hold
+// motion already past, which a controller that reads again must never get.
 void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t generation) {
   printConsole(L" Serial Exception Error: %u \n", e.error);
+  try {
+    link.rigPort.purge(platform::kPurgeTxAbort | platform::kPurgeTxClear, generation);
+  } catch (const CSerialException&) {
+    // The device has gone, or the handle was closed already: nothing waits.
+  }
   if (link.rigPort.closeIfGeneration(generation)) link.portOpen.store(0, std::memory_order_relaxed);
 }
 

@@ -121,16 +121,19 @@ TEST_F(RelayCycle, TransmitQueueLeavesChecksummedInOneWriteEach) {
 // A device that takes part of a frame, nothing at all, or vanishes in the
 // middle of one: the write is a failure, reported and handled by closing the
 // port (the loop then rescans); the queued messages are still removed, the
-// later ones failing at once on the closed port.
+// later ones failing at once on the closed port. A device still there has its
+// transmit queue discarded before the close, so that no frame waiting there
+// reaches the controller once it reads again.
 TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
   enum class Fault { shortWrite, stall, unplugMidFrame };
   struct Case {
     Fault fault;
     const char* name;
     size_t takenBytes;  // of the first message
+    size_t transmitPurges;
   };
-  const Case cases[] = {{Fault::shortWrite, "short write", 20}, {Fault::stall, "stall", 0},
-                        {Fault::unplugMidFrame, "unplug mid-frame", 17}};
+  const Case cases[] = {{Fault::shortWrite, "short write", 20, 1}, {Fault::stall, "stall", 0, 1},
+                        {Fault::unplugMidFrame, "unplug mid-frame", 17, 0}};
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
@@ -145,6 +148,7 @@ TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
     EXPECT_EQ(count(printed, " Serial Exception Error: "), 3u + 1u) << printed;  // three writes, then the receive
     EXPECT_EQ(line_->writeCalls().size(), 1u);  // the others failed on the closed port
     EXPECT_EQ(line_->taken().size(), c.takenBytes);
+    EXPECT_EQ(line_->transmitPurges(), c.transmitPurges);
     EXPECT_EQ(link().portOpen.load(), 0);
     EXPECT_FALSE(link().rigPort.isOpen());
     EXPECT_TRUE(link().serialTxQueue.empty());

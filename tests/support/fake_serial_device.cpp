@@ -49,6 +49,11 @@ std::vector<uint8_t> FakeSerialLine::taken() const {
   return taken_;
 }
 
+size_t FakeSerialLine::transmitPurges() const {
+  std::lock_guard lock(mutex_);
+  return transmitPurges_;
+}
+
 size_t FakeSerialLine::opens() const {
   std::lock_guard lock(mutex_);
   return opens_;
@@ -143,6 +148,7 @@ bool FakeSerialDevice::purge(uint32_t flags) {
   std::lock_guard lock(line_->mutex_);
   if (!usable()) return false;
   if ((flags & (platform::kPurgeRxClear | platform::kPurgeRxAbort)) != 0) line_->incoming_.clear();
+  if ((flags & platform::kPurgeTxClear) != 0) ++line_->transmitPurges_;
   return true;
 }
 

@@ -39,6 +39,8 @@ class FakeSerialLine {
   // The steady-clock time (ns) of every write call, in the same order.
   std::vector<int64_t> writeTimesNs() const;
   std::vector<uint8_t> taken() const;  // all bytes taken, in order
+  // Purges of the transmit queue made on the open, present device.
+  size_t transmitPurges() const;
   size_t opens() const;
   bool present() const;
   int comNumber() const { return comNumber_; }
@@ -56,6 +58,7 @@ class FakeSerialLine {
   bool stalled_ = false;
   bool present_ = true;
   size_t opens_ = 0;
+  size_t transmitPurges_ = 0;
 };
 
 class FakeSerialDevice final : public platform::SerialDevice {
