@@ -1,12 +1,25 @@
 // The rig side of the control protocol (native rigsim program).
 #include <cstdlib>
 #include <sstream>
+#include <string>
+#include <vector>
 
 #include "control_protocol.h"
 #include "pty_fan.h"
 #include "pty_rig.h"
 
 namespace rigsim {
+namespace {
+
+// "ok N" and then one line per item.
+template <typename Item>
+std::string listAnswer(const std::vector<Item>& items, std::string (*format)(const Item&)) {
+  std::string answer = "ok " + std::to_string(items.size());
+  for (const Item& item : items) answer += "\n" + format(item);
+  return answer;
+}
+
+}  // namespace
 
 std::string executeCommand(PtyRig& rig, const std::string& line) {
   std::istringstream in(line);
@@ -32,22 +45,13 @@ std::string executeCommand(PtyRig& rig, const std::string& line) {
   } else if (command == "stats") {
     return formatStats(rig.rig().stats(monotonicNs()));
   } else if (command == "frames") {
-    const std::vector<ReceivedFrame> frames = rig.rig().frames();
-    std::string answer = "ok " + std::to_string(frames.size());
-    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
-    return answer;
+    return listAnswer(rig.rig().frames(), formatFrame);
   } else if (command == "motion") {
-    const std::vector<ReceivedFrame> frames = rig.rig().motionLog();
-    std::string answer = "ok " + std::to_string(frames.size());
-    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
-    return answer;
+    return listAnswer(rig.rig().motionLog(), formatFrame);
   } else if (command == "motion-since" || command == "frames-since") {
     const uint64_t sequence = std::strtoull(argument.c_str(), nullptr, 10);
-    const std::vector<ReceivedFrame> frames =
-        command == "motion-since" ? rig.rig().motionSince(sequence) : rig.rig().framesSince(sequence);
-    std::string answer = "ok " + std::to_string(frames.size());
-    for (const ReceivedFrame& frame : frames) answer += "\n" + formatFrame(frame);
-    return answer;
+    return listAnswer(command == "motion-since" ? rig.rig().motionSince(sequence) : rig.rig().framesSince(sequence),
+                      formatFrame);
   } else if (command == "now") {
     return "ok " + std::to_string(monotonicNs());
   } else {
@@ -61,11 +65,9 @@ std::string executeFanCommand(PtyFan& fan, const std::string& line) {
   std::string command, argument;
   in >> command >> argument;
   if (command == "fanbytes" || command == "fanbytes-after") {
-    const std::vector<FanByte> bytes =
-        command == "fanbytes" ? fan.bytes() : fan.bytesAfter(std::strtoll(argument.c_str(), nullptr, 10));
-    std::string answer = "ok " + std::to_string(bytes.size());
-    for (const FanByte& byte : bytes) answer += "\n" + formatFanByte(byte);
-    return answer;
+    return listAnswer(
+        command == "fanbytes" ? fan.bytes() : fan.bytesAfter(std::strtoll(argument.c_str(), nullptr, 10)),
+        formatFanByte);
   }
   if (command == "fanline") return formatFanLine(fan.line());
   if (command == "unplug") {
