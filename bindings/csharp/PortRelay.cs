@@ -18,6 +18,13 @@ namespace PortRelay
         /// <summary>Library name: portrelay.dll on Windows, libportrelay.so elsewhere.</summary>
         public const string Library = "portrelay";
 
+        // ---- Version ----
+
+        /// <summary>The library's version, MAJOR.MINOR.PATCH, as a static string (never freed):
+        /// read it with Marshal.PtrToStringAnsi, or Engine.Version.</summary>
+        [DllImport(Library, EntryPoint = "getPortRelayVersion", CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr getPortRelayVersion();
+
         // ---- Engine control ----
 
         /// <summary>Starts the engine thread. Returns 1 when it runs already, a nonzero value
@@ -305,6 +312,12 @@ namespace PortRelay
 
         /// <summary>Values in one acceleration snapshot record (the game data).</summary>
         public const int AccelerationRecord = 43;
+
+        /// <summary>The library's version, MAJOR.MINOR.PATCH.</summary>
+        public static string Version
+        {
+            get { return Marshal.PtrToStringAnsi(Native.getPortRelayVersion()); }
+        }
 
         /// <summary>Name of the detected game, or "No Game online".</summary>
         public static string GetGameName()

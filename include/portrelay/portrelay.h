@@ -91,9 +91,51 @@
 #define PORTRELAY_API
 #endif
 
+/* ---- Sizes ----
+ * The sizes of the buffers and arrays the functions below hand out or fill. */
+#define PORTRELAY_GAME_NAME_SIZE 21      /* getGameName's buffer, NUL included */
+#define PORTRELAY_MESSAGE_SIZE 512       /* a message buffer (sendMessagemmf, readMessagemmf, ...) */
+#define PORTRELAY_FRAME_SIZE 36          /* one motion frame (getOutputData) */
+#define PORTRELAY_GAME_DATA_COUNT 43     /* game-data values (getGameData) */
+#define PORTRELAY_SLOT_COUNT 23          /* cue slots per profile, and outputs */
+#define PORTRELAY_SNAPSHOT_COUNT 150     /* records a snapshot history keeps */
+
+/* ---- Games ----
+ * The ids getGameID answers, in the registry's priority order, with the name
+ * getGameName writes for each. */
+enum PortRelayGameId {
+  PORTRELAY_GAME_NONE = -1,               /* "No Game online" */
+  PORTRELAY_GAME_XPLANE = 0,              /* "Xplane" */
+  PORTRELAY_GAME_DCS = 1,                 /* "DCS" */
+  PORTRELAY_GAME_MSFS2020 = 2,            /* "MSFS2020" */
+  PORTRELAY_GAME_ASSETTO_CORSA = 3,       /* "AssettoCorsa/Comp." */
+  PORTRELAY_GAME_RACEROOM = 4,            /* "RaceRoom" */
+  PORTRELAY_GAME_DIRT_RALLY2 = 5,         /* "DirtRally2" */
+  PORTRELAY_GAME_CONDOR2 = 6,             /* "Condor2" */
+  PORTRELAY_GAME_F1 = 7,                  /* "F1-2023-24" */
+  PORTRELAY_GAME_NOLIMITS2 = 8,           /* "NoLimits2" */
+  PORTRELAY_GAME_PROJECT_CARS2 = 9,       /* "PCAR2/Automobilista2" */
+  PORTRELAY_GAME_IRACING = 10,            /* "iRacing" */
+  PORTRELAY_GAME_WRC = 11,                /* "WRC23" */
+  PORTRELAY_GAME_BEAMNG = 12,             /* "BeamNG" */
+  PORTRELAY_GAME_LIVE_FOR_SPEED = 13,     /* "LFS" */
+  PORTRELAY_GAME_RFACTOR2 = 14,           /* "rFactor2" */
+  PORTRELAY_GAME_MSFS2024 = 15,           /* "MSFS2024" */
+  PORTRELAY_GAME_ASSETTO_CORSA_EVO = 16,  /* "AssettoCorsaEvo" */
+  PORTRELAY_GAME_TRUCK_SIM = 17           /* "ETSM2/AMT" */
+};
+#define PORTRELAY_GAME_COUNT 18
+
 #ifdef __cplusplus
 extern "C" {
 #endif
+
+/* ---- Version ---- */
+
+/* The library's version, "MAJOR.MINOR.PATCH" as its build defines it (also
+ * the first line it logs, "PortRelay " + version). A static string: never
+ * freed, never changes. */
+PORTRELAY_API const char* getPortRelayVersion(void);
 
 /* ---- Engine control ---- */
 
@@ -144,11 +186,12 @@ PORTRELAY_API void setTimerPrecision(int32_t mode);
  * compatibility layer on the same machine is found; one on another machine is
  * reached by the file but never detected. */
 
-/* Id 0..17 of the detected game, in the registry's priority order; -1 for none. */
+/* Id 0..17 of the detected game (enum PortRelayGameId, with the names), in
+ * the registry's priority order; -1 for none. */
 PORTRELAY_API int32_t getGameID(void);
 
 /* Writes the NUL-terminated name of the detected game, or "No Game online";
- * the buffer needs 21 bytes. A null buffer is ignored. */
+ * the buffer needs PORTRELAY_GAME_NAME_SIZE (21) bytes. A null buffer is ignored. */
 PORTRELAY_API void getGameName(char* buffer);
 
 /* Milliseconds between the last two samples of the attached game. */

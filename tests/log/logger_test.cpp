@@ -7,6 +7,7 @@
 
 #include "platform/clock.h"
 #include "platform/paths.h"
+#include "portrelay/portrelay.h"
 #include "support/temp_dir.h"
 
 namespace portrelay {
@@ -34,6 +35,13 @@ std::vector<std::string> lines(const std::string& text) {
 
 // The first logger of the process (each test runs in a process of its own,
 // and this is the first to open a file) starts with the version line.
+// Hosts compare the version they loaded with the one the log starts with.
+TEST(Logger, VersionLineNamesTheExportedVersion) {
+  const std::string version = getPortRelayVersion();
+  EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+)"))) << version;
+  EXPECT_EQ(libraryVersionLine(), "PortRelay " + version);
+}
+
 TEST(Logger, LineFormatAfterTheVersionLine) {
   ScopedDocumentsFolder documents;
   {

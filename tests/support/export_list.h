@@ -4,7 +4,7 @@
 namespace portrelay::testing {
 
 inline constexpr const char* kExportNames[] = {
-    "initWindSerial",
+    "initWindSerial",         "getPortRelayVersion",
     "startGamesource_Thread", "stopGamesource_Thread", "setMotionsystemready",
     "setTimerPrecision",      "getGameID",             "getGameName",
     "getGameTimeFrame",       "getMotionDataTimeFrame", "getGameDataCount",

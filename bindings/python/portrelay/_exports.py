@@ -11,6 +11,8 @@ from ctypes import POINTER, c_bool, c_char_p, c_double, c_int32, c_uint8, c_void
 c_double_p = POINTER(c_double)
 
 EXPORTS = {
+    # ---- Version ----
+    "getPortRelayVersion": (c_char_p, [], "The library's version, MAJOR.MINOR.PATCH (a static string)."),
     # ---- Engine control ----
     "startGamesource_Thread": (c_int32, [],
         "Starts the engine thread. 1 when it runs already, nonzero when started, 0 when the "
