@@ -2,11 +2,12 @@
 extension).
 
     import portrelay
-    lib = portrelay.load()                  # build/native/bin, or path= / folder=
-    with portrelay.Session(lib) as engine:  # starts the engine (and relay), stops on exit
-        print(lib.getGameName(), lib.getOutputData().hex())
+    engine = portrelay.Engine()             # the library from PORTRELAY_LIB, beside the package, ...
+    engine.set_filter(portrelay.AIR, 0, "EMALP(GAIN(VALUE;0.05);10)")
+    with engine.session(relay=True):        # the header's start and stop order
+        print(engine.game_name, engine.output_frame())
 
-Every export of portrelay.h is an attribute of Library under its C name. Most
+portrelay.Engine (engine.py) is the Pythonic layer. Underneath, every export of portrelay.h is an attribute of Library under its C name. Most
 take and return what the C function does; where C hands out arrays or fills
 buffers the attribute is a Pythonic wrapper (lists, bytes, memoryviews of the
 library's live arrays). The plain ctypes functions are in Library.raw.
@@ -20,9 +21,11 @@ from collections import namedtuple
 
 from ._exports import ACCELERATION_RECORD, CALCULATION_RECORD, EXPORTS
 from ._loader import load_library
+from .engine import AIR, GROUND, Engine, FilterError, FilterNode, Port, PortRelayError, check_filter, ports
 
 __all__ = ["Library", "Session", "MissingExportError", "load", "default_library", "EXPORTS",
-           "OutputFrame", "parse_output_frame"]
+           "OutputFrame", "parse_output_frame", "Engine", "Port", "FilterNode", "FilterError",
+           "PortRelayError", "check_filter", "ports", "AIR", "GROUND"]
 
 __version__ = "0.1.0"
 
@@ -199,13 +202,17 @@ class _RawFunctions:
 
 
 class Session:
-    """Starts the engine thread (and, with relay=True, the relay loop on a
-    thread of its own) on entry and stops them on exit. With ready=True the
-    rig is reported ready, so the engine reads and sends."""
+    """Starts the rig link and the engine in the header's order on entry, and
+    stops them in its order on exit. With relay=True the relay loop runs on a
+    thread of its own, and with autoconnect=True (the default) it scans for
+    the rig; the engine thread starts next, and with ready=True the rig is
+    reported ready last. Exit: not ready, engine stopped, relay stopped and
+    joined."""
 
-    def __init__(self, library=None, relay=False, ready=True, precise=True):
+    def __init__(self, library=None, relay=False, ready=True, precise=True, autoconnect=True):
         self.library = library or default_library()
         self.relay = relay
+        self.autoconnect = autoconnect
         self.ready = ready
         self.precise = precise
         self._relay_thread = None
@@ -216,12 +223,16 @@ class Session:
             self._relay_thread = threading.Thread(target=lib.startPortRelay_Thread,
                                                   name="portrelay-relay", daemon=True)
             self._relay_thread.start()
-        if self.ready:
-            lib.setMotionsystemready(1)
+            if self.autoconnect:
+                lib.enableAutoconnect()
+            else:
+                lib.disableAutoconnect()
         if lib.startGamesource_Thread() == 0:
             self._stop_relay()
             raise RuntimeError("the engine thread could not be started")
         lib.setTimerPrecision(1 if self.precise else 0)
+        if self.ready:
+            lib.setMotionsystemready(1)
         return lib
 
     def _stop_relay(self):
@@ -231,9 +242,9 @@ class Session:
             self._relay_thread = None
 
     def __exit__(self, *_exc):
-        self.library.stopGamesource_Thread()
         if self.ready:
             self.library.setMotionsystemready(0)
+        self.library.stopGamesource_Thread()
         self._stop_relay()
         return False
 

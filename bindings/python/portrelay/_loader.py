@@ -22,20 +22,25 @@ def library_file_name(stem):
 
 def candidate_paths(stem, path=None, folder=None):
     """Where the library `stem` is looked for, in order: an explicit file, an
-    explicit folder, the folder named by PORTRELAY_LIB_DIR, the package's own
-    folder (an installed package may carry the library beside it), and the
-    repository's native build (build/native/bin)."""
+    explicit folder, the file named by PORTRELAY_LIB (for the engine library)
+    or the folder named by PORTRELAY_LIB_DIR, the package's own folder (where
+    `pip install` puts a library copied beside the package), and, when the
+    package runs from a checkout of the repository, its native build
+    (build/native/bin)."""
     name = library_file_name(stem)
     if path is not None:
         return [Path(path)]
     if folder is not None:
         return [Path(folder) / name]
     found = []
+    if stem == "portrelay" and os.environ.get("PORTRELAY_LIB"):
+        found.append(Path(os.environ["PORTRELAY_LIB"]))
     env = os.environ.get("PORTRELAY_LIB_DIR")
     if env:
         found.append(Path(env) / name)
     found.append(_PACKAGE_DIR / name)
-    found.append(_REPOSITORY_DIR / "build" / "native" / "bin" / name)
+    if (_REPOSITORY_DIR / "include" / "portrelay" / "portrelay.h").is_file():
+        found.append(_REPOSITORY_DIR / "build" / "native" / "bin" / name)
     return found
 
 
@@ -46,5 +51,5 @@ def load_library(stem, path=None, folder=None):
     for candidate in tried:
         if candidate.is_file():
             return ctypes.CDLL(str(candidate)), candidate
-    raise OSError("cannot find %s; looked at: %s (build the native preset, or pass path= or folder=)"
+    raise OSError("cannot find %s; looked at: %s (set PORTRELAY_LIB_DIR to its folder, copy it beside the package before pip install, or pass path= or folder=)"
                   % (library_file_name(stem), ", ".join(str(p) for p in tried)))

@@ -253,6 +253,12 @@ def plot(lab, filters, input_source, out, seconds=None, period_ms=CYCLE_MS):
             "frequencies": frequencies if linear else None}
 
 
+def _missing_modules(*names):
+    """The modules of `names` this interpreter cannot import."""
+    import importlib.util
+    return [name for name in names if importlib.util.find_spec(name) is None]
+
+
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m portrelay.lab",
                                      description="Plots what a filter chain does, with the library's own arithmetic.")
@@ -273,6 +279,12 @@ def main(argv=None):
         parser.error("give a filter string or --compare A B")
     if args.period <= 0 or not math.isfinite(args.period):
         parser.error("--period must be above 0")
+    missing = _missing_modules("numpy", "matplotlib")
+    if missing:
+        print("error: the filter lab needs %s for %s; on Debian run it with /usr/bin/python3 after "
+              "'apt-get install python3-numpy python3-matplotlib'" % (" and ".join(missing), sys.executable),
+              file=sys.stderr)
+        return 1
     try:
         lab = Lab(folder=args.lib)
         start = time.perf_counter()

@@ -33,8 +33,7 @@ def test_engine_reads_the_game_and_sends_frames(lib, raceroom):
         lib.setActiveAxis(0, slot, 1)
         lib.SetInputDofLimitValue(slot, -200.0, 200.0)
         lib.SetRigDofLimitValue(slot, -0.8, 0.8)
-    lib.disableAutoconnect()  # no scan of this machine's serial ports
-    session = portrelay.Session(lib, relay=True)
+    session = portrelay.Session(lib, relay=True, autoconnect=False)  # no scan of this machine's ports
     with session as engine:
         assert session._relay_thread.is_alive() and engine.isConnected() == 0  # no rig anywhere
         assert wait_until(lambda: engine.getGameID() == 4, 20), "RaceRoom not detected"

@@ -172,3 +172,17 @@ def test_every_export_callable_on_a_fresh_library(fresh_lib):
     for name in lib.missing:
         with pytest.raises(MissingExportError):
             getattr(lib.raw, name)()
+
+
+def test_the_hosts_function_table_matches_the_header():
+    """tools/portrelay looks exports up into typed function pointers: a pointer
+    whose type differs from the header's declaration calls the export wrongly."""
+    prototypes = header_prototypes()
+    table = (REPOSITORY / "tools" / "portrelay" / "library_api.h").read_text()
+    table = table.split("struct LibraryApi", 1)[1].split("};", 1)[0]
+    pointers = re.findall(r"([\w\s\*]+?)\s*\(\*(\w+)\)\(([^)]*)\);", table)
+    assert len(pointers) >= 30, "the table parser found too few pointers"
+    for result, name, params in pointers:
+        assert name in prototypes, "%s is not an export of the header" % name
+        args = [] if params.strip() in ("", "void") else [_c_type(p, named=False) for p in params.split(",")]
+        assert (_c_type(result, named=False), args) == prototypes[name], name
