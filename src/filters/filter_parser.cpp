@@ -11,7 +11,21 @@ namespace {
 
 std::shared_ptr<FilterSys> invalidChain() { return std::make_shared<FilterSys>(); }
 
-// Records why the parse failed (when asked) and gives the invalid chain.
+// Where the parentheses of a text stop pairing up: the first ')' without its
+// '(', or the end of a text that leaves a '(' open; npos when they pair.
+size_t unpairedParenthesis(std::string_view text) {
+  long depth = 0;
+  for (size_t i = 0; i < text.size(); ++i) {
+    if (text[i] == '(') ++depth;
+    if (text[i] == ')' && --depth < 0) return i;
+  }
+  return depth > 0 ? text.size() : std::string_view::npos;
+}
+
+// Records why the parse failed (when asked) and gives the invalid chain. A
+// refused text whose parentheses do not pair is reported as that: the parse
+// reads the list up to the last ')', so a missing one otherwise surfaces as a
+// misleading complaint about some number.
 struct Refusal {
   std::string_view whole;
   FilterParseProblem* problem;
@@ -22,6 +36,12 @@ struct Refusal {
       problem->position = static_cast<size_t>(at.data() - whole.data());
       problem->reason = reason;
       problem->keyword = keyword;
+      const size_t unpaired = unpairedParenthesis(whole);
+      if (unpaired != std::string_view::npos) {
+        problem->position = unpaired;
+        problem->reason = unpaired == whole.size() ? "missing ')'" : "')' without its '('";
+        problem->keyword = {};
+      }
     }
     return invalidChain();
   }
@@ -84,6 +104,7 @@ std::shared_ptr<FilterSys> parseFilterString(std::string_view text, FilterParseP
     tail = node.get();
   };
 
+  std::string_view outerKeyword;  // the keyword whose list `current` came from
   for (size_t nodes = 1; nodes <= kMaxChainNodes; ++nodes) {
     if (current == "VALUE") {
       append(FilterSys::create(FilterKind::Value));
@@ -96,6 +117,11 @@ std::shared_ptr<FilterSys> parseFilterString(std::string_view text, FilterParseP
     if (open == std::string_view::npos || close == std::string_view::npos || open > close) {
       if (open != std::string_view::npos && close == std::string_view::npos)
         return refuse(current.substr(current.size()), "missing ')'");
+      // "VALUE;2" left of the outer keyword's numbers: one number too many.
+      std::string_view rest = current;
+      double ignored = 0.0;
+      if (!outerKeyword.empty() && numbers.take(rest, ignored))
+        return refuse(lastArgument(current), "too many numbers", outerKeyword);
       return refuse(current, notAFilterReason(current));
     }
     const std::string_view keyword = trimFilterSpace(current.substr(0, open));
@@ -123,6 +149,7 @@ std::shared_ptr<FilterSys> parseFilterString(std::string_view text, FilterParseP
                     keyword);
 
     append(FilterSys::create(*kind, args[0], args[1], args[2], args[3]));
+    outerKeyword = keyword;
     current = list;
   }
   return refuse(current, "more than 128 filter nodes");

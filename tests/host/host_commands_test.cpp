@@ -130,8 +130,15 @@ TEST(HostCommands, AnswerAsDocumented) {
        {"invalid at character 12: GAIN: a number is beyond the float range\n"}},
       {"check \"GAIN(VALUE;2\"", 1, {"invalid at character 13: missing ')'\n"}},
       {"check \"\"", 1, {"invalid at character 1: expected VALUE or KEYWORD(...), found nothing\n"}},
+      {"check \"EMALP(GAIN(VALUE;0.5);10\"", 1, {"invalid at character 25: missing ')'\n"}},
+      {"check \"GAIN(VALUE;2;3)\"", 1, {"invalid at character 12: GAIN: too many numbers\n"}},
+      {"check \"GAIN(CROP(VALUE;1;-1);2)xyz\"", 0,
+       {"warning: the text after the last ')' is ignored: \"xyz\"\n",
+        "warning: CROP with its lower bound above its upper bound always gives the lower bound (1; -1)\n"}},
+      {"run --profile no-such-profile.json --seconds 1", 2, {"no-such-profile.json: (file): cannot be read"}},
       {"games", 0, {"3   AssettoCorsa/Comp.    shared memory      Local\\acpmf_physics, Local\\acpmf_graphics",
-                    "17  ETSM2/AMT", "port 20777", "F1_24.exe", "assetto-corsa"}},
+                    "17  ETSM2/AMT", "port 20777", "F1_23.exe, F1_23_64.exe, F1_24.exe, F1_24_64.exe",
+                    "RRRE64.exe, RRRE.exe", "assetto-corsa"}},
 #if !defined(_WIN32)
       {"ports --virtual-rig", 0,
        {"COM7    yes  USB-SERIAL CH340 (COM7)            USB\\VID_1A86&PID_7523&REV_0254\n",
@@ -162,26 +169,30 @@ TEST(HostProfiles, BadFilesAreRefusedBeforeAnythingStarts) {
   struct Case {
     const char* name;
     std::string content;
-    std::string expected;  // "FILE: KEY.PATH: reason" without the file
+    std::string expected;  // what follows the file name: ": KEY.PATH: reason" or ":LINE:COLUMN: reason"
   };
   const std::vector<Case> cases = {
-      {"unknown-key", R"({"rig": {"limits": {"sway": [-1, 1], "swey": [-1, 1]}}})", "rig.limits.swey: unknown key"},
-      {"unknown-top", R"({"profile": {}})", "profile: unknown key"},
+      {"unknown-key", R"({"rig": {"limits": {"sway": [-1, 1], "swey": [-1, 1]}}})", ": rig.limits.swey: unknown key"},
+      {"unknown-top", R"({"profile": {}})", ": profile: unknown key"},
       {"wrong-type", R"({"profiles": {"AIR": {"slots": {"3": {"active": "yes"}}}}})",
-       "profiles.AIR.slots.3.active: expected a boolean (true or false), found a string"},
-      {"wrong-limits", R"({"inputLimits": {"2": [-30, "30"]}})", "inputLimits.2[1]: expected a number, found a string"},
+       ": profiles.AIR.slots.3.active: expected a boolean (true or false), found a string"},
+      {"wrong-limits", R"({"inputLimits": {"2": [-30, "30"]}})", ": inputLimits.2[1]: expected a number, found a string"},
       {"slot-out-of-range", R"({"profiles": {"GROUND": {"slots": {"23": {"active": true}}}}})",
-       "profiles.GROUND.slots.23: slot out of range (0..22)"},
-      {"input-slot-out-of-range", R"({"inputLimits": {"8": [-1, 1]}})", "inputLimits.8: slot out of range (0..7)"},
+       ": profiles.GROUND.slots.23: slot out of range (0..22)"},
+      {"input-slot-out-of-range", R"({"inputLimits": {"8": [-1, 1]}})", ": inputLimits.8: slot out of range (0..7)"},
       {"belt-index-out-of-range", R"({"profiles": {"AIR": {"beltWeights": {"43": 1}}}})",
-       "profiles.AIR.beltWeights.43: game-data index out of range (0..42)"},
+       ": profiles.AIR.beltWeights.43: game-data index out of range (0..42)"},
       {"invalid-filter",
        R"json({"profiles": {"AIR": {"slots": {"0": {"filter": "GAIN(VALUE;2)"}, "1": {"filter": "EMALP(VALUE;0.5)"}}}}})json",
-       "profiles.AIR.slots.1.filter: invalid filter string \"EMALP(VALUE;0.5)\" at character 13: EMALP: the time "
+       ": profiles.AIR.slots.1.filter: invalid filter string \"EMALP(VALUE;0.5)\" at character 13: EMALP: the time "
        "constant must be at least 1"},
-      {"min-above-max", R"({"rig": {"limits": {"heave": [1, -1]}}})", "rig.limits.heave: min is above max"},
-      {"bad-port", R"({"rig": {"port": "ttyUSB0"}})", "rig.port: expected \"auto\" or a port name COM1..COM255"},
-      {"not-json", R"({"rig": )", "(file): not valid JSON"},
+      {"min-above-max", R"({"rig": {"limits": {"heave": [1, -1]}}})", ": rig.limits.heave: min is above max"},
+      {"bad-port", R"({"rig": {"port": "ttyUSB0"}})", ": rig.port: expected \"auto\" or a port name COM1..COM255"},
+      {"not-json", "{\n  \"rig\": {\"port\": \"auto\",}\n}", ":2:26: not valid JSON: syntax error while parsing object key"},
+      {"duplicate-key", R"({"rig": {"limits": {"sway": [-1, 1]}}, "rig": {"port": "auto"}})", ": rig: the key is given twice"},
+      {"duplicate-nested", R"({"rig": {"limits": {"sway": [-1, 1], "sway": [-2, 2]}}})", ": rig.limits.sway: the key is given twice"},
+      {"huge-number", R"({"rig": {"limits": {"sway": [-1e400, 1]}}})", ": (file): a number is beyond the range of a double"},
+      {"one-limit", R"({"inputLimits": {"0": [-30]}})", ": inputLimits.0: expected an array [min, max] of two numbers, found 1 value"},
   };
   TempDir dir;
   for (const Case& c : cases) {
@@ -189,7 +200,7 @@ TEST(HostProfiles, BadFilesAreRefusedBeforeAnythingStarts) {
     std::ofstream(path) << c.content;
     const Outcome outcome = runHost("run --profile " + quoted(path) + " --simulate assetto-corsa --no-view --seconds 1", dir);
     EXPECT_EQ(outcome.exitCode, 2) << c.name << "\n" << outcome.output;
-    EXPECT_NE(outcome.output.find("profile refused: " + path + ": " + c.expected), std::string::npos)
+    EXPECT_NE(outcome.output.find("profile refused: " + path + c.expected), std::string::npos)
         << c.name << "\n" << outcome.output;
     // Nothing started: no game, no engine, no rig link.
     EXPECT_EQ(outcome.output.find("running"), std::string::npos) << c.name << "\n" << outcome.output;

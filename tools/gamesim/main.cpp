@@ -50,12 +50,17 @@ struct Settings {
   std::vector<std::string> forwarded;  // everything but --as, for the child
 };
 
-int usage() {
-  std::fprintf(stderr,
+void printUsage(FILE* out) {
+  std::fprintf(out,
                "usage: gamesim <game> [--rate HZ] [--seconds S] [--state N] [--namespace PREFIX]\n"
                "                      [--port P] [--as EXE] [--crash-after S] [--start-file PATH]\n"
                "       gamesim --list\n"
-               "       gamesim replay FILE.csv --as GAME [--seconds S] [--namespace PREFIX] [--port P]\n");
+               "       gamesim replay FILE.csv --as GAME [--seconds S] [--namespace PREFIX] [--port P]\n"
+               "       gamesim --help\n");
+}
+
+int usage() {
+  printUsage(stderr);
   return 2;
 }
 
@@ -234,6 +239,10 @@ int replay(int argc, char** argv) {
 int main(int argc, char** argv) {
   platform::installStopRequestHandler();
   if (argc == 2 && std::string(argv[1]) == "--list") return listGames();
+  if (argc == 2 && (std::string(argv[1]) == "--help" || std::string(argv[1]) == "-h")) {
+    printUsage(stdout);
+    return 0;
+  }
   if (argc >= 2 && std::string(argv[1]) == "replay") return replay(argc, argv);
   Settings s;
   if (!parse(argc, argv, s)) return usage();

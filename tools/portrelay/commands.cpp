@@ -10,6 +10,7 @@
 #include <vector>
 
 #include "engine/output_frame.h"
+#include "filter_warnings.h"
 #include "games.h"
 #include "library_api.h"
 #include "live_view.h"
@@ -241,6 +242,7 @@ int runCommand(const RunOptions& options) {
     std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
     return 2;
   }
+  for (const std::string& warning : profile.warnings) std::fprintf(stderr, "portrelay: warning: %s\n", warning.c_str());
   if (!options.rigPort.empty()) profile.rigPort = options.rigPort;
   if (!options.fanPort.empty()) {
     if (!profile.fan) profile.fan = FanPort{};
@@ -304,16 +306,24 @@ int runCommand(const RunOptions& options) {
   view.recordPath = options.record;
   std::vector<double> periods;
   double motionSince = -1.0;  // steady-clock seconds of the first motion cycle
+  double lastLook = steadySeconds();
   auto nextView = Clock::now();
   for (bool first = true; !platform::stopRequested();) {
+    // Seconds of motion count only while the engine runs motion: the time a
+    // game is gone and the engine searches is not motion.
+    const double now = steadySeconds();
+    const bool moving = api.getMotionDataTimeFrame() > 0.0;
     if (motionSince < 0.0) {
       if (!options.record.empty()) {
         motionSince = recorder.firstRowSeconds();
-      } else if (api.getMotionDataTimeFrame() > 0.0) {
-        motionSince = steadySeconds() - api.getMotionDataTimeFrame() / 1000.0;
+      } else if (moving) {
+        motionSince = now - api.getMotionDataTimeFrame() / 1000.0;
       }
+      if (motionSince >= 0.0) view.elapsed = now - motionSince;
+    } else if (moving) {
+      view.elapsed += now - lastLook;
     }
-    view.elapsed = motionSince < 0.0 ? 0.0 : steadySeconds() - motionSince;
+    lastLook = now;
     view.motion = motionSince >= 0.0;
     if (options.seconds > 0.0 && view.elapsed >= options.seconds) break;
     if (options.periodStats && view.motion) {
@@ -388,6 +398,7 @@ int checkCommand(const std::string& filter) {
   const int32_t valid = library.api.checkFilterstring(filter.c_str(), text, sizeof text, &position);
   if (valid == 1) {
     std::printf("%s", text);
+    for (const std::string& warning : filterWarnings(filter, text)) std::printf("warning: %s\n", warning.c_str());
     return 0;
   }
   if (valid < 0) {
@@ -399,15 +410,12 @@ int checkCommand(const std::string& filter) {
 }
 
 int gamesCommand() {
-  std::printf("%-3s %-21s %-18s %-44s %-24s %s\n", "id", "name", "transport", "port or sections",
-              "process also needed", "--simulate");
+  std::printf("%-3s %-21s %-18s %-44s %-10s %s\n", "id", "name", "transport", "port or sections", "--simulate",
+              "processes accepted (one must run)");
+  const auto field = [](std::string_view text) { return text.empty() ? std::string("-") : std::string(text); };
   for (const SupportedGame& g : supportedGames())
-    std::printf("%-3d %-21.*s %-18.*s %-44.*s %-24.*s %.*s\n", g.id, static_cast<int>(g.name.size()), g.name.data(),
-                static_cast<int>(g.transport.size()), g.transport.data(), static_cast<int>(g.endpoint.size()),
-                g.endpoint.data(), static_cast<int>(g.process.size()) == 0 ? 1 : static_cast<int>(g.process.size()),
-                g.process.empty() ? "-" : g.process.data(),
-                static_cast<int>(g.simulateKey.size()) == 0 ? 1 : static_cast<int>(g.simulateKey.size()),
-                g.simulateKey.empty() ? "-" : g.simulateKey.data());
+    std::printf("%-3d %-21s %-18s %-44s %-10s %s\n", g.id, field(g.name).c_str(), field(g.transport).c_str(),
+                field(g.endpoint).c_str(), field(g.simulateKey).c_str(), field(g.processes).c_str());
   return 0;
 }
 

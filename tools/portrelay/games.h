@@ -10,7 +10,8 @@ struct SupportedGame {
   std::string_view name;         // the name getGameName reports
   std::string_view transport;    // how the telemetry arrives
   std::string_view endpoint;     // port or shared-memory section names
-  std::string_view process;      // process the detection also needs ("" when none)
+  std::string_view process;      // process the detection also needs ("" when none); gamesim runs as it
+  std::string_view processes;    // every process name the detection accepts, for the user
   std::string_view simulateKey;  // gamesim's name for it ("" when gamesim has none)
 };
 

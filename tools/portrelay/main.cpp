@@ -25,8 +25,8 @@ int main(int argc, char** argv) {
   host::RunOptions run;
   CLI::App* runCommand =
       app.add_subcommand("run", "load a profile, start the engine and the rig link, show the live view");
-  runCommand->add_option("--profile", run.profile, "profile file (JSON); default: the built-in car profile")
-      ->check(CLI::ExistingFile);
+  // A missing file is a profile error like any other (exit code 2), not CLI11's.
+  runCommand->add_option("--profile", run.profile, "profile file (JSON); default: the built-in car profile");
   runCommand->add_option("--simulate", run.simulate,
                          "start gamesim playing GAME (see 'portrelay games'); without it the engine waits for a "
                          "real game");
@@ -35,7 +35,9 @@ int main(int argc, char** argv) {
   runCommand->add_option("--rig-port", run.rigPort, "the rig's serial port COMn; default: the profile's, or a scan")
       ->excludes(virtualRig);
   runCommand->add_option("--fan-port", run.fanPort, "the fan controller's serial port COMn; default: the profile's");
-  runCommand->add_option("--seconds", run.seconds, "end after S seconds of motion; default: Ctrl-C ends")
+  runCommand->add_option("--seconds", run.seconds,
+                         "end after S seconds of motion (time without a game does not count); default: Ctrl-C or "
+                         "SIGTERM ends, with exit code 0")
       ->check(CLI::PositiveNumber);
   runCommand->add_option("--record", run.record, "record every engine cycle to a CSV file");
   runCommand->add_flag("--no-view", run.noView, "no live view: a line at the start and a summary at the end");

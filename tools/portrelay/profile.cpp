@@ -1,9 +1,14 @@
 #include "profile.h"
 
+#include "filter_warnings.h"
+
 #include <cstdlib>
+#include <algorithm>
 #include <fstream>
 #include <nlohmann/json.hpp>
+#include <set>
 #include <sstream>
+#include <vector>
 
 namespace host {
 namespace {
@@ -83,7 +88,10 @@ int indexKey(const std::string& key, const std::string& path, int first, int las
 }
 
 Limits limits(const json& value, const std::string& path) {
-  expect(value.is_array() && value.size() == 2, value, path, "an array [min, max]");
+  if (value.is_array() && value.size() != 2)
+    throw Refused{path, "expected an array [min, max] of two numbers, found " + std::to_string(value.size()) +
+                            (value.size() == 1 ? " value" : " values")};
+  expect(value.is_array(), value, path, "an array [min, max]");
   Limits l{number(value[0], path + "[0]"), number(value[1], path + "[1]")};
   if (l.min > l.max) throw Refused{path, "min is above max"};
   return l;
@@ -97,7 +105,8 @@ std::string comPort(const json& value, const std::string& path, bool autoAllowed
   return name;
 }
 
-void readSlots(const json& slots, const std::string& path, const LibraryApi& api, MotionProfile& profile) {
+void readSlots(const json& slots, const std::string& path, const LibraryApi& api, MotionProfile& profile,
+               std::vector<std::string>& warnings) {
   object(slots, path);
   for (const auto& [key, entry] : slots.items()) {
     const std::string at = join(path, key);
@@ -107,11 +116,12 @@ void readSlots(const json& slots, const std::string& path, const LibraryApi& api
     SlotSetting setting;
     if (entry.contains("filter")) {
       const std::string filter = text(entry["filter"], at + ".filter");
-      char reason[256] = {};
+      char reason[4096] = {};
       int32_t position = 0;
       if (api.checkFilterstring(filter.c_str(), reason, sizeof reason, &position) != 1)
         throw Refused{at + ".filter", "invalid filter string \"" + filter + "\" at character " +
                                           std::to_string(position + 1) + ": " + reason};
+      for (const std::string& warning : filterWarnings(filter, reason)) warnings.push_back(at + ".filter: " + warning);
       setting.filter = filter;
     }
     if (entry.contains("active")) setting.active = boolean(entry["active"], at + ".active");
@@ -119,10 +129,11 @@ void readSlots(const json& slots, const std::string& path, const LibraryApi& api
   }
 }
 
-void readMotionProfile(const json& value, const std::string& path, const LibraryApi& api, MotionProfile& profile) {
+void readMotionProfile(const json& value, const std::string& path, const LibraryApi& api, MotionProfile& profile,
+                       std::vector<std::string>& warnings) {
   object(value, path);
   onlyKeys(value, path, {"slots", "beltWeights"});
-  if (value.contains("slots")) readSlots(value["slots"], path + ".slots", api, profile);
+  if (value.contains("slots")) readSlots(value["slots"], path + ".slots", api, profile, warnings);
   if (value.contains("beltWeights")) {
     const std::string at = path + ".beltWeights";
     for (const auto& [key, weight] : object(value["beltWeights"], at).items()) {
@@ -142,7 +153,7 @@ void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
     for (int p = 0; p < kProfileCount; ++p)
       if (profiles.contains(kProfileNames[p]))
         readMotionProfile(profiles[kProfileNames[p]], std::string("profiles.") + kProfileNames[p], api,
-                          profile.profiles[static_cast<size_t>(p)]);
+                          profile.profiles[static_cast<size_t>(p)], profile.warnings);
   }
   if (root.contains("inputLimits")) {
     for (const auto& [key, value] : object(root["inputLimits"], "inputLimits").items()) {
@@ -186,6 +197,73 @@ void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
   }
 }
 
+// Keys named twice in one object, which JSON readers silently merge (the last
+// one wins): each is refused with its path. Tracked while parsing, since the
+// parsed document keeps only one of them.
+class DuplicateKeyWatch {
+ public:
+  bool operator()(int /*depth*/, json::parse_event_t event, json& parsed) {
+    switch (event) {
+      case json::parse_event_t::object_start:
+      case json::parse_event_t::array_start:
+        countElement();
+        frames_.push_back({event == json::parse_event_t::object_start, {}, {}, -1});
+        break;
+      case json::parse_event_t::object_end:
+      case json::parse_event_t::array_end:
+        if (!frames_.empty()) frames_.pop_back();
+        break;
+      case json::parse_event_t::key: {
+        Frame& frame = frames_.back();
+        frame.key = parsed.get<std::string>();
+        if (!frame.keys.insert(frame.key).second) throw Refused{path(), "the key is given twice"};
+        break;
+      }
+      case json::parse_event_t::value:
+        countElement();
+        break;
+    }
+    return true;
+  }
+
+ private:
+  struct Frame {
+    bool object;
+    std::set<std::string> keys;
+    std::string key;
+    int index;
+  };
+
+  void countElement() {
+    if (!frames_.empty() && !frames_.back().object) ++frames_.back().index;
+  }
+
+  std::string path() const {
+    std::string at;
+    for (const Frame& frame : frames_)
+      at = frame.object ? join(at, frame.key) : at + "[" + std::to_string(frame.index) + "]";
+    return at;
+  }
+
+  std::vector<Frame> frames_;
+};
+
+// "LINE:COLUMN" of the byte offset nlohmann reports (1-based, the byte it read last).
+std::string lineAndColumn(const std::string& content, size_t byte) {
+  const size_t end = std::min(byte > 0 ? byte - 1 : 0, content.size());
+  size_t line = 1, lineStart = 0;
+  for (size_t i = 0; i < end; ++i)
+    if (content[i] == '\n') ++line, lineStart = i + 1;
+  return std::to_string(line) + ":" + std::to_string(end - lineStart + 1);
+}
+
+// The reader's own words without its prefix: "syntax error while parsing ...".
+std::string syntaxReason(const json::exception& e) {
+  std::string what = e.what();
+  const size_t at = what.find(": ", what.find("parse error"));
+  return at == std::string::npos ? what : what.substr(at + 2);
+}
+
 }  // namespace
 
 int comPortNumber(const std::string& name) {
@@ -201,19 +279,28 @@ int comPortNumber(const std::string& name) {
 bool parseProfile(const std::string& content, const std::string& fileName, const LibraryApi& api, Profile& profile,
                   std::string& error) {
   json root;
+  Profile read;
   try {
-    root = json::parse(content);
+    root = json::parse(content, DuplicateKeyWatch());
   } catch (const json::parse_error& e) {
-    error = fileName + ": (file): not valid JSON at byte " + std::to_string(e.byte) + "";
+    error = fileName + ":" + lineAndColumn(content, e.byte) + ": not valid JSON: " + syntaxReason(e);
+    return false;
+  } catch (const json::exception& e) {  // a number beyond the double range, such as -1e400
+    error = fileName + ": (file): " + (std::string(e.what()).find("overflow") != std::string::npos
+                                           ? "a number is beyond the range of a double"
+                                           : "not valid JSON");
+    return false;
+  } catch (const Refused& refused) {
+    error = fileName + ": " + refused.path + ": " + refused.reason;
     return false;
   }
-  Profile read;
   try {
     readProfile(root, api, read);
   } catch (const Refused& refused) {
     error = fileName + ": " + (refused.path.empty() ? "(top level)" : refused.path) + ": " + refused.reason;
     return false;
   }
+  for (std::string& warning : read.warnings) warning = fileName + ": " + warning;
   profile = std::move(read);
   return true;
 }

@@ -6,6 +6,7 @@
 #include <map>
 #include <optional>
 #include <string>
+#include <vector>
 
 #include "library_api.h"
 
@@ -45,6 +46,8 @@ struct Profile {
   std::optional<bool> preciseTimer;
   std::string rigPort = "auto";       // "auto" or "COMn"
   std::optional<FanPort> fan;
+  // "FILE: KEY.PATH: ..." for filter strings accepted but likely slips.
+  std::vector<std::string> warnings;
 };
 
 // Reads and checks a profile. On failure returns false and sets `error` to

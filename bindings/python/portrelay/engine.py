@@ -33,7 +33,7 @@ class FilterError(ValueError):
         self.chain = chain
         self.position = position
         self.reason = reason
-        super().__init__("%s at character %d: %s" % (chain, position, reason))
+        super().__init__("%s at character %d: %s" % (chain, position + 1, reason))
 
 
 class PortRelayError(RuntimeError):

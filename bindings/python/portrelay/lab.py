@@ -31,6 +31,19 @@ class FilterError(ValueError):
     """A filter string the library does not accept."""
 
 
+def _refused(filter_string):
+    """A FilterError naming where and why the library's parser refuses the
+    chain (through the engine library's checkFilterstring when it loads)."""
+    try:
+        from .engine import check_filter, FilterError as CheckError
+        check_filter(filter_string)
+    except CheckError as refused:
+        return FilterError("invalid filter string %s" % refused)
+    except Exception:  # noqa: BLE001 - no engine library: the plain message
+        pass
+    return FilterError("invalid filter string: %s" % filter_string)
+
+
 class Lab:
     """The filter lab library (portrelay_lab)."""
 
@@ -68,7 +81,7 @@ class Lab:
             result = self._evaluate(text, x, n, period_ms, y)
             y = list(y)
         if result == -1:
-            raise FilterError("invalid filter string: %s" % filter_string)
+            raise _refused(filter_string)
         if result < 0:
             raise ValueError("bad arguments (period %r ms, %d samples)" % (period_ms, n))
         return y
@@ -78,7 +91,7 @@ class Lab:
         text = filter_string.encode("ascii")
         count = self._kinds(text, None, 0)
         if count == -1:
-            raise FilterError("invalid filter string: %s" % filter_string)
+            raise _refused(filter_string)
         kinds = (ctypes.c_int32 * count)()
         self._kinds(text, kinds, count)
         return [self._name(k).decode("ascii") for k in kinds]
@@ -261,7 +274,9 @@ def _missing_modules(*names):
 
 def main(argv=None):
     parser = argparse.ArgumentParser(prog="python3 -m portrelay.lab",
-                                     description="Plots what a filter chain does, with the library's own arithmetic.")
+                                     description="Plots what a filter chain does, with the library's own arithmetic. "
+                                                 "The chain alone: the engine's input and rig limits, its "
+                                                 "4000-ms fade and the output rate limit are not applied.")
     parser.add_argument("filter", nargs="?", help='filter string, e.g. "EMALP(VALUE;8)"')
     parser.add_argument("--compare", nargs=2, metavar=("A", "B"), help="two filter strings on one plot")
     parser.add_argument("--input", default="step",
@@ -292,8 +307,8 @@ def main(argv=None):
     except (FilterError, ValueError, OSError) as error:
         print("error: %s" % error, file=sys.stderr)
         return 1
-    print("wrote %s: %d samples through %s in %.2f s" % (args.out, len(result["input"]), " and ".join(filters),
-                                                        time.perf_counter() - start))
+    print("wrote %s: %d samples through %s in %.2f s (the chain alone: no limits, no fade)"
+          % (args.out, len(result["input"]), " and ".join(filters), time.perf_counter() - start))
     return 0
 
 
