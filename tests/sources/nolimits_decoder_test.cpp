@@ -133,18 +133,51 @@ TEST(NoLimitsAnswer, RatesFollowSmallStepsAndHoldOverLargeOnes) {
   NoLimitsState state;
   SampleRecord record;
   ASSERT_TRUE(decode(answerWith(aboutX(0.0), 1), state, record));
-  EXPECT_EQ(record.data[roll_speed], 0.0);  // nothing to compare with yet
+  EXPECT_EQ(record.data[pitch_speed], 0.0);  // nothing to compare with yet
   ASSERT_TRUE(decode(answerWith(aboutX(0.01), 2), state, record));
   const double first = 0.01 / 0.01 * 0.99 * 0.98;  // one step of the filter from rest
-  EXPECT_NEAR(record.data[roll_speed], first * kDeg, 1e-3);
-  EXPECT_NEAR(record.data[pitch_speed], 0.0, 1e-9);
+  EXPECT_NEAR(record.data[pitch_speed], first * kDeg, 1e-3);
   EXPECT_NEAR(record.data[fr_lft_susp_pos], 0.01, 1e-6);
-  const double held = record.data[roll_speed];
+  const double held = record.data[pitch_speed];
   ASSERT_TRUE(decode(answerWith(aboutX(0.01 + 1.0), 3), state, record));  // 57 degrees at once
-  EXPECT_EQ(record.data[roll_speed], held);
+  EXPECT_EQ(record.data[pitch_speed], held);
   EXPECT_NEAR(record.data[fr_lft_susp_pos], 1.0, 1e-6);
   ASSERT_TRUE(decode(answerWith(aboutX(0.01 + 1.0), 4), state, record));  // no rotation at all
-  EXPECT_EQ(record.data[roll_speed], held);
+  EXPECT_EQ(record.data[pitch_speed], held);
+}
+
+// A small step of one angle of gamesim's car moves that angle's rate alone
+// (one step of the filter from rest), with the sign of the angle's change,
+// whichever way the car points.
+TEST(NoLimitsAnswer, EachRateFollowsItsOwnAngle) {
+  struct Step {
+    const char* name;
+    double MotionSample::*angle;
+    int position, rate;
+  };
+  const Step steps[] = {{"yaw", &MotionSample::yaw, yaw_position, yaw_speed},
+                        {"pitch", &MotionSample::pitch, pitch_position, pitch_speed},
+                        {"roll", &MotionSample::roll, roll_position, roll_speed}};
+  for (const Step& s : steps) {
+    for (const double heading : {0.0, 1.5707963267948966, -2.5}) {
+      for (const double step : {0.01, -0.01}) {
+        SCOPED_TRACE(::testing::Message() << s.name << " heading " << heading << " step " << step);
+        NoLimitsState state;
+        SampleRecord record;
+        MotionSample m;
+        m.yaw = heading;
+        ASSERT_TRUE(decode(answerFor(m, 1), state, record));
+        const double before = record.data[s.position];
+        m.*s.angle += step;
+        ASSERT_TRUE(decode(answerFor(m, 2), state, record));
+        const double change = record.data[s.position] - before;  // degrees in one 10-ms frame
+        ASSERT_NEAR(change, step * kDeg, 1e-3);
+        const double expected = change / 0.01 * 0.99 * 0.98;
+        for (const int rate : {yaw_speed, pitch_speed, roll_speed})
+          EXPECT_NEAR(record.data[rate], rate == s.rate ? expected : 0.0, 0.01) << channelName(rate);
+      }
+    }
+  }
 }
 
 TEST(NoLimitsAnswer, SpeedsLeakAndSettle) {

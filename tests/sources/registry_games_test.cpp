@@ -45,7 +45,7 @@ const NetworkGameCase kGames[] = {
     {"dcs", 1, "DCS.exe", join(join(kTurning, kAccelerations), kSpeeds)},
     {"dirt-rally2", 5, "", join(join(kTurning, kAccelerations), kAngular)},
     {"condor2", 6, "", join(join(kTurning, kAccelerations), kSpeeds)},
-    {"f1", 7, "F1_24.exe", join(kTurning, kAccelerations)},
+    {"f1", 7, "F1_24.exe", join(kAttitude, kAccelerations)},  // rates in the car's axes: f1_rotation_rates_test
     {"nolimits2", 8, "", join(join(kAttitude, kAccelerations), {speed})},
     {"wrc", 11, "", join(join(kAttitude, kAccelerations), kSpeeds)},
     {"beamng", 12, "", join(join(join(kTurning, kAccelerations), kSpeeds), kAngular)},

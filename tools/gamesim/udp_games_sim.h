@@ -54,7 +54,9 @@ inline constexpr size_t kExtendedLength2023 = 217, kExtendedLength2024 = 237;
 // The motion packet of all 22 cars: the player's car (`playerIndex`, 255 for
 // none) drives the lap, the others the lap at other times.
 void encodeMotion(const MotionSample& m, uint16_t format, uint8_t playerIndex, std::vector<uint8_t>& datagram);
-// The player's extended motion packet (217 bytes in 2023, 237 in 2024).
+// The player's extended motion packet (217 bytes in 2023, 237 in 2024): the
+// car's angular velocity in its own x, y, z (right, up, forward) at 173, 177
+// and 181, in rad/s, worked out from the rates of its yaw, pitch and roll.
 void encodeExtendedMotion(const MotionSample& m, uint16_t format, std::vector<uint8_t>& datagram);
 }  // namespace f1
 

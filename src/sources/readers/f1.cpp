@@ -22,12 +22,16 @@ void applyMotion(ByteView packet, SampleRecord& record, size_t car) {
   d[roll_position] = toDegrees(f(56));
 }
 
+// The car's angular velocity in its own axes: x to the right at 173, y up at
+// 177, z forward at 181. The game's frame is left-handed, and its yaw, pitch
+// and roll (above) turn about y, x and z in that frame's own sense, so on a
+// level car each rate is the rate of change of its own angle, sign included.
 void applyExtendedMotion(ByteView packet, SampleRecord& record) {
   using namespace channel;
   double* d = record.data;
-  d[roll_speed] = -toDegrees(packet.f32(173));
-  d[pitch_speed] = -toDegrees(packet.f32(177));
-  d[yaw_speed] = -toDegrees(packet.f32(181));
+  d[pitch_speed] = toDegrees(packet.f32(173));
+  d[yaw_speed] = toDegrees(packet.f32(177));
+  d[roll_speed] = toDegrees(packet.f32(181));
 }
 
 }  // namespace

@@ -37,7 +37,7 @@ struct NoLimitsState {
   int32_t lastFrame = 0;
   bool hasPrevious = false;  // no rotation step before the first answer
   Quaternion previous;       // normalised
-  double rates[3] = {};      // held angular rates, rad/s about x, y, z
+  double rates[3] = {};      // held angular rates, rad/s about the car's own x, y, z
   double filteredAccel[3] = {};  // lateral, longitudinal, vertical
   double heldSpeed[3] = {};
   int32_t quietSamples[3] = {};  // consecutive samples of a filtered acceleration below 0.2

@@ -53,9 +53,13 @@ constexpr size_t kState = 9, kFrame = 13, kSpeed = 41;
 constexpr size_t kQuaternionX = 57, kQuaternionY = 61, kQuaternionZ = 65, kQuaternionW = 69;
 constexpr size_t kAccelX = 73, kAccelY = 77, kAccelZ = 81;
 
+// The turn since the previous answer in the car's own axes (current =
+// previous x turn), so that each rate stays with its angle whichever way the
+// car points: x is the pitch axis, y the yaw axis, z the roll axis, as in the
+// attitude below.
 void stepRates(const Quaternion& current, NoLimitsState& state, SampleRecord& record) {
   if (!state.hasPrevious) return;
-  const Quaternion r = normalised(multiply(current, conjugate(state.previous)));
+  const Quaternion r = normalised(multiply(conjugate(state.previous), current));
   const double angle = 2.0 * std::acos(std::clamp(r.w, -1.0, 1.0));
   record.data[channel::fr_lft_susp_pos] = angle;
   if (std::fabs(angle) > kLargestStep || std::fabs(angle) < kSmallestStep) return;  // rates held
@@ -117,9 +121,9 @@ bool decodeNoLimitsAnswer(ByteView answer, double timeFrameMs, NoLimitsState& st
   stepRates(q, state, record);
   state.previous = q;
   state.hasPrevious = true;
-  d[roll_speed] = kDegreesPerRadian * state.rates[0];
-  d[pitch_speed] = kDegreesPerRadian * state.rates[1];
-  d[yaw_speed] = kDegreesPerRadian * state.rates[2];
+  d[pitch_speed] = kDegreesPerRadian * state.rates[0];
+  d[yaw_speed] = kDegreesPerRadian * state.rates[1];
+  d[roll_speed] = kDegreesPerRadian * state.rates[2];
 
   d[lateral_accel_g] = -bigEndianFloat(answer, kAccelX) * kGravity;
   d[longitu_accel_g] = bigEndianFloat(answer, kAccelZ) * kGravity;
