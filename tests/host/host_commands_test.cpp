@@ -304,6 +304,52 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
   }
 }
 
+// A profile that moves sway to `base` on its own, and to `perGame` while
+// Assetto Corsa runs (slot 15 generates; the game's data plays no part).
+std::string slotFifteen(double value) {
+  return R"x({"AIR": {"slots": {"15": {"filter": "SETVALUE(VALUE;)x" + std::to_string(value) +
+         R"x()", "active": true}}}})x";
+}
+
+std::string sweepProfile(double base, double perGame) {
+  return R"x({"timerPrecision": "coarse", "rig": {"limits": {"sway": [-1, 1]}}, "profiles": )x" + slotFifteen(base) +
+         R"x(, "games": {"assetto-corsa": {"profiles": )x" + slotFifteen(perGame) + "}}}";
+}
+
+TEST(HostRun, PerGameSettingsAndEditsOfTheRunningProfile) {
+  TempDir dir;
+  const std::string profile = (dir.path() / "sweep.json").string(), csv = (dir.path() / "sweep.csv").string();
+  std::ofstream(profile) << sweepProfile(0.5, 0.2);
+  Outcome outcome;
+  std::thread host([&] {
+    outcome = runHost("run --profile " + quoted(profile) + " --simulate assetto-corsa --virtual-rig --no-view "
+                      "--seconds 10 --record " + quoted(csv), dir);
+  });
+  std::this_thread::sleep_for(std::chrono::seconds(3));
+  std::ofstream(profile) << "{\"rig\": ";  // a bad edit: refused, the running profile stays
+  std::this_thread::sleep_for(std::chrono::milliseconds(1500));
+  std::ofstream(profile) << sweepProfile(0.5, -0.1);
+  host.join();
+  ASSERT_EQ(outcome.exitCode, 0) << outcome.output;
+  for (const char* said : {"games.assetto-corsa applied (fading in)", "profile edit refused, the running profile stays: ",
+                           "profile reloaded from "})
+    EXPECT_NE(outcome.output.find(said), std::string::npos) << said << "\n" << outcome.output;
+  // Sway moved towards the game's 0.2, never to the file's own 0.5, then
+  // faded to the edited -0.1 without a step.
+  const Recording sweep = readRecording(csv);
+  const size_t sway = column(sweep, "out_sway");
+  ASSERT_GT(sweep.rows.size(), 1000u);
+  double highest = -1.0, largestStep = 0.0;
+  for (size_t r = 0; r < sweep.rows.size(); ++r) {
+    highest = std::max(highest, sweep.rows[r][sway]);
+    if (r > 0) largestStep = std::max(largestStep, std::abs(sweep.rows[r][sway] - sweep.rows[r - 1][sway]));
+  }
+  EXPECT_LT(highest, 0.21);
+  EXPECT_GT(highest, 0.1);
+  EXPECT_NEAR(sweep.rows.back()[sway], -0.1, 0.02);
+  EXPECT_LT(largestStep, 0.01);
+}
+
 TEST(HostRun, CtrlCEndsTheRunWithACompleteRecording) {
   TempDir dir;
   const std::string profile = writeCoarseProfile(dir);

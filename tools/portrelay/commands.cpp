@@ -18,6 +18,7 @@
 #include "platform/tools/dynamic_library.h"
 #include "platform/processes.h"
 #include "profile.h"
+#include "profile_keeper.h"
 #include "recorder.h"
 #if !defined(_WIN32)
 #include "simulated_fan.h"
@@ -265,7 +266,8 @@ int runCommand(const RunOptions& options) {
     }
   }
 
-  if (!applyMotionSettings(profile, api, error)) {
+  ProfileKeeper keeper(api, profile, options.profile);
+  if (!keeper.applyFor(-1, error)) {
     std::fprintf(stderr, "portrelay: %s\n", error.c_str());
     return 1;
   }
@@ -326,6 +328,12 @@ int runCommand(const RunOptions& options) {
     lastLook = now;
     view.motion = motionSince >= 0.0;
     if (options.seconds > 0.0 && view.elapsed >= options.seconds) break;
+    std::string notice;
+    keeper.poll(api.getGameID(), notice);
+    if (!notice.empty()) {
+      view.notice = notice;
+      if (options.noView) std::fprintf(stderr, "portrelay: %s\n", notice.c_str());
+    }
     if (options.periodStats && view.motion) {
       const double period = api.getMotionDataTimeFrame();
       if (period > 0.0) periods.push_back(period);

@@ -49,6 +49,7 @@ void drawView(const ViewState& s, bool first) {
                 static_cast<unsigned long long>(s.checksumErrors));
     std::printf("fan port  last byte %4d   %5.1f bytes/s (virtual fan)\033[K\n", s.lastFanByte, s.fanBytesPerSecond);
   }
+  if (!s.notice.empty()) std::printf("profile   %s\033[K\n", s.notice.c_str());
   if (!s.recordPath.empty())
     std::printf("record    %s   %llu rows\033[K\n", s.recordPath.c_str(),
                 static_cast<unsigned long long>(s.recordedRows));

@@ -24,6 +24,7 @@ struct ViewState {
   uint64_t recordedRows = 0;
   double elapsed = 0, duration = 0;  // duration 0: until Ctrl-C
   bool motion = false;               // the engine runs motion (a game is attached)
+  std::string notice;                // the last profile switch, reload or refusal
 };
 
 // Draws the state; `first` clears the screen, later calls overwrite it.

@@ -1,6 +1,7 @@
 #include "profile.h"
 
 #include "filter_warnings.h"
+#include "games.h"
 
 #include <cstdlib>
 #include <algorithm>
@@ -143,9 +144,41 @@ void readMotionProfile(const json& value, const std::string& path, const Library
   }
 }
 
+void readProfile(const json& root, const LibraryApi& api, Profile& profile);
+
+// A game's id from a key of "games": its id, its name as getGameName reports
+// it, or gamesim's name for it.
+int gameKey(const std::string& key, const std::string& path) {
+  for (const SupportedGame& game : supportedGames())
+    if (key == std::to_string(game.id) || key == game.name || (!game.simulateKey.empty() && key == game.simulateKey))
+      return game.id;
+  throw Refused{path, "not a game id 0..17 or a name that 'portrelay games' lists"};
+}
+
+void readGames(const json& games, const LibraryApi& api, Profile& profile) {
+  for (const auto& [key, entry] : object(games, "games").items()) {
+    const std::string at = join("games", key);
+    GameProfile game{gameKey(key, at), key, {}};
+    for (const GameProfile& other : profile.games)
+      if (other.gameId == game.gameId) throw Refused{at, "names the same game as games." + other.key};
+    object(entry, at);
+    onlyKeys(entry, at, {"description", "profiles", "inputLimits", "rig"});
+    if (entry.contains("rig")) onlyKeys(object(entry["rig"], at + ".rig"), at + ".rig", {"limits"});
+    try {
+      readProfile(entry, api, game.settings);
+    } catch (const Refused& refused) {
+      throw Refused{join(at, refused.path), refused.reason};
+    }
+    for (std::string& warning : game.settings.warnings) profile.warnings.push_back(at + "." + warning);
+    game.settings.warnings.clear();
+    profile.games.push_back(std::move(game));
+  }
+}
+
 void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
   object(root, "");
-  onlyKeys(root, "", {"$schema", "description", "profiles", "inputLimits", "rig", "fan", "timerPrecision"});
+  onlyKeys(root, "", {"$schema", "description", "profiles", "inputLimits", "rig", "fan", "timerPrecision", "games"});
+  if (root.contains("games")) readGames(root["games"], api, profile);
   if (root.contains("description")) text(root["description"], "description");
   if (root.contains("profiles")) {
     const json& profiles = object(root["profiles"], "profiles");
@@ -314,6 +347,43 @@ bool loadProfile(const std::string& path, const LibraryApi& api, Profile& profil
   std::ostringstream content;
   content << file.rdbuf();
   return parseProfile(content.str(), path, api, profile, error);
+}
+
+Profile settingsForGame(const Profile& profile, int gameId) {
+  Profile in;
+  in.profiles = profile.profiles;
+  in.inputLimits = profile.inputLimits;
+  in.rigLimits = profile.rigLimits;
+  // What some game names and the file does not: the library's defaults.
+  for (const GameProfile& game : profile.games) {
+    for (int p = 0; p < kProfileCount; ++p) {
+      const MotionProfile& named = game.settings.profiles[static_cast<size_t>(p)];
+      MotionProfile& motion = in.profiles[static_cast<size_t>(p)];
+      for (const auto& [slot, setting] : named.slots) {
+        SlotSetting& target = motion.slots[slot];
+        if (setting.filter && !target.filter) target.filter = "VALUE";
+        if (setting.active && !target.active) target.active = true;
+      }
+      for (const auto& [index, weight] : named.beltWeights) motion.beltWeights.try_emplace(index, 0.0);
+    }
+    for (const auto& [slot, limits] : game.settings.inputLimits) in.inputLimits.try_emplace(slot, Limits{});
+    for (const auto& [axis, limits] : game.settings.rigLimits) in.rigLimits.try_emplace(axis, Limits{});
+  }
+  for (const GameProfile& game : profile.games) {
+    if (game.gameId != gameId) continue;
+    for (int p = 0; p < kProfileCount; ++p) {
+      const MotionProfile& named = game.settings.profiles[static_cast<size_t>(p)];
+      MotionProfile& motion = in.profiles[static_cast<size_t>(p)];
+      for (const auto& [slot, setting] : named.slots) {
+        if (setting.filter) motion.slots[slot].filter = setting.filter;
+        if (setting.active) motion.slots[slot].active = setting.active;
+      }
+      for (const auto& [index, weight] : named.beltWeights) motion.beltWeights[index] = weight;
+    }
+    for (const auto& [slot, limits] : game.settings.inputLimits) in.inputLimits[slot] = limits;
+    for (const auto& [axis, limits] : game.settings.rigLimits) in.rigLimits[axis] = limits;
+  }
+  return in;
 }
 
 bool applyMotionSettings(const Profile& profile, const LibraryApi& api, std::string& error) {

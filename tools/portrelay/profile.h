@@ -39,6 +39,8 @@ struct FanPort {
   int intervalMs = 15;
 };
 
+struct GameProfile;
+
 struct Profile {
   std::array<MotionProfile, kProfileCount> profiles;
   std::map<int, Limits> inputLimits;  // by cue slot 0..7
@@ -48,7 +50,22 @@ struct Profile {
   std::optional<FanPort> fan;
   // "FILE: KEY.PATH: ..." for filter strings accepted but likely slips.
   std::vector<std::string> warnings;
+  // Per-game motion settings ("games"), each over the settings above.
+  std::vector<GameProfile> games;
 };
+
+// The motion settings one game uses instead of the file's own: the keys it
+// names replace the file's (profiles, inputLimits, rig.limits).
+struct GameProfile {
+  int gameId = -1;
+  std::string key;  // as the file names it: "7" or "F1-2023-24"
+  Profile settings;
+};
+
+// The motion settings in force while `gameId` runs (-1: none): the file's,
+// with the game's own over them; keys that only another game names go back to
+// the library's defaults, so nothing of the last game stays behind.
+Profile settingsForGame(const Profile& profile, int gameId);
 
 // Reads and checks a profile. On failure returns false and sets `error` to
 // one line: "FILE: KEY.PATH: reason". Filter strings are checked with the
