@@ -182,6 +182,17 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "FreeAccelerationSnapshots", CallingConvention = CallingConvention.Cdecl)]
         public static extern void FreeAccelerationSnapshots(IntPtr snapshots);
 
+        /// <summary>Drains the frame history: an array of count records of 10 doubles (the
+        /// cycle's time in seconds on the monotonic counter, the game id, the six axes as sent,
+        /// belt, fan; NaN where no frame was sent), oldest first, or IntPtr.Zero when empty.
+        /// Release it with FreeFrameSnapshots.</summary>
+        [DllImport(Library, EntryPoint = "GetFrameSnapshots", CallingConvention = CallingConvention.Cdecl)]
+        public static extern IntPtr GetFrameSnapshots(out int count);
+
+        /// <summary>Releases an array returned by GetFrameSnapshots.</summary>
+        [DllImport(Library, EntryPoint = "FreeFrameSnapshots", CallingConvention = CallingConvention.Cdecl)]
+        public static extern void FreeFrameSnapshots(IntPtr snapshots);
+
         /// <summary>Address of the newest calculated values (23 doubles), rewritten every
         /// cycle.</summary>
         [DllImport(Library, EntryPoint = "GetPositionSnapshot", CallingConvention = CallingConvention.Cdecl)]

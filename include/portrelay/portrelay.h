@@ -349,6 +349,20 @@ PORTRELAY_API bool setGainMotionCancel(double value);
 PORTRELAY_API double* GetCalculationSnapshots(int32_t* count);
 PORTRELAY_API double* GetAccelerationSnapshots(int32_t* count);
 
+/* The frame history, drained the same way: one record of
+ * PORTRELAY_FRAME_RECORD (10) doubles per cycle in which the engine ran
+ * motion, appended right after that cycle's output: [0] the cycle's time in
+ * seconds on the system's monotonic performance counter (CLOCK_MONOTONIC,
+ * QueryPerformanceCounter), [1] the attached game's id, [2..7] sway, surge,
+ * heave, yaw, roll and pitch as the frame carried them (after the rig limits),
+ * [8] the belt and [9] the fan value of the frame; [2..9] are NaN in a cycle
+ * that sent no frame (output suspended). Its records pair one to one, in order,
+ * with the calculation and acceleration records of the same cycles. Released
+ * with FreeFrameSnapshots. */
+#define PORTRELAY_FRAME_RECORD 10
+PORTRELAY_API double* GetFrameSnapshots(int32_t* count);
+PORTRELAY_API void FreeFrameSnapshots(double* snapshots);
+
 /* Release an array returned by either getter (the two are the same routine);
  * null is accepted. */
 PORTRELAY_API void FreeCalculationSnapshots(double* snapshots);

@@ -147,7 +147,9 @@ void MotionEngine::runCycle() {
   }
   stepFade();
   recordSnapshots();
-  if (outputSuspended.load(std::memory_order_relaxed) == 0) sendOutput();
+  const bool sending = outputSuspended.load(std::memory_order_relaxed) == 0;
+  if (sending) sendOutput();
+  recordFrameSnapshot(sending);
 }
 
 }  // namespace portrelay

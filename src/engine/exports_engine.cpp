@@ -152,10 +152,18 @@ double* GetAccelerationSnapshots(int32_t* count) {
   });
 }
 
-// One routine for both kinds: the arrays come from the same allocator.
+double* GetFrameSnapshots(int32_t* count) {
+  return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
+    return reinterpret_cast<double*>(e.frameHistory.drain(count));
+  });
+}
+
+// One routine for every kind: the arrays come from the same allocator.
 void FreeCalculationSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
 
 void FreeAccelerationSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
+
+void FreeFrameSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
 
 double* GetPositionSnapshot(void) {
   return guarded(static_cast<double*>(nullptr), [](MotionEngine& e) { return e.positionSnapshot; });

@@ -85,6 +85,8 @@ class MotionEngine {
   void sendOutput();
   // Both histories and positionSnapshot from this cycle's values.
   void recordSnapshots();
+  // After the cycle's output: what it sent (`sent` false: no frame).
+  void recordFrameSnapshot(bool sent);
 
   // Motion cancel (host side; publishPose runs on the engine thread).
   void activateMotionCancel(bool enable);
@@ -133,6 +135,7 @@ class MotionEngine {
   MotionCancel motionCancel;
   SnapshotHistory<CalculationSnapshot> calculationHistory;
   SnapshotHistory<AccelerationSnapshot> accelerationHistory;
+  SnapshotHistory<FrameSnapshot> frameHistory;
   double positionSnapshot[kCueSlotCount] = {};  // live, handed to the host by address
 
   CueProfile* profile(int32_t number);

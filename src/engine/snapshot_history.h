@@ -30,7 +30,15 @@ struct CalculationSnapshot {
 struct AccelerationSnapshot {
   double values[kGameDataCount];
 };
-static_assert(sizeof(CalculationSnapshot) == 184 && sizeof(AccelerationSnapshot) == 344);
+// What a cycle sent: its time in seconds on the monotonic performance counter,
+// the attached game's id, and the frame's six axes, belt and fan values as
+// sent (all NaN in a cycle that sent no frame).
+inline constexpr int kFrameSnapshotValues = 10;
+struct FrameSnapshot {
+  double values[kFrameSnapshotValues];
+};
+static_assert(sizeof(CalculationSnapshot) == 184 && sizeof(AccelerationSnapshot) == 344 &&
+              sizeof(FrameSnapshot) == 80);
 
 template <typename Record>
 class SnapshotHistory {

@@ -233,8 +233,9 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
   const Recording lap = readRecording(first);
   ASSERT_TRUE(lap.complete);
 
-  // Columns: time, the 43 game-data values under their channel names, the 23 outputs.
-  ASSERT_EQ(lap.columns.size(), 1u + 43u + 23u);
+  // Columns: time, the 43 game-data values under their channel names, the 23
+  // outputs, then wall time, game id and the six axes the frames carried.
+  ASSERT_EQ(lap.columns.size(), 1u + 43u + 23u + 8u);
   EXPECT_EQ(lap.columns[0], "time_s");
   EXPECT_EQ(lap.columns[2], "lateral_speed");
   EXPECT_EQ(lap.columns[4], "lateral_accel_g");
@@ -271,6 +272,20 @@ TEST(HostRun, RecordsEveryEngineCycleAndReplaysItAsTheGame) {
   }
   EXPECT_GT(headingMax - headingMin, 5.0);
   EXPECT_GT(swayMax, 0.01);
+  // Every row says when its cycle ran, which game ran and what the rig got:
+  // the sent axes stay within the profile's rig limits whatever the outputs.
+  const size_t wall = column(lap, "wall_time_s"), game = column(lap, "game_id"), sentSway = column(lap, "sent_sway");
+  double sentSwayMax = 0;
+  for (size_t r = 0; r < lap.rows.size(); ++r) {
+    ASSERT_EQ(lap.rows[r][game], 3.0) << r;
+    if (r > 0) {
+      ASSERT_GT(lap.rows[r][wall], lap.rows[r - 1][wall]) << r;
+    }
+    sentSwayMax = std::max(sentSwayMax, std::abs(lap.rows[r][sentSway]));
+  }
+  EXPECT_GT(sentSwayMax, 0.0);
+  EXPECT_LE(sentSwayMax, 0.8f);  // the car profile's sway limit, as a float
+  EXPECT_NEAR(lap.rows.back()[wall] - lap.rows.front()[wall], 0.002 * static_cast<double>(lap.rows.size()), 1.0);
 
   // Replayed as Assetto Corsa to a host waiting for a real game, the
   // recording comes back: every value the second recording holds appears in
@@ -370,7 +385,7 @@ TEST(HostRun, CtrlCEndsTheRunWithACompleteRecording) {
   const Recording recording = readRecording(path);
   EXPECT_TRUE(recording.complete);
   EXPECT_GE(recording.rows.size(), seen);
-  EXPECT_EQ(recording.columns.size(), 67u);
+  EXPECT_EQ(recording.columns.size(), 75u);
 }
 #endif
 

@@ -18,7 +18,7 @@ inline constexpr const char* kExportNames[] = {
     // motion cancel and snapshots
     "activateMotionCancel",   "setFilterMotionCancel", "setGainMotionCancel",
     "GetCalculationSnapshots", "FreeCalculationSnapshots", "GetAccelerationSnapshots",
-    "FreeAccelerationSnapshots", "GetPositionSnapshot",
+    "FreeAccelerationSnapshots", "GetPositionSnapshot", "GetFrameSnapshots", "FreeFrameSnapshots",
     // rig link
     "startPortRelay_Thread",  "stopPortRelay_Thread",  "sendMessagemmf",
     "autoMessagemmf",         "readMessagemmf",        "newMessagemmf",

@@ -56,10 +56,16 @@ bool RecordedMotion::load(const std::string& path, std::string& error) {
     return false;
   }
   const std::vector<std::string> header = split(line);
+  // The cycles' own monotonic time where the recording has it: the engine's
+  // pace, pauses and waits between games included.
+  bool wallTime = false;
+  for (const std::string& column : header) wallTime = wallTime || column == "wall_time_s";
   std::vector<std::pair<size_t, const Channel*>> used;
-  for (const Channel& channel : kChannels)
+  for (const Channel& channel : kChannels) {
+    const std::string name = &channel == &kChannels[0] && wallTime ? "wall_time_s" : channel.name;
     for (size_t column = 0; column < header.size(); ++column)
-      if (header[column] == channel.name) used.emplace_back(column, &channel);
+      if (header[column] == name) used.emplace_back(column, &channel);
+  }
   if (used.empty() || used.front().second->field != &MotionSample::time) {
     error = path + ": no time_s column";
     return false;

@@ -37,6 +37,7 @@ bool resolve(const portrelay::platform::DynamicLibrary& library, LibraryApi& api
   LOOK_UP(getProfilGrdTransitionStatus);
   LOOK_UP(GetCalculationSnapshots);
   LOOK_UP(GetAccelerationSnapshots);
+  LOOK_UP(GetFrameSnapshots);
   LOOK_UP(FreeCalculationSnapshots);
   LOOK_UP(setcheckFilterstring);
   LOOK_UP(checkFilterstring);

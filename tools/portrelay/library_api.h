@@ -30,6 +30,7 @@ struct LibraryApi {
   double (*getProfilGrdTransitionStatus)();
   double* (*GetCalculationSnapshots)(int32_t*);
   double* (*GetAccelerationSnapshots)(int32_t*);
+  double* (*GetFrameSnapshots)(int32_t*);
   void (*FreeCalculationSnapshots)(double*);
   bool (*setcheckFilterstring)(int32_t, int32_t, const char*);
   int32_t (*checkFilterstring)(const char*, char*, int32_t, int32_t*);

@@ -1,7 +1,10 @@
 #include "recorder.h"
 
+#include <algorithm>
 #include <chrono>
 #include <charconv>
+
+#include "platform/clock.h"
 
 namespace host {
 namespace {
@@ -14,6 +17,12 @@ constexpr auto kDrainInterval = std::chrono::milliseconds(20);
 constexpr auto kFlushInterval = std::chrono::milliseconds(500);
 
 double steadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
+
+// The clock the library stamps its frame records with.
+double counterSeconds() {
+  namespace platform = portrelay::platform;
+  return static_cast<double>(platform::performanceCounter()) / static_cast<double>(platform::performanceFrequency());
+}
 
 void appendNumber(std::string& line, double value) {
   char text[32];
@@ -45,6 +54,9 @@ std::vector<std::string> recordingColumns(const LibraryApi& api) {
     columns.push_back(name);
   }
   for (const char* name : kOutputNames) columns.emplace_back(name);
+  for (const char* name : {"wall_time_s", "game_id", "sent_sway", "sent_surge", "sent_heave", "sent_yaw", "sent_roll",
+                           "sent_pitch"})
+    columns.emplace_back(name);
   return columns;
 }
 
@@ -59,6 +71,7 @@ bool Recorder::start(const std::string& path, std::string& error) {
   header += '\n';
   std::fwrite(header.data(), 1, header.size(), file_);
   std::fflush(file_);
+  startSeconds_ = counterSeconds();
   running_.store(true);
   thread_ = std::thread([this] { run(); });
   return true;
@@ -86,11 +99,14 @@ void Recorder::run() {
 }
 
 void Recorder::drain() {
-  int32_t calculationCount = 0, accelerationCount = 0;
+  int32_t calculationCount = 0, accelerationCount = 0, frameCount = 0;
   double* calculations = api_.GetCalculationSnapshots(&calculationCount);
   double* accelerations = api_.GetAccelerationSnapshots(&accelerationCount);
-  if (calculationCount >= kHistoryCapacity || accelerationCount >= kHistoryCapacity)
+  double* frames = api_.GetFrameSnapshots(&frameCount);
+  if (calculationCount >= kHistoryCapacity || accelerationCount >= kHistoryCapacity || frameCount >= kHistoryCapacity)
     fullDrains_.fetch_add(1, std::memory_order_relaxed);
+  if (frames != nullptr) frames_.insert(frames_.end(), frames, frames + frameCount * kFrameValues);
+  api_.FreeCalculationSnapshots(frames);
   if (calculations != nullptr)
     calculations_.insert(calculations_.end(), calculations, calculations + calculationCount * kCalculationValues);
   if (accelerations != nullptr)
@@ -103,11 +119,12 @@ void Recorder::drain() {
   writeRows();
 }
 
-// The engine records both snapshots of a cycle one after the other, so the
-// two drains may straddle a cycle: rows are written for the cycles whose two
-// records have both arrived, the rest waits for the next drain.
+// The engine records the three snapshots of a cycle one after the other, so
+// the drains may straddle a cycle: rows are written for the cycles whose three
+// records have all arrived, the rest waits for the next drain.
 void Recorder::writeRows() {
-  const size_t ready = std::min(calculations_.size() / kCalculationValues, accelerations_.size() / kAccelerationValues);
+  const size_t ready = std::min({calculations_.size() / kCalculationValues, accelerations_.size() / kAccelerationValues,
+                                 frames_.size() / kFrameValues});
   for (size_t r = 0; r < ready; ++r) {
     line_.clear();
     appendNumber(line_, static_cast<double>(rows_.load(std::memory_order_relaxed)) * kCycleSeconds);
@@ -119,6 +136,13 @@ void Recorder::writeRows() {
       line_ += ',';
       appendNumber(line_, calculations_[r * kCalculationValues + static_cast<size_t>(i)]);
     }
+    const double* frame = &frames_[r * kFrameValues];
+    line_ += ',';
+    appendNumber(line_, frame[0] - startSeconds_);
+    for (int i = 1; i < 8; ++i) {  // the game id and the six axes as sent
+      line_ += ',';
+      appendNumber(line_, frame[i]);
+    }
     line_ += '\n';
     std::fwrite(line_.data(), 1, line_.size(), file_);
     rows_.fetch_add(1, std::memory_order_relaxed);
@@ -126,6 +150,7 @@ void Recorder::writeRows() {
   calculations_.erase(calculations_.begin(), calculations_.begin() + static_cast<std::ptrdiff_t>(ready * kCalculationValues));
   accelerations_.erase(accelerations_.begin(),
                        accelerations_.begin() + static_cast<std::ptrdiff_t>(ready * kAccelerationValues));
+  frames_.erase(frames_.begin(), frames_.begin() + static_cast<std::ptrdiff_t>(ready * kFrameValues));
 }
 
 }  // namespace host

@@ -1,6 +1,6 @@
 // Recording a session: one CSV row per engine cycle, taken by draining the
-// library's calculation and acceleration snapshot histories on a thread of
-// the host's own.
+// library's calculation, acceleration and frame snapshot histories on a
+// thread of the host's own. The columns and their units: docs/units.md.
 #pragma once
 #include <atomic>
 #include <cstdint>
@@ -47,15 +47,19 @@ class Recorder {
   std::atomic<double> firstRow_{-1.0};
   std::vector<double> calculations_;   // pending records, 23 doubles each
   std::vector<double> accelerations_;  // pending records, 43 doubles each
+  std::vector<double> frames_;         // pending records, 10 doubles each
+  double startSeconds_ = 0.0;          // the performance counter at start, in seconds
   std::string line_;
 };
 
-// The CSV header: time, the 43 game-data channels, the 23 outputs.
+// The CSV header: time, the 43 game-data channels, the 23 outputs, then the
+// cycle's monotonic time since the start, the game id and the six axes sent.
 std::vector<std::string> recordingColumns(const LibraryApi& api);
 
 inline constexpr int kHistoryCapacity = 150;  // records each history holds
 inline constexpr int kCalculationValues = 23;
 inline constexpr int kAccelerationValues = 43;
+inline constexpr int kFrameValues = 10;
 inline constexpr double kCycleSeconds = 0.002;
 
 }  // namespace host

@@ -19,7 +19,7 @@ import ctypes
 import threading
 from collections import namedtuple
 
-from ._exports import ACCELERATION_RECORD, CALCULATION_RECORD, EXPORTS
+from ._exports import ACCELERATION_RECORD, CALCULATION_RECORD, EXPORTS, FRAME_RECORD
 from ._loader import load_library
 from .engine import AIR, GROUND, Engine, FilterError, FilterNode, Port, PortRelayError, check_filter, ports
 
@@ -159,6 +159,12 @@ class Library:
         the game data), oldest first; the library's copy is freed."""
         return self._drain(self.raw.GetAccelerationSnapshots, self.raw.FreeAccelerationSnapshots,
                            ACCELERATION_RECORD)
+
+    def GetFrameSnapshots(self):
+        """Drains the frame history: a list of records (10 floats each: time in
+        seconds on the monotonic counter, game id, the six axes, belt and fan as
+        sent), oldest first; the library's copy is freed."""
+        return self._drain(self.raw.GetFrameSnapshots, self.raw.FreeFrameSnapshots, FRAME_RECORD)
 
     def GetPositionSnapshot(self):
         """memoryview of the newest calculated values (23 doubles, live)."""

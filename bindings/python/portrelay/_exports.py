@@ -76,6 +76,9 @@ EXPORTS = {
         "Drains the acceleration history: records of 43 doubles, oldest first, and their count; "
         "null when empty. Free with FreeAccelerationSnapshots."),
     "FreeAccelerationSnapshots": (None, [c_void_p], "Releases an array of either snapshot getter."),
+    "GetFrameSnapshots": (c_double_p, [POINTER(c_int32)],
+        "Drains the frame history: count records of 10 doubles (time s, game id, six axes sent, belt, fan)."),
+    "FreeFrameSnapshots": (None, [c_void_p], "Releases an array of GetFrameSnapshots."),
     "GetPositionSnapshot": (c_double_p, [], "Address of the newest calculated values (23 doubles, live)."),
     # ---- Rig link and messages ----
     "startPortRelay_Thread": (c_int32, [],
@@ -121,3 +124,4 @@ EXPORTS = {
 # Records handed out by the snapshot getters, in doubles.
 CALCULATION_RECORD = 23
 ACCELERATION_RECORD = 43
+FRAME_RECORD = 10
