@@ -165,10 +165,29 @@ std::vector<std::vector<uint8_t>> plainParse(std::vector<uint8_t> input) {
   return frames;
 }
 
+// The fastest of five parses of a copy of input.
+std::chrono::nanoseconds fastestParse(const std::vector<uint8_t>& input, std::vector<std::vector<uint8_t>>& found) {
+  auto fastest = std::chrono::nanoseconds::max();
+  for (int run = 0; run < 5; ++run) {
+    Parse parse;
+    auto buffer = input;
+    const auto start = std::chrono::steady_clock::now();
+    parse(buffer);
+    fastest = std::min<std::chrono::nanoseconds>(fastest, std::chrono::steady_clock::now() - start);
+    found.clear();
+    while (!parse.queue.empty()) found.push_back(front(parse.queue)), parse.queue.popFront();
+  }
+  return fastest;
+}
+
 // 8 KiB of one header byte (a flood of garbage datagrams), alone and with
 // valid frames of every kind hidden in it: the same frames as the plain
-// parser, each datagram in well under the 11 ms a byte-by-byte CRC takes.
+// parser, each in a small multiple of the time 8 KiB without any header
+// take (a CRC computed afresh at every byte costs up to 463 times that).
 TEST(FrameParser, RunsOfHeaderBytesCostLinearTime) {
+  std::vector<std::vector<uint8_t>> none;
+  const auto plainBytes = fastestParse(std::vector<uint8_t>(8192, 0x00), none);
+  ASSERT_TRUE(none.empty());
   std::mt19937 random(7);
   for (int header = 0xF8; header <= 0xFC; ++header) {
     for (bool withFrames : {false, true}) {
@@ -184,22 +203,14 @@ TEST(FrameParser, RunsOfHeaderBytesCostLinearTime) {
         }
       }
       const auto expected = plainParse(input);
-      auto fastest = std::chrono::nanoseconds::max();
       std::vector<std::vector<uint8_t>> found;
-      for (int run = 0; run < 3; ++run) {
-        Parse parse;
-        auto buffer = input;
-        const auto start = std::chrono::steady_clock::now();
-        parse(buffer);
-        fastest = std::min<std::chrono::nanoseconds>(fastest, std::chrono::steady_clock::now() - start);
-        found.clear();
-        while (!parse.queue.empty()) found.push_back(front(parse.queue)), parse.queue.popFront();
-      }
+      const auto fastest = fastestParse(input, found);
       EXPECT_EQ(found, expected);
       EXPECT_EQ(withFrames, !expected.empty());
-      EXPECT_LT(fastest, std::chrono::microseconds(1500));
-      std::printf("parse of 8 KiB of 0x%02X%s: %.1f us\n", header, withFrames ? " with frames" : "",
-                  static_cast<double>(fastest.count()) / 1000.0);
+      EXPECT_LT(fastest, 25 * plainBytes);
+      std::printf("parse of 8 KiB of 0x%02X%s: %.1f us (no header: %.1f us)\n", header,
+                  withFrames ? " with frames" : "", static_cast<double>(fastest.count()) / 1000.0,
+                  static_cast<double>(plainBytes.count()) / 1000.0);
     }
   }
 }
