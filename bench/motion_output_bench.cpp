@@ -38,7 +38,7 @@ void BM_EngineCycleOutput(benchmark::State& state) {
   RigLink& link = *rigLink;
   MotionEngine engine(link);
   installTypicalProfile(engine);
-  link.interfaceRunning = 1;
+  link.mode().resume();
   engine.outputSuspended = 0;
   double* data = engine.games.record().data;
   int64_t n = 0;

@@ -45,7 +45,7 @@ int main(int argc, char** argv) {
   auto link = std::make_unique<RigLink>();  // large: its queues hold fixed slots
   RigLink& state = *link;
   state.relayRunning = 1;
-  state.interfaceRunning = 1;
+  state.mode().resume();
   state.autoconnect = 1;
   if (state.scanForRig() != 1) {
     std::fprintf(stderr, "the virtual rig was not found on COM%d\n", com);

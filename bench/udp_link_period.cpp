@@ -136,10 +136,10 @@ HostResult runLibrarySide(int seconds, Written& written, const std::function<voi
   std::thread listener([] { startUPDListenThread(); });
   std::thread sender([] { startUPDMulticastSenderThread(); });
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(30);
-  while ((link.networkFramesValid.load() == 0 || getTransitionStatus() < 100.0) &&
+  while ((link.mode().transport() != LinkTransport::udp || getTransitionStatus() < 100.0) &&
          std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
-  result.rigAnswered = link.networkFramesValid.load() != 0;
+  result.rigAnswered = link.mode().transport() == LinkTransport::udp;
   if (!result.rigAnswered) std::fprintf(stderr, "udp_link_period: the rig never answered\n");
 
   // The sender's pass lengths, as its timer records them.

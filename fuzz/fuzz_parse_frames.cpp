@@ -6,6 +6,11 @@
 // same bytes left waiting, and the same autoChecksum. Every queued frame has a
 // known length, its header pair and the terminator; autoChecksum is set exactly
 // when an accepted 8-byte class-2 frame reports a level of 328 or more.
+//
+// Then the same bytes cut into datagrams (up to the listener's 8 KiB), each
+// parsed on its own as the UDP listener does: each must give exactly the
+// frames of a plain parser that computes every candidate's CRC afresh, bit
+// by bit (the library's parser slides its CRCs from byte to byte).
 #include <algorithm>
 #include <atomic>
 #include <cstdint>
@@ -39,6 +44,47 @@ bool waiting(const std::vector<uint8_t>& rest) {
   if (rest[0] != rest[1]) return false;
   return (rest[0] == 0xF8 && rest.size() < 38) || (rest[0] == 0xFA && rest.size() < 465) ||
          (rest[0] == 0xFB && rest.size() < 78);
+}
+
+uint16_t plainCrc(const uint8_t* data, size_t n) {
+  uint16_t c = 0;
+  for (size_t i = 0; i < n; ++i) {
+    c ^= data[i];
+    for (int bit = 0; bit < 8; ++bit) c = (c & 1) ? static_cast<uint16_t>((c >> 1) ^ 0xA001) : c >> 1;
+  }
+  return c;
+}
+
+size_t plainLength(uint8_t first, uint8_t second) {
+  if (first != second) return 0;
+  return first == 0xF9 ? 8 : first == 0xF8 ? 38 : first == 0xFA ? 465 : first == 0xFB ? 78 : 0;
+}
+
+// Every frame in a datagram, found one candidate at a time, and the bytes left.
+std::vector<Frame> plainParse(const uint8_t* bytes, size_t size, size_t& rest) {
+  std::vector<Frame> frames;
+  size_t at = 0;
+  while (size - at >= 8) {
+    const size_t n = plainLength(bytes[at], bytes[at + 1]);
+    if (n == 0) {
+      ++at;
+      continue;
+    }
+    if (size - at < n) break;
+    const uint8_t* f = bytes + at;
+    const uint16_t crc = plainCrc(f, n - 2);
+    const bool terminated = f[0] != 0xFB && f[n - 2] == 0x0A && f[n - 1] == 0x0D;
+    if (!terminated && (f[n - 2] != (crc & 0xFF) || f[n - 1] != (crc >> 8))) {
+      ++at;
+      continue;
+    }
+    frames.emplace_back(f, f + n);
+    frames.back()[n - 2] = 0x0A;
+    frames.back()[n - 1] = 0x0D;
+    at += n;
+  }
+  rest = size - at;
+  return frames;
 }
 
 }  // namespace
@@ -90,5 +136,28 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
       levelReported = true;
   }
   if (chunkFlag.load() != (levelReported ? 1 : 0)) std::abort();
+
+  // Datagrams, each parsed on its own into an emptied queue (at most 151
+  // frames fit one datagram's queue, so the bound never hides a difference).
+  for (size_t at = 0; at < length;) {
+    state ^= state << 13;
+    state ^= state >> 17;
+    state ^= state << 5;
+    const size_t piece = 1 + state % 8192;
+    const size_t end = at + piece < length ? at + piece : length;
+    size_t plainRest = 0;
+    const std::vector<Frame> expected = plainParse(stream + at, end - at, plainRest);
+    std::vector<uint8_t> datagram(stream + at, stream + end);
+    at = end;
+    queue.clear();
+    std::atomic<uint8_t> flag{0};
+    const int result = parseFrames(datagram, queue, flag);
+    std::vector<Frame> found;
+    drain(queue, found);
+    if (expected.size() <= kReceiveQueueBound ? found != expected
+                                              : !std::equal(found.begin(), found.end(), expected.begin()))
+      std::abort();
+    if (result != (expected.empty() ? 0 : 1) || datagram.size() != plainRest) std::abort();
+  }
   return 0;
 }

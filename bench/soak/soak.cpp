@@ -468,8 +468,9 @@ void inject(Run& run, FaultSchedule& schedule, FaultKind kind) {
       run.udpRig.setSilent(false);
       const int64_t deadline = now() + 10 * kSecond;
       RigLink& link = RigLink::instance();
-      while (link.networkFramesValid.load() == 0 && now() < deadline) std::this_thread::sleep_for(std::chrono::milliseconds(10));
-      if (link.networkFramesValid.load() == 0) {
+      while (link.mode().transport() != LinkTransport::udp && now() < deadline)
+        std::this_thread::sleep_for(std::chrono::milliseconds(10));
+      if (link.mode().transport() != LinkTransport::udp) {
         run.report.fail(now(), "the UDP link was not taken up within 10 s");
       } else if (framesAfter(run, Link::udp, phaseStart, 10.0)) {
         run.timeline.enter(now(), fault, Link::udp);

@@ -498,33 +498,49 @@ PORTRELAY_API double getOutputTimeFrame(void);
  * firmware level 328 or more) to the group 232.11.12.14 port 51324, from the
  * IPv4 address of the connected wired Ethernet adapter with the lowest metric;
  * the UDP listener takes the rig's frames from the listen port (53241 unless
- * set). UDP mode starts with the first valid frame received and ends after 8 s
- * without one, which empties both transmit queues; motion frames queued
- * before it started are dropped, never sent late. While the rig talks over the
- * serial link both threads idle. Both threads run at the highest priority the
+ * set; on the sender's adapter only once the sender has chosen one). UDP mode
+ * starts with the first valid frame received while the rig has answered on
+ * neither link, and belongs to the address that sent it: from then on
+ * datagrams from any other address are dropped unread. It ends 8 s after that
+ * address's last valid frame, which empties both transmit queues; motion
+ * frames queued before it started are dropped, never sent late. The link is
+ * serial or UDP, never both: while the rig talks over the serial link both
+ * threads idle (datagrams wait unread), and while it talks over UDP the relay
+ * idles.
+ * What a host on the LAN can still do: before the rig has answered on either
+ * link (for instance while the relay still scans for it), the first valid
+ * frame from any address makes the link UDP with that address, for as long as
+ * it keeps sending (8 s each); its frames then reach readMessagemmf, and a
+ * level report from it sets the checksum of auto messages for the life of
+ * the process. Once the rig has answered, nobody else is heard.
+ * Both threads run at the highest priority the
  * system grants; the sender makes a pass as soon as the engine queues a
  * motion frame, and every 2 ms (ending with a short busy wait) while no
  * frames come.
  * Start order: set the group and port, then start the listener and the sender
  * on two threads of the host's own; stopPortRelay_Thread ends both (and waits
- * for them). If either thread ends on its own (no suitable adapter, a failed
- * send) the other ends too. Diagnostics go to the log file
+ * for them). If either thread ends on its own (no suitable adapter) the other
+ * ends too. A failed send ends neither: it is logged, the message stays
+ * queued and is sent again after 10 ms, then after delays doubling up to 1 s
+ * while sends keep failing. Diagnostics go to the log file
  * Documents\tiltaverse\errorlog.txt. */
 
 /* The multicast sender's thread body: returns only when the sender has ended
  * (stopped by stopPortRelay_Thread, or at once when no connected Ethernet
  * adapter with an IPv4 address exists or its socket cannot be bound; a failed
- * send ends it too). Never ends the process. */
+ * send is retried, see above). Never ends the process. */
 PORTRELAY_API void startUPDMulticastSenderThread(void);
 
 /* The UDP listener's thread body: opens the listen port and returns only when
  * stopPortRelay_Thread ends it (within about 100 ms). A port that cannot be
- * opened is logged; the listener then runs on and receives nothing. */
+ * opened is logged; the listener then runs on and receives nothing. One pass
+ * takes at most 16 datagrams and about 1 ms, however many arrive. */
 PORTRELAY_API void startUPDListenThread(void);
 
 /* Sets the multicast group of the next sender start from a NUL-terminated
  * dotted IPv4 text (four decimal numbers 0..255, leading zeros allowed, for
- * example "239.1.2.3"; the range is not checked). Invalid text or a null
+ * example "239.1.2.3") naming a multicast group, 224.0.0.0 to 239.255.255.255.
+ * Any other address (broadcast, 0.0.0.0, unicast), invalid text or a null
  * pointer keeps the group in use. Either way one log line names the group and
  * port in use. A running sender keeps its group. */
 PORTRELAY_API void setMulticastAddr(const char* address);

@@ -40,4 +40,8 @@ std::optional<uint32_t> ipv4FromText(const std::string& text) {
   return address;
 }
 
+bool isMulticastGroup(uint32_t address) {
+  return (address & 0xF0) == 0xE0;  // the first part lies in the lowest byte (ipv4FromText)
+}
+
 }  // namespace portrelay

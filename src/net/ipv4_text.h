@@ -19,4 +19,7 @@ bool isValidIPv4(const std::string& text);
 // it (decimal, also with leading zeros); nothing for invalid text.
 std::optional<uint32_t> ipv4FromText(const std::string& text);
 
+// An IPv4 multicast group (224.0.0.0/4); the address in network byte order.
+bool isMulticastGroup(uint32_t address);
+
 }  // namespace portrelay

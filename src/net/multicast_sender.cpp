@@ -15,6 +15,11 @@ namespace portrelay {
 namespace {
 
 constexpr int kIdleSleepMs = 100;
+// After a failed send the sender waits before it tries again: 10 ms, doubling
+// with each failure in a row up to 1 s, in slices short enough for a stop.
+constexpr int kFirstRetryDelayMs = 10;
+constexpr int kLongestRetryDelayMs = 1000;
+constexpr int kRetrySliceMs = 10;
 
 bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
 
@@ -34,23 +39,25 @@ bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandl
                          const platform::SocketAddress& to) {
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
+  uint64_t id = 0;
   // Every waiting network message, oldest first, with its CRC in place of the terminator.
-  while (const auto length = link.networkTxQueue.copyFront(message, &queuedAt)) {
+  while (const auto length = link.networkTxQueue.copyFront(message, &queuedAt, &id)) {
     if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 2) {
       storeCrcInEndPair(message, *length);
       if (!sendDatagram(udp, socket, message, *length, to)) return false;  // it stays queued
     }
-    link.networkTxQueue.popFront();
+    // What was sent, not a message that took the front while it was sent.
+    link.networkTxQueue.removeFront(id);
   }
   // The front auto message, checksummed once the rig's firmware takes it so.
-  const auto length = link.autoTxQueue.copyFront(message);
+  const auto length = link.autoTxQueue.copyFront(message, nullptr, &id);
   if (!length) return true;
   if (*length > 2) {
     if (flag(link.autoChecksum)) storeCrcInEndPair(message, *length);
     if (!sendDatagram(udp, socket, message, *length, to)) return false;
   }
-  link.autoTxQueue.popFrontIf([&](size_t size) {
+  link.autoTxQueue.popFrontIf(id, [&](size_t size) {
     if (size >= 2) {
       udp.networkRepeatCount.store(0, std::memory_order_relaxed);
       return true;
@@ -64,6 +71,19 @@ bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandl
   });
   return true;
 }
+
+// Waits out the back-off of the failure count given, or less when stopped.
+void waitBeforeRetry(const RigLinkState& link, int failures) {
+  int delayMs = kFirstRetryDelayMs;
+  for (int i = 1; i < failures && delayMs < kLongestRetryDelayMs; ++i) delayMs *= 2;
+  if (delayMs > kLongestRetryDelayMs) delayMs = kLongestRetryDelayMs;
+  for (int waited = 0; waited < delayMs && flag(link.networkRunning); waited += kRetrySliceMs)
+    sleepMilliseconds(kRetrySliceMs);
+}
+
+// Logged on the first failure of a run and then at 2, 4, 8 ... in a row, so a
+// lasting failure is seen without filling the log.
+bool worthLogging(int failures) { return (failures & (failures - 1)) == 0; }
 
 }  // namespace
 
@@ -104,6 +124,8 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
     return;
   }
   logger.info("Multicastthread: Bound to Ip: " + adapter);
+  // The listener receives on this adapter only (udp_listener.h).
+  udp.senderAdapter.store(*adapterAddress, std::memory_order_relaxed);
 
   platform::SocketAddress destination =
       platform::anyAddress(static_cast<uint16_t>(udp.multicastPort.load(std::memory_order_relaxed) & 0xFFFF));
@@ -119,8 +141,9 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   PhaseLock phase;
   // Motion queued before this start (while no sender ran) is out of date.
   bool wasIdle = true;
+  int failures = 0;  // sends failed in a row
   while (flag(link.networkRunning)) {
-    if (!flag(link.interfaceRunning) || flag(link.serialFramesValid)) {
+    if (!link.mode().udpMayRun()) {
       wasIdle = true;
       sleepMilliseconds(kIdleSleepMs);
       continue;
@@ -132,10 +155,21 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
     }
     phase.beginCycle(link.motionFrames);
     if (!sendPendingMessages(link, udp, socket, destination)) {
-      logger.info("Multicastthread: Send failed:" + lastError());
-      platform::closeSocket(socket);
-      platform::stopNetworking();
-      return;
+      // The failing message stays queued and is tried again after a
+      // back-off; the link goes on (a group the network refuses for now, a
+      // cable pulled). Motion queued meanwhile is past by then.
+      ++failures;
+      udp.sendFailures.fetch_add(1, std::memory_order_relaxed);
+      if (worthLogging(failures))
+        logger.info("Multicastthread: Send failed:" + lastError() + " (" + std::to_string(failures) +
+                    " in a row), retrying");
+      waitBeforeRetry(link, failures);
+      wasIdle = true;
+      continue;
+    }
+    if (failures > 0) {
+      logger.info("Multicastthread: Sending again after " + std::to_string(failures) + " failed sends");
+      failures = 0;
     }
     phase.endCycle(udp.networkCycleTimer, link.motionFrames);
   }
@@ -154,7 +188,7 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
 void setMulticastAddress(UdpLink& udp, const char* text) {
   Logger logger;
   const auto address = text != nullptr ? ipv4FromText(text) : std::nullopt;
-  const bool valid = address.has_value();
+  const bool valid = address.has_value() && isMulticastGroup(*address);
   if (valid) {
     // The group as given; a text longer than the setting holds (leading
     // zeros) is kept in its plain dotted form.

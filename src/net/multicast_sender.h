@@ -14,10 +14,10 @@ namespace portrelay {
 // the process; every exit clears networkRunning and sets networkStopped.
 void runMulticastSender(RigLinkState& link, UdpLink& udp);
 
-// setMulticastAddr: a valid dotted IPv4 text becomes the group of the next
-// sender start (the host sets it to be used; only a valid text can be);
-// invalid text (or null) keeps the group. Logs the group and port in use
-// after the call.
+// setMulticastAddr: a dotted IPv4 multicast group (224.0.0.0/4) becomes the
+// group of the next sender start; anything else (invalid text, null, a
+// unicast, broadcast or any address, which the network would refuse to send
+// to) keeps the group. Logs the group and port in use after the call.
 void setMulticastAddress(UdpLink& udp, const char* text);
 
 }  // namespace portrelay

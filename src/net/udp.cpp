@@ -12,7 +12,7 @@ std::string withError(const char* phrase) { return phrase + std::to_string(platf
 
 Udp::Udp() { logger.info("Udp class init"); }
 
-bool Udp::open(int32_t port) {
+bool Udp::open(int32_t port, uint32_t localAddress) {
   if (isOpen()) close();  // never lose an open socket
   logger.info("Opening port: " + std::to_string(port));
   const int startup = platform::startNetworking(winsockData);
@@ -34,6 +34,7 @@ bool Udp::open(int32_t port) {
     return false;
   }
   address = platform::anyAddress(static_cast<uint16_t>(port & 0xFFFF));
+  if (localAddress != 0) address.address = localAddress;
   if (!platform::bindSocket(socketHandle, address)) {
     logger.error(withError("Binding socket failed with error: "));
     platform::closeSocket(socketHandle);

@@ -24,9 +24,10 @@ class Udp {
   Udp(const Udp&) = delete;
   Udp& operator=(const Udp&) = delete;
 
-  // Binds the low 16 bits of `port` on every interface, non-blocking. True when
-  // the port is open; a failure leaves no socket and no network start-up held.
-  bool open(int32_t port);
+  // Binds the low 16 bits of `port` on every interface, or on the one whose
+  // address (network byte order) is given, non-blocking. True when the port
+  // is open; a failure leaves no socket and no network start-up held.
+  bool open(int32_t port, uint32_t localAddress = 0);
   // Closes the socket and releases the start-up that open made; logs "Port closed.".
   // Safe on an object that is not open (nothing is released twice).
   int close();

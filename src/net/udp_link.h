@@ -39,6 +39,11 @@ class UdpLink {
   std::atomic<int64_t> framesExpiryNs{kNetworkFramesExpiryNs};
   // Datagrams the sender handed to the system, for the host's tools.
   std::atomic<uint64_t> datagramsSent{0};
+  // Sends the system refused (each is retried after a back-off).
+  std::atomic<uint64_t> sendFailures{0};
+  // The address (network byte order) of the adapter the sender bound, 0
+  // before any sender chose one; the listener receives on it alone.
+  std::atomic<uint32_t> senderAdapter{0};
 
  private:
   mutable std::mutex addressMutex_;

@@ -1,6 +1,7 @@
 #include "net/udp_listener.h"
 
 #include <chrono>
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -22,6 +23,16 @@ int64_t monotonicNs() {
       .count();
 }
 
+// Parses one datagram from `source` and tells the link's mode what it held.
+void takeDatagram(RigLinkState& link, std::vector<uint8_t>& datagram, uint32_t source) {
+  LinkMode& mode = link.mode();
+  if (!mode.udpAccepts(source)) return;  // not the rig's address: not even parsed
+  if (parseFrames(datagram, link.networkRxQueue, link.autoChecksum) == 0) return;
+  const bool wasUdp = mode.transport() == LinkTransport::udp;
+  // Becoming UDP: motion queued while the rig was unheard is stale.
+  if (mode.udpHeard(source, monotonicNs()) && !wasUdp) dropQueuedMotionFrames(link.networkTxQueue);
+}
+
 }  // namespace
 
 void runUdpListener(RigLinkState& link, UdpLink& udp) {
@@ -35,33 +46,39 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
   scope.announceRunning();
 
   Udp socket;
-  const bool opened = socket.open(udp.listenPort.load(std::memory_order_relaxed));
+  const int32_t port = udp.listenPort.load(std::memory_order_relaxed);
+  uint32_t boundTo = udp.senderAdapter.load(std::memory_order_relaxed);
+  bool opened = socket.open(port, boundTo);
   logger.info("Udp listen thread: port opened starting main routine");
 
   const int64_t expiryNs = udp.framesExpiryNs.load(std::memory_order_relaxed);
-  int64_t lastValidNs = monotonicNs();
   std::vector<uint8_t> datagram;
   datagram.reserve(Udp::kBufferSize);  // no allocation per pass
 
   while (flag(link.networkRunning)) {
     // The rig talks over the serial link: leave the datagrams waiting.
-    while (flag(link.serialFramesValid) && flag(link.networkRunning)) sleepMilliseconds(kSerialIdleSleepMs);
+    while (link.mode().transport() == LinkTransport::serial && flag(link.networkRunning))
+      sleepMilliseconds(kSerialIdleSleepMs);
 
-    for (int taken = 0; taken < kMaxDatagramsPerPass; ++taken) {
+    // The sender chose its adapter after this port was opened: receive on it alone.
+    if (const uint32_t adapter = udp.senderAdapter.load(std::memory_order_relaxed); adapter != boundTo) {
+      boundTo = adapter;
+      if (opened) socket.close();
+      opened = socket.open(port, boundTo);
+    }
+
+    // At most kMaxDatagramsPerPass datagrams and kPassBudget per pass, so a
+    // flood neither ages the rig's frames nor delays a stop.
+    const auto passEnd = std::chrono::steady_clock::now() + kPassBudget;
+    for (int taken = 0; taken < kMaxDatagramsPerPass && std::chrono::steady_clock::now() < passEnd; ++taken) {
       const int length = socket.receiveDatagram();
       if (length <= 0) break;
       datagram.assign(socket.receiveBuffer, socket.receiveBuffer + length);
-      if (parseFrames(datagram, link.networkRxQueue, link.autoChecksum) > 0) {
-        // Becoming valid: motion queued while the rig was unheard is stale.
-        if (link.networkFramesValid.exchange(1, std::memory_order_relaxed) == 0)
-          dropQueuedMotionFrames(link.networkTxQueue);
-        lastValidNs = monotonicNs();
-      }
+      takeDatagram(link, datagram, socket.address.address);
     }
 
-    if (monotonicNs() - lastValidNs >= expiryNs && flag(link.networkFramesValid)) {
+    if (link.mode().expireUdp(monotonicNs(), expiryNs)) {
       // The rig went silent: nothing queued for it now may reach it later.
-      link.networkFramesValid.store(0, std::memory_order_relaxed);
       link.serialTxQueue.clear();
       link.networkTxQueue.clear();
     }
@@ -72,7 +89,7 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
   if (opened) socket.close();  // logs "Port closed."
   // Without a listener nothing would ever end UDP mode, and the serial relay
   // idles while it lasts.
-  link.networkFramesValid.store(0, std::memory_order_relaxed);
+  link.mode().expireUdp(std::numeric_limits<int64_t>::max(), 0);
 }
 
 void setListenPort(UdpLink& udp, int32_t port) {

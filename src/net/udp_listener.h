@@ -1,7 +1,12 @@
 // The receiving half of the UDP link to the rig: datagrams on the listen port
 // go through the frame parser into the network receive queue; a valid frame
-// switches UDP mode on, 8 s without one switch it off again.
+// makes the link UDP with its sender's address (LinkMode), 8 s without one
+// from that address end it again. While the link is UDP, datagrams from any
+// other address are dropped unparsed. Once the multicast sender has chosen
+// its adapter, the listen port is bound on that adapter's address only. What
+// a host on the LAN can still do is said in riglink/link_mode.h.
 #pragma once
+#include <chrono>
 #include <cstdint>
 
 #include "net/udp_link.h"
@@ -21,5 +26,8 @@ void setListenPort(UdpLink& udp, int32_t port);
 // Datagrams taken from the socket in one pass at most: the rig may answer
 // faster than the 2-ms pass, and a backlog would age its frames.
 inline constexpr int kMaxDatagramsPerPass = 16;
+// Time one pass may spend taking datagrams (a flood of garbage waits in the
+// socket, or is dropped by the system, rather than delay frames or a stop).
+inline constexpr std::chrono::microseconds kPassBudget{1000};
 
 }  // namespace portrelay

@@ -32,6 +32,10 @@ uint16_t crc16(const uint8_t* data, size_t length) {
   return c;
 }
 
+uint16_t crc16Update(uint16_t crc, uint8_t byte) {
+  return static_cast<uint16_t>((crc >> 8) ^ table()[(crc ^ byte) & 0xFF]);
+}
+
 void storeCrcInEndPair(uint8_t* frame, size_t length) {
   if (length < 2) return;
   const uint16_t crc = crc16(frame, length - 2);

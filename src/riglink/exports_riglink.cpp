@@ -52,7 +52,7 @@ int32_t isConnected(void) {
 
 int32_t isInterfaceRunning(void) {
   return guarded(int32_t{0}, [](portrelay::RigLink& link) {
-    return link.interfaceRunning.load(std::memory_order_relaxed) != 0 ? int32_t{1} : int32_t{0};
+    return link.mode().paused() ? int32_t{0} : int32_t{1};
   });
 }
 

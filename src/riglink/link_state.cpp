@@ -20,7 +20,7 @@ NetworkThreadScope::NetworkThreadScope(RigLinkState& link) : link_(link) {
 void NetworkThreadScope::announceRunning() {
   link_.networkRunning.store(1, std::memory_order_relaxed);
   link_.networkStopped.store(0, std::memory_order_relaxed);
-  link_.interfaceRunning.store(1, std::memory_order_relaxed);
+  link_.mode().resume();
   link_.networkStarted.store(1, std::memory_order_relaxed);
 }
 

@@ -4,7 +4,8 @@
 // discovery of the rig's port (port_discovery.cpp). The relay loop, the
 // engine thread, the network link threads and host threads share it. Flags
 // are single atomic bytes (relaxed: each access is one load or one store);
-// queues follow the discipline of MessageQueue.
+// queues follow the discipline of MessageQueue. Which transport talks to the
+// rig, and the pause, belong to LinkMode alone (link_mode.h).
 //
 // The library has one process-wide link, looked up at the C boundary; the
 // engine holds a reference to the link it feeds; tests build one per case.
@@ -18,6 +19,7 @@
 
 #include "engine/cycle_timer.h"
 #include "platform/serial_device.h"
+#include "riglink/link_mode.h"
 #include "riglink/message_queue.h"
 #include "riglink/phase_lock.h"
 #include "riglink/queue_wait.h"
@@ -32,10 +34,7 @@ struct RigLinkState {
   // ---- flags ----
   std::atomic<uint8_t> relayRunning{0};        // the relay loop is asked to run
   std::atomic<uint8_t> relayStopped{0};        // the relay loop has ended
-  std::atomic<uint8_t> interfaceRunning{1};    // the link is not paused
   std::atomic<uint8_t> portOpen{0};            // the rig's port is open and identified
-  std::atomic<uint8_t> serialFramesValid{0};   // the rig talks the frame protocol on the port
-  std::atomic<uint8_t> networkFramesValid{0};  // the rig talks over UDP
   std::atomic<uint8_t> networkRunning{0};      // a network link thread is asked to run
   std::atomic<uint8_t> networkStopped{0};      // a network link thread has ended
   std::atomic<uint8_t> networkStarted{0};      // a network link thread was ever started
@@ -71,6 +70,13 @@ struct RigLinkState {
   // How long the engine's motion frames waited in the transmit queues before
   // the relay or the multicast sender took them (for measuring tools).
   QueueWaitHistogram motionQueueWait;
+
+  // The transport that talks to the rig and the pause: asked and told, never set.
+  LinkMode& mode() { return mode_; }
+  const LinkMode& mode() const { return mode_; }
+
+ private:
+  LinkMode mode_;
 };
 
 class RigLink : public RigLinkState {
@@ -143,7 +149,7 @@ class RigLink : public RigLinkState {
 // Held by a network link thread body (UDP sender or listener) for its whole
 // run, from its first statement to its last: stopRelay waits until every such
 // scope has ended. announceRunning() sets networkRunning, clears
-// networkStopped, sets interfaceRunning and networkStarted (the start-up step
+// networkStopped, resumes the link and sets networkStarted (the start-up step
 // of both threads); the end of the scope clears networkRunning and sets
 // networkStopped (their exit, early or not).
 class NetworkThreadScope {

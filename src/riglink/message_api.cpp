@@ -19,15 +19,14 @@ bool linkRunning(const RigLinkState& link) {
 }
 
 int32_t route(RigLinkState& link, const uint8_t* message, size_t length) {
-  if (link.serialFramesValid.load(std::memory_order_relaxed) != 0) {
-    if (link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound)) return 1;
-    if (link.networkFramesValid.load(std::memory_order_relaxed) != 0 &&
-        link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound))
-      return 1;
-    return -1;
+  switch (link.mode().transport()) {
+    case LinkTransport::serial:
+      return link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
+    case LinkTransport::udp:
+      return link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
+    case LinkTransport::undecided:
+      break;
   }
-  if (link.networkFramesValid.load(std::memory_order_relaxed) != 0)
-    return link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
   // No link has heard the rig yet: offer the message to both; it is queued
   // when either took it, refused when both were full.
   const bool serial = link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
@@ -36,8 +35,11 @@ int32_t route(RigLinkState& link, const uint8_t* message, size_t length) {
 }
 
 MessageQueue* receiveQueue(RigLinkState& link) {
-  if (link.serialFramesValid.load(std::memory_order_relaxed) != 0) return &link.serialRxQueue;
-  if (link.networkFramesValid.load(std::memory_order_relaxed) != 0) return &link.networkRxQueue;
+  switch (link.mode().transport()) {
+    case LinkTransport::serial: return &link.serialRxQueue;
+    case LinkTransport::udp: return &link.networkRxQueue;
+    case LinkTransport::undecided: return nullptr;
+  }
   return nullptr;
 }
 
@@ -113,13 +115,13 @@ int32_t RigLink::setStandardPort(const char* text) {
 }
 
 int32_t RigLink::pauseInterface() {
-  interfaceRunning.store(0, std::memory_order_relaxed);
+  mode().pause();
   closeRigPort();
   return 1;
 }
 
 int32_t RigLink::resumeInterface() {
-  interfaceRunning.store(1, std::memory_order_relaxed);
+  mode().resume();
   if (autoconnect.load(std::memory_order_relaxed) != 0) return 1;
   for (int attempt = 0; attempt < kManualAttempts; ++attempt) {
     connectStandardPort();

@@ -14,17 +14,19 @@ bool MessageQueue::pushIfBelow(const uint8_t* data, size_t length, size_t bound)
   Slot& slot = slots_[(head_ + count_) % kQueueSlots];
   std::memcpy(slot.bytes, data, length);
   slot.length = static_cast<uint16_t>(length);
+  slot.id = nextId_++;
   slot.queuedAt = now;
   ++count_;
   return true;
 }
 
-std::optional<size_t> MessageQueue::copyFront(uint8_t* out, int64_t* queuedAt) const {
+std::optional<size_t> MessageQueue::copyFront(uint8_t* out, int64_t* queuedAt, uint64_t* id) const {
   std::lock_guard lock(mutex_);
   if (count_ == 0) return std::nullopt;
   const Slot& slot = slots_[head_];
   std::memcpy(out, slot.bytes, slot.length);
   if (queuedAt != nullptr) *queuedAt = slot.queuedAt;
+  if (id != nullptr) *id = slot.id;
   return slot.length;
 }
 
@@ -45,6 +47,13 @@ bool MessageQueue::popFront() {
   return true;
 }
 
+bool MessageQueue::removeFront(uint64_t id) {
+  std::lock_guard lock(mutex_);
+  if (count_ == 0 || slots_[head_].id != id) return false;
+  dropFrontLocked();
+  return true;
+}
+
 void MessageQueue::purgeAndPushFront(uint8_t header, std::initializer_list<std::span<const uint8_t>> front,
                                      size_t bound) {
   for (std::span<const uint8_t> message : front)
@@ -58,6 +67,7 @@ void MessageQueue::purgeAndPushFront(uint8_t header, std::initializer_list<std::
       Slot& to = slots_[(head_ + kept) % kQueueSlots];
       std::memcpy(to.bytes, slot.bytes, slot.length);
       to.length = slot.length;
+      to.id = slot.id;
       to.queuedAt = slot.queuedAt;
     }
     ++kept;
@@ -73,6 +83,7 @@ void MessageQueue::purgeAndPushFront(uint8_t header, std::initializer_list<std::
     Slot& slot = slots_[at];
     std::memcpy(slot.bytes, message.data(), message.size());
     slot.length = static_cast<uint16_t>(message.size());
+    slot.id = nextId_++;
     slot.queuedAt = now;
     at = (at + 1) % kQueueSlots;
   }

@@ -34,18 +34,29 @@ class MessageQueue {
   bool pushIfBelow(const uint8_t* data, size_t length, size_t bound);
   // Copies the front message into out (room for kMaxMessageLength bytes);
   // its length, or nothing when the queue is empty. queuedAt, when given,
-  // receives the performance-counter reading taken when it was queued.
-  std::optional<size_t> copyFront(uint8_t* out, int64_t* queuedAt = nullptr) const;
+  // receives the performance-counter reading taken when it was queued; id,
+  // when given, the message's identity in this queue (see removeFront).
+  std::optional<size_t> copyFront(uint8_t* out, int64_t* queuedAt = nullptr, uint64_t* id = nullptr) const;
   // Copies and removes the front message in one step.
   std::optional<size_t> takeFront(uint8_t* out);
   // Removes the front message; false when the queue was empty.
   bool popFront();
+  // Removes the front message only when it is still the one copied with
+  // this id: a transmit loop removes what it sent, never a message that took
+  // the front meanwhile (the queue emptied and refilled while it sent).
+  bool removeFront(uint64_t id);
   // One step: decide(size) sees the current size (at least 1) and returns
   // whether the front message is to be removed. Nothing happens when empty.
   template <typename Decide>
   void popFrontIf(Decide&& decide) {
     std::lock_guard lock(mutex_);
     if (count_ != 0 && decide(count_)) dropFrontLocked();
+  }
+  // The same, only while the front is still the message with this id.
+  template <typename Decide>
+  void popFrontIf(uint64_t id, Decide&& decide) {
+    std::lock_guard lock(mutex_);
+    if (count_ != 0 && slots_[head_].id == id && decide(count_)) dropFrontLocked();
   }
   // One step: removes every message for which drop(bytes, length) holds and
   // keeps the others in their order. Returns how many were removed.
@@ -77,6 +88,7 @@ class MessageQueue {
  private:
   struct Slot {
     uint16_t length = 0;
+    uint64_t id = 0;       // unique in this queue, never reused
     int64_t queuedAt = 0;  // performance counter when added
     uint8_t bytes[kMaxMessageLength];
   };
@@ -86,6 +98,7 @@ class MessageQueue {
   std::array<Slot, kQueueSlots> slots_;
   size_t head_ = 0;
   size_t count_ = 0;
+  uint64_t nextId_ = 1;
 };
 
 }  // namespace portrelay

@@ -60,7 +60,7 @@ enum class Greeting { none, queue };
 // the engine queues from then on are live.
 bool markIdentified(RigLinkState& link, uint64_t generation, Greeting greeting) {
   const bool serialGreeting =
-      greeting == Greeting::queue && link.networkFramesValid.load(std::memory_order_relaxed) == 0;
+      greeting == Greeting::queue && link.mode().transport() != LinkTransport::udp;
   const bool identified = link.rigPort.whileCurrent(generation, [&] {
     if (serialGreeting) {
       link.serialTxQueue.purgeAndPushFront(kMotionFrameHeader, {kClass4Message, kClass2Message}, kTransmitQueueBound);
@@ -80,7 +80,7 @@ bool markIdentified(RigLinkState& link, uint64_t generation, Greeting greeting) 
 
 bool scanMayGoOn(const RigLinkState& link) {
   return link.relayRunning.load(std::memory_order_relaxed) != 0 &&
-         link.interfaceRunning.load(std::memory_order_relaxed) != 0 &&
+         !link.mode().paused() &&
          link.autoconnect.load(std::memory_order_relaxed) != 0;
 }
 

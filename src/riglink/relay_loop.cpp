@@ -42,7 +42,8 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
 void transmitQueue(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
-  while (auto length = link.serialTxQueue.copyFront(message, &queuedAt)) {
+  uint64_t id = 0;
+  while (auto length = link.serialTxQueue.copyFront(message, &queuedAt, &id)) {
     if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
     if (*length > 0) {
       storeCrcInEndPair(message, *length);
@@ -52,13 +53,14 @@ void transmitQueue(RigLinkState& link, uint64_t generation) {
         relayFailure(link, e, generation);
       }
     }
-    link.serialTxQueue.popFront();
+    link.serialTxQueue.removeFront(id);  // what was written, not what took its place
   }
 }
 
 void transmitAutoMessage(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
-  const auto length = link.autoTxQueue.copyFront(message);
+  uint64_t id = 0;
+  const auto length = link.autoTxQueue.copyFront(message, nullptr, &id);
   if (!length) return;
   if (*length > 2) {
     try {
@@ -69,7 +71,7 @@ void transmitAutoMessage(RigLinkState& link, uint64_t generation) {
   }
   // The newest auto message repeats until a newer one waits behind it or it
   // has gone out twelve times in a row from a count of 0.
-  link.autoTxQueue.popFrontIf([&](size_t size) {
+  link.autoTxQueue.popFrontIf(id, [&](size_t size) {
     if (size >= 2) {
       link.repeatCount.store(0, std::memory_order_relaxed);
       return true;
@@ -109,17 +111,17 @@ void RigLink::runRelayLoop() {
   RigLink& link = *this;
   link.relayRunning.store(1, std::memory_order_relaxed);
   link.relayStopped.store(0, std::memory_order_relaxed);
-  link.interfaceRunning.store(1, std::memory_order_relaxed);
+  link.mode().resume();
   link.relayCycleTimer.restart();  // a stopped relay has no cycle length until its first cycle
   while (flag(link.relayRunning)) {
-    if (!flag(link.interfaceRunning) || flag(link.networkFramesValid)) {
+    if (!link.mode().serialMayRun()) {
       link.relayCycleTimer.clear();  // a pause is no cycle
       sleepMilliseconds(kPausedSleepMs);
       continue;
     }
     if (link.portOpen.load(std::memory_order_acquire) == 0) {
       link.relayCycleTimer.clear();  // neither is a scan
-      link.serialFramesValid.store(0, std::memory_order_relaxed);
+      link.mode().serialLost();
       if (flag(link.autoconnect)) {
         scanForRig();
       } else {
@@ -163,8 +165,7 @@ void RigLink::relayCycleWork(uint64_t generation) {
   transmitQueue(link, generation);
   transmitAutoMessage(link, generation);
   if (!receive(link, generation)) return;
-  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum) != 0)
-    link.serialFramesValid.store(1, std::memory_order_relaxed);
+  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum) != 0) link.mode().serialHeard();
 }
 
 void RigLink::relayCycle(uint64_t generation) {
@@ -204,6 +205,8 @@ void RigLink::stopRelay() {
     link.relayRunning.store(0, std::memory_order_relaxed);
     link.networkRunning.store(0, std::memory_order_relaxed);
   }
+  // Nothing runs that could speak to the rig: no transport holds it.
+  link.mode().stop();
 }
 
 }  // namespace portrelay

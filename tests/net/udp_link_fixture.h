@@ -60,14 +60,17 @@ inline std::vector<uint8_t> motionFrame(uint32_t tag) {
   return frame;
 }
 
-// A non-blocking UDP socket on 127.0.0.1 that plays the far end of the link.
+// A non-blocking UDP socket on loopback that plays the far end of the link.
 class LoopbackPeer {
  public:
-  LoopbackPeer() {
+  // On 127.0.0.1, or on another loopback address (network byte order).
+  explicit LoopbackPeer(uint32_t address = 0) {
     platform::startNetworking(startup_);
     socket_ = platform::openUdpSocket();
     platform::setNonBlocking(socket_);
-    platform::bindSocket(socket_, platform::loopbackAddress(0));
+    platform::SocketAddress local = platform::loopbackAddress(0);
+    if (address != 0) local.address = address;
+    platform::bindSocket(socket_, local);
   }
   ~LoopbackPeer() {
     platform::closeSocket(socket_);

@@ -108,7 +108,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
     for (uint32_t tag = 1; tag <= kFrames; ++tag) {
       const auto frame = motionFrame(tag);
       link.queueMotionFrame(frame.data(), frame.size());
-      if (!r.becameValid && link.networkFramesValid.load() != 0) {
+      if (!r.becameValid && link.mode().transport() == LinkTransport::udp) {
         r.becameValid = true;
         r.firstTagAfterValid = tag + 1;
         sendMessagemmf(kHostMessage.data());

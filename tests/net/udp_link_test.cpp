@@ -3,6 +3,7 @@
 // a loopback peer) and the UDP listener.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <atomic>
 #include <memory>
 #include <thread>
@@ -125,15 +126,24 @@ TEST(UdpLinkSettings, AddressTextAndSetters) {
   EXPECT_EQ(splitOnDots("1.2."), (std::vector<std::string>{"1", "2", ""}));
   EXPECT_EQ(ipv4FromText("010.001.000.255"), ip("10.1.0.255"));
 
-  // The exports act on the process's link: a valid text replaces the group,
-  // an invalid one keeps it; the listen port keeps the low 16 bits.
+  // The exports act on the process's link: a multicast group replaces the
+  // group, anything else keeps it (the network refuses to send to a
+  // broadcast, unspecified or unicast "group"); the listen port keeps the low 16 bits.
   ScopedDocumentsFolder documents;
   UdpLink& udp = udpLink();
   setMulticastAddr("239.1.2.3");
-  setMulticastAddr("256.1.1.1");
+  for (const char* refused : {"256.1.1.1", "255.255.255.255", "0.0.0.0", "192.168.1.20", "223.255.255.255",
+                              "240.0.0.1"})
+    setMulticastAddr(refused);
   setMulticastAddr(nullptr);
   EXPECT_EQ(udp.multicastAddress(), "239.1.2.3");
   setMulticastAddr("0000000000239.001.2.3");  // longer than the setting holds
+  EXPECT_EQ(udp.multicastAddress(), "239.1.2.3");
+  setMulticastAddr("224.0.0.0");
+  EXPECT_EQ(udp.multicastAddress(), "224.0.0.0");
+  setMulticastAddr("239.255.255.255");
+  EXPECT_EQ(udp.multicastAddress(), "239.255.255.255");
+  setMulticastAddr("239.1.2.3");
   EXPECT_EQ(udp.multicastAddress(), "239.1.2.3");
   setMulticastAddr(kDefaultMulticastAddress);
   setUDPport(70000);
@@ -146,8 +156,12 @@ TEST(UdpLinkSettings, AddressTextAndSetters) {
       "INFO UDP Controller Thread: Failed to validate multicast IP address. Using default Multicast address: ";
   EXPECT_EQ(logMessages(documents.logFile()),
             (std::vector<std::string>{valid + "239.1.2.3 and Port: 51324", invalid + "239.1.2.3 and Port: 51324",
-                                      invalid + "239.1.2.3 and Port: 51324", valid + "239.1.2.3 and Port: 51324",
-                                      valid + "232.11.12.14 and Port: 51324",
+                                      invalid + "239.1.2.3 and Port: 51324", invalid + "239.1.2.3 and Port: 51324",
+                                      invalid + "239.1.2.3 and Port: 51324", invalid + "239.1.2.3 and Port: 51324",
+                                      invalid + "239.1.2.3 and Port: 51324", invalid + "239.1.2.3 and Port: 51324",
+                                      valid + "239.1.2.3 and Port: 51324",
+                                      valid + "224.0.0.0 and Port: 51324", valid + "239.255.255.255 and Port: 51324",
+                                      valid + "239.1.2.3 and Port: 51324", valid + "232.11.12.14 and Port: 51324",
                                       "INFO UDP Controller Thread : Set UdpPort : 4464",
                                       "INFO UDP Controller Thread : Set UdpPort : 60000",
                                       "INFO UDP Controller Thread : Set UdpPort : 53241"}));
@@ -224,11 +238,11 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   link.serialTxQueue.clear();
 
   // Serial link valid: nothing leaves; afterwards the waiting message does.
-  link.serialFramesValid = 1;
+  link.mode().serialHeard();
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   link.networkTxQueue.pushIfBelow(host.data(), host.size(), kTransmitQueueBound);
   EXPECT_TRUE(peer_.receiveFor(std::chrono::milliseconds(250)).empty());
-  link.serialFramesValid = 0;
+  link.mode().serialLost();
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
 
   // Paused: the engine's motion queued meanwhile is stale and never sent; the
@@ -299,7 +313,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   for (size_t i = 0; i < noise.size(); ++i) noise[i] = static_cast<uint8_t>((i * 73 + 11) % 251);
   rig.sendTo(port, noise);
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
-  EXPECT_EQ(link.networkFramesValid.load(), 0);
+  EXPECT_NE(link.mode().transport(), LinkTransport::udp);
   EXPECT_TRUE(link.networkRxQueue.empty());
 
   // Queued while the rig was unheard: motion is dropped when UDP mode starts, the host message stays.
@@ -313,7 +327,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   std::vector<uint8_t> twoFrames = identity;
   twoFrames.insert(twoFrames.end(), level.begin(), level.end());
   rig.sendTo(port, twoFrames);
-  ASSERT_TRUE(waitFor([&] { return link.networkFramesValid.load() != 0; }, 1000));
+  ASSERT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
   const auto validAt = std::chrono::steady_clock::now();
   EXPECT_EQ(link.autoChecksum.load(), 1);
   uint8_t read[512] = {};
@@ -329,7 +343,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_EQ(link.serialTxQueue.size(), 3u);
 
   // Silence: UDP mode holds until the expiry, then both transmit queues are empty.
-  ASSERT_TRUE(waitFor([&] { return link.networkFramesValid.load() == 0; }, 2000));
+  ASSERT_TRUE(waitFor([&] { return link.mode().transport() != LinkTransport::udp; }, 2000));
   const auto held = std::chrono::steady_clock::now() - validAt;
   EXPECT_GE(held, std::chrono::milliseconds(380));
   EXPECT_LT(held, std::chrono::milliseconds(900));
@@ -337,21 +351,21 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_TRUE(link.serialTxQueue.empty());
 
   // While the serial link talks, datagrams wait in the socket; they are read after.
-  link.serialFramesValid = 1;
+  link.mode().serialHeard();
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
   rig.sendTo(port, identity);
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
-  EXPECT_EQ(link.networkFramesValid.load(), 0);
+  EXPECT_NE(link.mode().transport(), LinkTransport::udp);
   EXPECT_TRUE(link.networkRxQueue.empty());
-  link.serialFramesValid = 0;
-  EXPECT_TRUE(waitFor([&] { return link.networkFramesValid.load() != 0; }, 1000));
+  link.mode().serialLost();
+  EXPECT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
   EXPECT_EQ(link.networkRxQueue.size(), 1u);
 
   const auto stopAt = std::chrono::steady_clock::now();
   link.stopRelay();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
   listener.join();
-  EXPECT_EQ(link.networkFramesValid.load(), 0);  // no listener, no UDP mode: the serial relay may work
+  EXPECT_NE(link.mode().transport(), LinkTransport::udp);  // no listener, no UDP mode: the serial relay may work
   const auto log = logMessages(documents.logFile());
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "INFO Udp listen thread: starting");
@@ -361,6 +375,93 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_EQ(log[4], "INFO Udp listen thread: port opened starting main routine");
   EXPECT_EQ(log[log.size() - 2], "INFO Udp listen thread: closing");
   EXPECT_EQ(log.back(), "INFO Port closed.");
+}
+
+// The link is UDP with the rig at 127.0.0.1. Valid frames from a second
+// address are not even parsed: they queue nothing, latch nothing, refresh
+// nothing and take nothing over; UDP mode ends at the rig's own expiry.
+TEST(UdpListener, ForgedDatagramsFromASecondAddressChangeNothing) {
+  ScopedDocumentsFolder documents;
+  auto owned = std::make_unique<RigLink>();
+  RigLink& link = *owned;
+  UdpLink udp;
+  udp.listenPort = freeUdpPort();
+  udp.framesExpiryNs = 400'000'000;
+  std::thread listener([&] { runUdpListener(link, udp); });
+  ASSERT_TRUE(waitFor([&] { return link.networkRunning.load() != 0; }, 2000));
+  LoopbackPeer rig;
+  LoopbackPeer forger(ip("127.0.0.2"));
+  const uint16_t port = static_cast<uint16_t>(udp.listenPort.load());
+  std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the port is open by now
+
+  rig.sendTo(port, bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11}));
+  ASSERT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
+  const auto heardAt = std::chrono::steady_clock::now();
+  EXPECT_EQ(link.mode().udpPeer(), ip("127.0.0.1"));
+  uint8_t read[512];
+  ASSERT_EQ(link.readMessage(read), 8);
+
+  // A level report (it would latch checksummed auto messages) and a reply
+  // the host would read, every 50 ms until shortly before the rig's expiry.
+  std::vector<uint8_t> forged = checksummed(bytesOf({0xF9, 0xF9, 0x02, 0x00, 28, 3, 0, 0}));
+  const auto reply = bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x66, 0x00, 0x0A, 0x0D});
+  forged.insert(forged.end(), reply.begin(), reply.end());
+  while (std::chrono::steady_clock::now() - heardAt < std::chrono::milliseconds(330)) {
+    forger.sendTo(port, forged);
+    std::this_thread::sleep_for(std::chrono::milliseconds(50));
+  }
+  EXPECT_EQ(link.mode().udpPeer(), ip("127.0.0.1"));
+  EXPECT_EQ(link.newMessage(), 0);
+  EXPECT_TRUE(link.networkRxQueue.empty());
+  EXPECT_EQ(link.autoChecksum.load(), 0);
+  // Ended 400 ms after the rig's frame; each forged frame would have moved
+  // the end to 400 ms after it (700 ms or later).
+  ASSERT_TRUE(waitFor([&] { return link.mode().transport() != LinkTransport::udp; }, 2000));
+  EXPECT_LT(std::chrono::steady_clock::now() - heardAt, std::chrono::milliseconds(680));
+
+  link.stopRelay();
+  listener.join();
+}
+
+// A destination the system refuses (port 0 on loopback): every send fails.
+// The sender logs it, keeps the message, tries again after a growing delay,
+// and ends neither itself nor the listener; a stop still ends both at once.
+TEST(MulticastSender, RefusedSendsAreRetriedWithBackOffAndEndNothing) {
+  ScopedDocumentsFolder documents;
+  auto owned = std::make_unique<RigLink>();
+  RigLink& link = *owned;
+  AdapterSeam seam(
+      AdapterQuery{AdapterQueryStep::none, 0, {{"Loopback as Ethernet", kUp, kEthernet, 10, {ip("127.0.0.1")}}}});
+  UdpLink udp;
+  udp.listenPort = freeUdpPort();
+  udp.setMulticastAddress("127.0.0.1");
+  udp.multicastPort = 0;
+  std::thread listener([&] { runUdpListener(link, udp); });
+  std::thread sender([&] { runMulticastSender(link, udp); });
+  ASSERT_TRUE(waitFor([&] { return udp.senderAdapter.load() != 0; }, 2000));
+  const auto host = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x05, 0x00, 0x0A, 0x0D});
+  ASSERT_EQ(link.sendMessage(host.data()), 1);
+  // Delays of 10, 20, 40, 80, 160 ms: about six tries in 400 ms, where a
+  // sender without back-off would try every pass (some 200 times).
+  std::this_thread::sleep_for(std::chrono::milliseconds(400));
+  const uint64_t failures = udp.sendFailures.load();
+  EXPECT_GE(failures, 3u);
+  EXPECT_LE(failures, 9u);
+  EXPECT_EQ(link.networkRunning.load(), 1);
+  EXPECT_EQ(link.networkTxQueue.size(), 1u);  // still waiting to be sent
+
+  const auto stopAt = std::chrono::steady_clock::now();
+  link.stopRelay();
+  EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
+  sender.join();
+  listener.join();
+  const auto log = logMessages(documents.logFile());
+  size_t failedLines = 0;
+  for (const auto& line : log) failedLines += line.rfind("INFO Multicastthread: Send failed:", 0) == 0 ? 1 : 0;
+  EXPECT_GE(failedLines, 2u);  // the first failure, then at 2, 4, 8 ... in a row
+  EXPECT_LE(failedLines, 4u);
+  EXPECT_TRUE(std::any_of(log.begin(), log.end(),
+                          [](const std::string& l) { return l.rfind("INFO Multicastthread: Exiting:", 0) == 0; }));
 }
 
 }  // namespace

@@ -124,7 +124,7 @@ void GameToRig::record(RecordedRun& out) {
   RelayThread relay;
   RigLink& link = RigLink::instance();
   if (!waitFor([] { return getGameID() == 3; }, 10000)) return fail("game not detected");
-  if (!waitFor([&] { return link.serialFramesValid.load() != 0; }, 10000))
+  if (!waitFor([&] { return link.mode().transport() == LinkTransport::serial; }, 10000))
     return fail("link not validated: port open " + std::to_string(link.portOpen.load()) + ", identity queries " +
                 std::to_string(rig.rig.stats().identityQueries) + ", level queries " +
                 std::to_string(rig.rig.stats().levelQueries));

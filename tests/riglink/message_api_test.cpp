@@ -30,6 +30,7 @@ class MessageApi : public ::testing::Test {
 };
 
 const std::vector<uint8_t> kMessage = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x01, 0x00, 0x0A, 0x0D});
+constexpr uint32_t kRigAddress = 0x0100007F;  // 127.0.0.1, network byte order
 
 TEST_F(MessageApi, RefusedWhileNoLinkRuns) {
   link().relayRunning = 0;
@@ -77,28 +78,27 @@ TEST_F(MessageApi, MotionFrameKeepsItsFullLength) {
 
 TEST_F(MessageApi, RoutingFollowsTheValidLink) {
   struct Case {
-    uint8_t serialValid, networkValid;
+    LinkTransport transport;
     size_t serialFill, networkFill;
     int32_t result;
     size_t serialAfter, networkAfter;
   };
   const Case cases[] = {
-      {0, 0, 0, 0, 1, 1, 1},        // nobody heard the rig yet: both
-      {0, 0, 150, 0, 1, 150, 1},      // ... queued while either takes it
-      {0, 0, 150, 150, -1, 150, 150},  // ... refused when neither did
-      {1, 0, 0, 0, 1, 1, 0},
-      {1, 0, 150, 0, -1, 150, 0},
-      {1, 1, 150, 0, 1, 150, 1},    // serial full: the network link takes it
-      {0, 1, 0, 0, 1, 0, 1},
-      {0, 1, 0, 150, -1, 0, 150},
+      {LinkTransport::undecided, 0, 0, 1, 1, 1},        // nobody heard the rig yet: both
+      {LinkTransport::undecided, 150, 0, 1, 150, 1},      // ... queued while either takes it
+      {LinkTransport::undecided, 150, 150, -1, 150, 150},  // ... refused when neither did
+      {LinkTransport::serial, 0, 0, 1, 1, 0},
+      {LinkTransport::serial, 150, 0, -1, 150, 0},
+      {LinkTransport::udp, 0, 0, 1, 0, 1},
+      {LinkTransport::udp, 0, 150, -1, 0, 150},
   };
   for (const Case& c : cases) {
-    SCOPED_TRACE(::testing::Message() << int{c.serialValid} << int{c.networkValid} << ' ' << c.serialFill << ' '
+    SCOPED_TRACE(::testing::Message() << static_cast<int>(c.transport) << ' ' << c.serialFill << ' '
                                       << c.networkFill);
     link_ = std::make_unique<RigLink>();
     link().relayRunning = 1;
-    link().serialFramesValid = c.serialValid;
-    link().networkFramesValid = c.networkValid;
+    if (c.transport == LinkTransport::serial) link().mode().serialHeard();
+    if (c.transport == LinkTransport::udp) link().mode().udpHeard(kRigAddress, 0);
     fill(link().serialTxQueue, c.serialFill);
     fill(link().networkTxQueue, c.networkFill);
     EXPECT_EQ(link().sendMessage(kMessage.data()), c.result);
@@ -129,7 +129,7 @@ TEST_F(MessageApi, ReadChoosesTheTalkingLink) {
   EXPECT_EQ(link().readMessage(destination), 0);
   EXPECT_EQ(destination[0], 0x77);
 
-  link().networkFramesValid = 1;
+  link().mode().udpHeard(kRigAddress, 0);
   EXPECT_EQ(link().newMessage(), 1);
   EXPECT_EQ(link().readMessage(destination), 8);
   EXPECT_EQ(destination[6], 0x0A);
@@ -137,7 +137,8 @@ TEST_F(MessageApi, ReadChoosesTheTalkingLink) {
   EXPECT_EQ(destination[8], 0x77);
   EXPECT_EQ(link().networkRxQueue.size(), 1u);
 
-  link().serialFramesValid = 1;  // serial first
+  link().mode().stop();
+  link().mode().serialHeard();
   EXPECT_EQ(link().readMessage(destination), 8);
   EXPECT_EQ(link().serialRxQueue.size(), 0u);
   EXPECT_EQ(link().newMessage(), 0);
@@ -154,7 +155,7 @@ TEST_F(MessageApi, ReadHandsOverWholeFrames) {
   frame[463] = 0x0A;
   frame[464] = 0x0D;
   link().serialRxQueue.pushIfBelow(frame.data(), frame.size(), kReceiveQueueBound);
-  link().serialFramesValid = 1;
+  link().mode().serialHeard();
   uint8_t destination[512] = {};
   ASSERT_EQ(link().readMessage(destination), 465);
   EXPECT_EQ(std::vector<uint8_t>(destination, destination + 465), frame);

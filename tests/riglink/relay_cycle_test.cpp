@@ -7,6 +7,7 @@
 #include <chrono>
 #include <cstdlib>
 #include <ctime>
+#include <functional>
 #include <memory>
 #include <thread>
 
@@ -118,6 +119,63 @@ TEST_F(RelayCycle, TransmitQueueLeavesChecksummedInOneWriteEach) {
   EXPECT_EQ(link().portOpen.load(), 1);
 }
 
+// While a message is being written, another thread changes the queue under
+// it: the listener empties it (UDP mode ended) or drops its motion frames (UDP
+// mode began), and the engine or the host queues a new message. The relay
+// removes what it wrote, never the new front: every message reported queued
+// and still queued after the change goes out.
+TEST_F(RelayCycle, RemovesOnlyTheMessageItWrote) {
+  const auto host = bytesOf({0xF9, 0xF9, 0x30, 0x00, 0x05, 0x00, 0x0A, 0x0D});
+  const auto late = bytesOf({0xF9, 0xF9, 0x31, 0x00, 0x06, 0x00, 0x0A, 0x0D});
+  const auto motion = motionFrame(0x41);
+  const auto third = bytesOf({0xF9, 0xF9, 0x32, 0x00, 0x07, 0x00, 0x0A, 0x0D});
+  struct Case {
+    const char* name;
+    bool autoQueue;
+    std::vector<std::vector<uint8_t>> queued;
+    std::function<void(RigLink&)> meanwhile;
+    std::vector<std::vector<uint8_t>> written;
+  };
+  const std::vector<Case> cases = {
+      {"emptied, then a new message queued",
+       false,
+       {host},
+       [&](RigLink& link) {
+         link.serialTxQueue.clear();
+         ASSERT_TRUE(link.serialTxQueue.pushIfBelow(late.data(), late.size(), kTransmitQueueBound));
+       },
+       {checksummed(host), checksummed(late)}},
+      {"motion frames dropped, the host message behind them moves up",
+       false,
+       {motion, host},
+       [&](RigLink& link) {
+         link.serialTxQueue.removeIf([](const uint8_t* bytes, size_t) { return bytes[0] == 0xFC; });
+       },
+       {checksummed(motion), checksummed(host)}},
+      {"auto message sent and removed by the UDP sender meanwhile: the next is not removed unsent",
+       true,
+       {host, late, third},
+       [&](RigLink& link) { link.autoTxQueue.popFront(); },
+       {host, late}},
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(c.name);
+    line_ = std::make_shared<FakeSerialLine>();
+    SetUp();
+    for (const auto& message : c.queued)
+      ASSERT_TRUE((c.autoQueue ? link().autoTxQueue : link().serialTxQueue)
+                      .pushIfBelow(message.data(), message.size(), kTransmitQueueBound));
+    RigLink& scripted = link();
+    line_->duringNextWrite([&] { c.meanwhile(scripted); });
+    cycle();
+    if (c.autoQueue) cycle();
+    auto written = line_->writeCalls();
+    written.resize(std::min(written.size(), c.written.size()));
+    EXPECT_EQ(written, c.written);
+    EXPECT_TRUE(link().serialTxQueue.empty());
+  }
+}
+
 // A device that takes part of a frame, nothing at all, or vanishes in the
 // middle of one: the write is a failure, reported and handled by closing the
 // port (the loop then rescans); the queued messages are still removed, the
@@ -167,11 +225,11 @@ TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
   stream.insert(stream.end(), sealed.begin(), sealed.end());
   line_->deliver({stream.begin(), stream.begin() + 9});  // the report cut after its fourth byte
   cycle();
-  EXPECT_EQ(link().serialFramesValid.load(), 0);
+  EXPECT_NE(link().mode().transport(), LinkTransport::serial);
   EXPECT_EQ(link().newMessage(), 0);
   line_->deliver({stream.begin() + 9, stream.end()});
   cycle();
-  EXPECT_EQ(link().serialFramesValid.load(), 1);
+  EXPECT_EQ(link().mode().transport(), LinkTransport::serial);
   EXPECT_EQ(link().autoChecksum.load(), 1);
   uint8_t out[kMaxMessageLength];
   ASSERT_EQ(link().readMessage(out), 8);

@@ -148,7 +148,7 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   // The class-4 and class-2 messages go out checksummed; the level report
   // that answers class 2 validates the serial link and asks for checksummed
   // auto messages.
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 3000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 3000));
   EXPECT_EQ(link().autoChecksum.load(), 1);
   EXPECT_EQ(link().isConnected(), 1);
   bool checksummed = false;
@@ -207,7 +207,7 @@ TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
   ASSERT_EQ(link().serialTxQueue.size(), kTransmitQueueBound);
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
   EXPECT_EQ(rig.rig.stats().levelQueries, 1u);
 }
 
@@ -216,7 +216,7 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   ASSERT_TRUE(rig.started());
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(rig.rig.unplug());
   const auto motion = [] {
@@ -254,7 +254,7 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
   std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the queue fills
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
 
@@ -264,7 +264,7 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
   ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 3000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 3000));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -279,7 +279,7 @@ TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
   MotionFeeder engine(link());
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().serialFramesValid.load() != 0; }, 5000));
+  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
   ::testing::internal::CaptureStdout();
   const int64_t stalledNs = rigsim::monotonicNs();
   rig.rig.setBehaviour(rigsim::Behaviour::stalled);

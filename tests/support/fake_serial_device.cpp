@@ -114,8 +114,24 @@ bool FakeSerialDevice::read(void* buffer, uint32_t size, uint32_t& got) {
   return true;  // fewer than asked: the read time-out ran out
 }
 
+void FakeSerialLine::duringNextWrite(std::function<void()> action) {
+  std::lock_guard lock(mutex_);
+  duringNextWrite_ = std::move(action);
+}
+
 bool FakeSerialDevice::write(const void* data, uint32_t size, uint32_t& written) {
-  std::lock_guard lock(line_->mutex_);
+  std::function<void()> action;
+  bool result;
+  {
+    std::lock_guard lock(line_->mutex_);
+    result = writeLocked(data, size, written);
+    action.swap(line_->duringNextWrite_);
+  }
+  if (action) action();  // outside the line's lock: it may touch the link's queues
+  return result;
+}
+
+bool FakeSerialDevice::writeLocked(const void* data, uint32_t size, uint32_t& written) {
   written = 0;
   if (!usable()) return false;
   FakeSerialLine& line = *line_;

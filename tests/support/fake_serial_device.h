@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <limits>
 #include <memory>
 #include <mutex>
@@ -33,6 +34,9 @@ class FakeSerialLine {
   void unplugAfter(size_t bytes);
   void unplug() { unplugAfter(0); }
   void replug();
+  // Runs once the next write call has returned its bytes, on the writing
+  // thread: what another thread does while a message is on its way.
+  void duringNextWrite(std::function<void()> action);
 
   // Every write call: the bytes it handed over (taken or not).
   std::vector<std::vector<uint8_t>> writeCalls() const;
@@ -59,6 +63,7 @@ class FakeSerialLine {
   bool present_ = true;
   size_t opens_ = 0;
   size_t transmitPurges_ = 0;
+  std::function<void()> duringNextWrite_;
 };
 
 class FakeSerialDevice final : public platform::SerialDevice {
@@ -78,6 +83,7 @@ class FakeSerialDevice final : public platform::SerialDevice {
  private:
   // False with kErrorDeviceGone once the device has vanished (line locked).
   bool usable() const;
+  bool writeLocked(const void* data, uint32_t size, uint32_t& written);  // line locked
 
   std::shared_ptr<FakeSerialLine> line_;
   bool open_ = false;
