@@ -63,8 +63,13 @@ struct GameUnderTest {
       const std::wstring wide(exe.begin(), exe.end());
       for (int i = 0; i < 2000 && !platform::isProcessRunning(wide); ++i) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     }
-    game->write(gamesim::LapMotion().at(0.5));
-    ready = source.detectGame() && source.attachGame();
+    // Detection wants a page that keeps moving over three tests.
+    bool found = false;
+    for (int pass = 0; pass < 4 && !found; ++pass) {
+      game->write(gamesim::LapMotion().at(0.5 + 0.002 * pass));
+      found = source.detectGame();
+    }
+    ready = found && source.attachGame();
   }
 };
 

@@ -40,7 +40,8 @@
  * Calls that block (all others return at once, apart from a brief lock):
  *   - stopGamesource_Thread: until the engine thread has ended: its current
  *     2-ms cycle, or its current game-detection pass (eighteen short tests 10 ms
- *     apart), plus stopping the fan controller;
+ *     apart), plus stopping the fan controller and the process watch (its
+ *     current process-list query, a few milliseconds);
  *   - stopPortRelay_Thread: until the relay loop and the network link
  *     threads have ended (their current cycle or port-scan step);
  *   - setcheckFilterstring: until the engine thread no longer uses the
@@ -139,9 +140,12 @@ PORTRELAY_API const char* getPortRelayVersion(void);
 
 /* ---- Engine control ---- */
 
-/* Starts the engine thread. Returns 1 both when it was started and when it
- * runs already (then nothing else happens); 0 when the thread could not be
- * created (a later call may try again). Thread start sets precise timer mode
+/* Starts the engine thread, and beside it the process watch: a thread that,
+ * while a game is attached, asks about once a second whether the game's
+ * process still runs (a process-list query takes milliseconds, too long for
+ * the 2-ms cycle). Returns 1 both when they were started and when they run
+ * already (then nothing else happens); 0 when a thread could not be created
+ * (a later call may try again). Thread start sets precise timer mode
  * and resets the engine: the output is suspended and the fade restarts. */
 PORTRELAY_API int32_t startGamesource_Thread(void);
 
@@ -187,7 +191,23 @@ PORTRELAY_API void setTimerPrecision(int32_t mode);
  * reached by the file but never detected. */
 
 /* Id 0..17 of the detected game (enum PortRelayGameId, with the names), in
- * the registry's priority order; -1 for none. */
+ * the registry's priority order; -1 for none.
+ *
+ * A game found by its shared memory counts only while that memory moves: its
+ * page must say the game is live (where the layout has such a field) and must
+ * have changed between each of three detection tests in a row. A section that
+ * merely exists (the Proton bridge holds every game's section, and a killed
+ * bridge leaves zero-filled files behind) is never a game. While attached, the
+ * engine lets the game go (output suspended, fan to 0, detection again):
+ *   - within about a second once the process its detection looked for has
+ *     ended (games detected by a process);
+ *   - about 2.25 s after its page last moved (250 ms, then 1000 cycles
+ *     without a sample). A paused game stands still too and is let go the same
+ *     way; detection finds it again as soon as it moves, and the output fades
+ *     back in over 4000 ms;
+ *   - as before, after 1000 cycles (about 2 s) without a sample from any game.
+ * Each attach starts the game-data record cleared: a channel the game does not
+ * fill reads 0, not the previous game's value. */
 PORTRELAY_API int32_t getGameID(void);
 
 /* Writes the NUL-terminated name of the detected game, or "No Game online";

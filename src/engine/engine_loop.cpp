@@ -74,6 +74,10 @@ void MotionEngine::loopIteration() {
     sleepMilliseconds(1);
     return;
   }
+  if (games.attachedGameGone()) {  // its process ended: let go (fan to 0, output suspended)
+    resetEngine();
+    return;
+  }
   if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
     pauseCycling();
     sleepMilliseconds(1);

@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cmath>
+#include <stdexcept>
 #include <system_error>
 
 #include "riglink/link_state.h"
@@ -42,12 +43,13 @@ MotionEngine& MotionEngine::instance() {
 
 bool MotionEngine::releaseAtUnload() noexcept {
   running.exchange(0);
-  if (!thread_.joinable()) return true;
+  const bool watchEnded = games.processWatch().endWithin(std::chrono::milliseconds(kUnloadGraceMs));
+  if (!thread_.joinable()) return watchEnded;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
   while (!loopEnded_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   thread_.detach();
-  return loopEnded_.load(std::memory_order_acquire);
+  return watchEnded && loopEnded_.load(std::memory_order_acquire);
 }
 
 CueProfile* MotionEngine::profile(int32_t number) {
@@ -62,9 +64,12 @@ int32_t MotionEngine::start() {
   stopped.exchange(0);
   try {
     if (thread_.joinable()) thread_.join();  // a loop that ended by itself
+    // No engine without the watch that lets a game go whose process ended.
+    if (!games.processWatch().start()) throw std::runtime_error("process watch");
     loopEnded_.store(false, std::memory_order_relaxed);
     thread_ = launcher_([this] { engineLoop(); });
   } catch (const std::exception&) {
+    games.processWatch().stop();
     running.exchange(0);
     stopped.exchange(1);
     return 0;
@@ -82,6 +87,7 @@ bool MotionEngine::stop() {
       thread_.join();
     }
   }
+  games.processWatch().stop();
   return stopped.exchange(1) != 0;
 }
 

@@ -23,8 +23,9 @@ enum : int {
 };
 }  // namespace channel
 
-// Never cleared: each value keeps what its last writer stored, also across a
-// change of game. Written by the engine thread only; the host reads data live.
+// Cleared when a game attaches; after that each value keeps what its last
+// writer stored, so a channel the game does not fill reads 0 for its whole
+// session. Written by the engine thread only; the host reads data live.
 struct SampleRecord {
   double timeFrame = 0.0;  // ms between the last two samples (reader's CycleTimer)
   double reserved = 0.0;

@@ -28,6 +28,11 @@ class GameReader {
   // Called when this game's detection test failed (readers reset their marks
   // and release what a failed test leaves behind).
   virtual void onDetectionFailed() {}
+  // While attached: does the process that detection looked for still run?
+  // True for a game that detection finds without a process. Called on the
+  // process watch's thread, never on the engine thread (a process-list query
+  // takes milliseconds), so it touches no reader state.
+  virtual bool gameProcessRunning() const { return true; }
 
   // 1 on the ground (GROUND profile), 0 otherwise.
   int32_t groundState() const { return groundState_.load(std::memory_order_relaxed); }

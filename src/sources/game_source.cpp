@@ -18,6 +18,7 @@ void installSupportedGames(GameSource& source);  // the readers built so far
 GameSource::GameSource() { installSupportedGames(*this); }
 
 GameSource::~GameSource() {
+  processWatch_.stop();
   for (auto& reader : readers_)
     if (reader) reader->detach();
 }
@@ -53,7 +54,10 @@ GameReader* GameSource::detectedReader() const {
 
 bool GameSource::attachGame() {
   GameReader* reader = detectedReader();
-  return reader != nullptr && reader->attach();
+  if (reader == nullptr || !reader->attach()) return false;
+  record_ = SampleRecord{};
+  processWatch_.watch(reader);
+  return true;
 }
 
 bool GameSource::readSample() {
@@ -62,6 +66,7 @@ bool GameSource::readSample() {
 }
 
 bool GameSource::detachGame() {
+  processWatch_.watch(nullptr);
   const int id = getGameID();
   if (id < 0) return false;
   if (GameReader* reader = readers_[static_cast<size_t>(id)].get()) reader->detach();

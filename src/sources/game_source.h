@@ -6,6 +6,7 @@
 
 #include "engine/sample_record.h"
 #include "sources/game_reader.h"
+#include "sources/process_watch.h"
 
 namespace portrelay {
 
@@ -28,6 +29,9 @@ class GameSource {
   // Engine thread. Tests in priority order with a 10-ms pause between two
   // tests; the first game that passes is the one flag set afterwards.
   bool detectGame();
+  // On success the sample record starts cleared, so that channels the new
+  // game does not fill read 0 rather than the last game's values, and the
+  // process watch follows the game.
   bool attachGame();
   bool readSample();
   bool detachGame();
@@ -48,6 +52,11 @@ class GameSource {
   void installReader(int id, std::unique_ptr<GameReader> reader);
   GameReader* reader(int id) const { return readers_[static_cast<size_t>(id)].get(); }
 
+  // The attached game's process has ended (engine thread, once per cycle).
+  bool attachedGameGone() const { return processWatch_.gone(); }
+  // Its thread is started and stopped with the engine thread.
+  ProcessWatch& processWatch() { return processWatch_; }
+
   // Pause after a failed detection test, in ms (test seam; 10 in production).
   void setDetectionPauseMs(int ms) { detectionPauseMs_ = ms; }
 
@@ -58,6 +67,7 @@ class GameSource {
   std::array<std::unique_ptr<GameReader>, kGameCount> readers_;
   SampleRecord record_;
   int detectionPauseMs_ = 10;
+  ProcessWatch processWatch_;  // last: its thread ends before the readers go
 };
 
 }  // namespace portrelay

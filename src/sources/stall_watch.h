@@ -12,6 +12,15 @@ namespace portrelay {
 // 250 ms is more than a dozen missed writes: a loading hitch of a live game
 // costs at most a few empty cycles, while a dead game is let go about 2.25 s
 // after its last write (this plus the engine's 1000 empty cycles).
+//
+// Safe for a paused game: a paused page stands still, so the game is let go
+// like a dead one, but nothing moves on the way. Its samples stopped changing,
+// so the outputs had already settled on held values (the frozen-data watch
+// holds them after 0.5 s); letting go suspends the output and stops the fan;
+// once the game runs again its moving page is detected within a few detection
+// passes and the output fades back in over the full 4000 ms. Holding on
+// longer would only keep a seat posed, and a fan blowing, for a game that may
+// never come back.
 inline constexpr std::chrono::milliseconds kStalledAfter{250};
 
 class StallWatch {

@@ -37,6 +37,7 @@ class UdpGameReader : public GameReader {
   bool attach() override;
   // Closes the endpoint when it is open.
   void detach() override;
+  bool gameProcessRunning() const override { return detection_.processes.empty() || anyProcessRunning(); }
 
   uint16_t port() const { return detection_.port; }
 

@@ -94,14 +94,12 @@ TEST_F(Detection, EarlierGameInPriorityWins) {
   gamesim::ProjectCarsSim pcars;
   ASSERT_TRUE(pcars.start());
   ASSERT_TRUE(ac.start());
-  ac.write(lap.at(1.0));
-  pcars.write(lap.at(1.0));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {&ac, &pcars}, 1.0));
   EXPECT_EQ(source.getGameID(), 3);
   EXPECT_EQ(name(), "AssettoCorsa/Comp.");
   EXPECT_EQ(source.groundState(), 0);
   ac.stop();
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {&pcars}, 1.1));
   EXPECT_EQ(source.getGameID(), 9);
   EXPECT_EQ(name(), "PCAR2/Automobilista2");
 }
@@ -109,12 +107,10 @@ TEST_F(Detection, EarlierGameInPriorityWins) {
 TEST_F(Detection, OneFlagAfterADetection) {
   gamesim::ProjectCarsSim pcars;
   ASSERT_TRUE(pcars.start());
-  pcars.write(lap.at(1.0));
-  ASSERT_TRUE(source.detectGame());  // flag 9, never attached
+  ASSERT_TRUE(testing::detectWhileWriting(source, {&pcars}, 1.0));  // flag 9, never attached
   gamesim::AssettoCorsaSim ac;
   ASSERT_TRUE(ac.start());
-  ac.write(lap.at(1.0));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {&ac}, 1.0));
   EXPECT_EQ(source.getGameID(), 3);
   EXPECT_TRUE(source.detachGame());
   EXPECT_EQ(source.getGameID(), -1);  // no stale flag of the earlier pass
@@ -125,25 +121,23 @@ TEST_F(Detection, AssettoCorsaOnlyWhileLive) {
   ASSERT_TRUE(ac.start());
   for (int32_t status : {gamesim::ac::kOff, gamesim::ac::kReplay, gamesim::ac::kPause}) {
     ac.setState(status);
-    ac.write(lap.at(1.0));
-    EXPECT_FALSE(source.detectGame()) << status;
+    EXPECT_FALSE(testing::detectWhileWriting(source, {&ac}, 1.0)) << status;
   }
   ac.setState(gamesim::ac::kLive);
-  ac.write(lap.at(1.0));
-  EXPECT_TRUE(source.detectGame());
+  EXPECT_TRUE(testing::detectWhileWriting(source, {&ac}, 1.0));
   EXPECT_EQ(source.getGameID(), 3);
 }
 
 TEST_F(Detection, RaceRoomNeedsItsProcessAndItsMemory) {
   gamesim::RaceRoomSim r3e;
   ASSERT_TRUE(r3e.start());
-  EXPECT_FALSE(source.detectGame());
+  EXPECT_FALSE(testing::detectWhileWriting(source, {&r3e}, 1.0));
   auto wrongCase = runProcess("rrre64.exe");
   ASSERT_NE(wrongCase, nullptr);
-  EXPECT_FALSE(source.detectGame());
+  EXPECT_FALSE(testing::detectWhileWriting(source, {&r3e}, 1.0));
   auto game = runProcess("RRRE.exe");
   ASSERT_NE(game, nullptr);
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {&r3e}, 1.0));
   EXPECT_EQ(source.getGameID(), 4);
   r3e.stop();
   EXPECT_FALSE(source.detectGame());

@@ -17,6 +17,7 @@
 #include "simclient/client.h"
 #include "simserver/sim_server.h"
 #include "sources/readers/flight_simulator.h"
+#include "sources/readers/raceroom.h"
 #include "support/game_fixtures.h"
 
 namespace portrelay {
@@ -233,6 +234,31 @@ TEST_P(FlightSimulatorThroughTheEngine, DetectsReadsFollowsTheLandingAndQuits) {
   ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1 && server->setUpComplete(); }, 20s));
   EXPECT_EQ(server->clientsServed(), served + 1);
   EXPECT_EQ(server->violations(), std::vector<std::string>{});
+}
+
+// A flight after a drive: the record starts cleared when the simulator
+// attaches, so the channels it does not fill (the rotation accelerations) read
+// 0 instead of the racing game's last values.
+TEST_P(FlightSimulatorThroughTheEngine, FlightAfterADriveReadsZeroWhereItWritesNothing) {
+  engine.games.installReader(4, std::make_unique<readers::RaceRoomReader>());
+  auto racing = testing::launchGame(scope, "raceroom", "RRRE64.exe", {"--rate", "500"}, readers::kRaceRoomName);
+  ASSERT_NE(racing, nullptr);
+  ASSERT_EQ(engine.start(), 1);
+  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
+  ASSERT_EQ(engine.games.getGameID(), 4);
+  const double* data = engine.games.record().data;
+  ASSERT_TRUE(waitUntil([&] { return data[channel::yaw_accel] != 0.0 && data[channel::roll_accel] != 0.0; }));
+  racing->stop();
+  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 10s));
+
+  auto flight = testing::launchGame(scope, "idle", "FlightSimulator.exe");
+  ASSERT_NE(flight, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
+  ASSERT_EQ(engine.games.getGameID(), 2);
+  ASSERT_NO_FATAL_FAILURE(flyTo(33.0));
+  const SampleRecord seen = reader->snapshot();
+  for (int index : {channel::yaw_accel, channel::roll_accel, channel::pitch_accel, channel::speed})
+    EXPECT_EQ(seen.data[index], 0.0) << channelName(index);
 }
 
 INSTANTIATE_TEST_SUITE_P(Transports, FlightSimulatorThroughTheEngine, ::testing::Values("tcp", "pipe"));

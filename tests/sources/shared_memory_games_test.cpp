@@ -82,8 +82,7 @@ class SharedMemoryGame : public ::testing::TestWithParam<GameCase> {
 TEST_P(SharedMemoryGame, DetectAttachReadDetach) {
   const GameCase& c = GetParam();
   startGame(c.key, c.executable);
-  game->write(lap.at(1.0));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {game.get()}, 1.0));
   ASSERT_EQ(source.getGameID(), c.id);
   ASSERT_TRUE(source.attachGame());
 
@@ -119,8 +118,7 @@ INSTANTIATE_TEST_SUITE_P(AllSeven, SharedMemoryGame, ::testing::ValuesIn(kGames)
 struct GameStates : SharedMemoryGame {
   void attach(const char* key, const char* executable, int id) {
     startGame(key, executable);
-    game->write(lap.at(1.0));
-    ASSERT_TRUE(source.detectGame());
+    ASSERT_TRUE(testing::detectWhileWriting(source, {game.get()}, 1.0));
     ASSERT_EQ(source.getGameID(), id);
     ASSERT_TRUE(source.attachGame());
   }
@@ -176,8 +174,7 @@ TEST_F(GameStates, RFactor2EqualStampAndUnreadyPage) {
   EXPECT_TRUE(recordUnchanged(before));
   EXPECT_TRUE(source.detachGame());
   game->setState(gamesim::rf2::kUnready);
-  game->write(lap.at(5.0));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(testing::detectWhileWriting(source, {game.get()}, 5.0));
   EXPECT_FALSE(source.attachGame());  // the plug-in has not filled the page yet
   game->setState(gamesim::rf2::kReady);
   game->write(lap.at(5.0));
@@ -230,7 +227,7 @@ TEST_F(GameStates, RaceRoomPublishedByAChildProcess) {
   process = launchGame(scope, "raceroom", "RRRE64.exe", {"--rate", "500"}, "$R3E");
   ASSERT_NE(process, nullptr);
   ASSERT_TRUE(waitUntil([] { return platform::isProcessRunning(L"RRRE64.exe"); }));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(waitUntil([&] { return source.detectGame(); }));
   ASSERT_EQ(source.getGameID(), 4);
   ASSERT_TRUE(source.attachGame());
   ASSERT_TRUE(source.readSample());
@@ -246,7 +243,7 @@ TEST_F(GameStates, IRacingPublishedByAChildProcess) {
   process = launchGame(scope, "iracing", "iRacingSim64DX11.exe", {"--rate", "200"}, "Local\\IRSDKMemMapFileName");
   ASSERT_NE(process, nullptr);
   ASSERT_TRUE(waitUntil([] { return platform::isProcessRunning(L"iRacingSim64DX11.exe"); }));
-  ASSERT_TRUE(source.detectGame());
+  ASSERT_TRUE(waitUntil([&] { return source.detectGame(); }));
   ASSERT_EQ(source.getGameID(), 10);
   ASSERT_TRUE(source.attachGame());  // needs the child's event too
   ASSERT_TRUE(waitUntil([&] {

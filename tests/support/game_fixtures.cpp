@@ -43,6 +43,15 @@ std::unique_ptr<platform::ChildProcess> launchGame(const IsolatedGames& scope, c
   return child;
 }
 
+bool detectWhileWriting(GameSource& source, std::initializer_list<gamesim::GameSim*> games, double t, int passes) {
+  const gamesim::LapMotion lap;
+  for (int pass = 0; pass < passes; ++pass) {
+    for (gamesim::GameSim* game : games) game->write(lap.at(t + 0.002 * pass));
+    if (source.detectGame()) return true;
+  }
+  return false;
+}
+
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
   const auto deadline = std::chrono::steady_clock::now() + limit;
   while (!done()) {

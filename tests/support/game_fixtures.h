@@ -3,11 +3,14 @@
 #pragma once
 #include <chrono>
 #include <functional>
+#include <initializer_list>
 #include <memory>
 #include <string>
 #include <vector>
 
+#include "gamesim/game_sim.h"
 #include "platform/tools/child_process.h"
+#include "sources/game_source.h"
 #include "support/temp_dir.h"
 
 namespace portrelay::testing {
@@ -43,6 +46,12 @@ std::unique_ptr<platform::ChildProcess> launchGame(const IsolatedGames& scope, c
 
 // Polls `done` every millisecond until it holds or `limit` has passed.
 bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
+
+// A shared-memory game counts only once its page kept moving over three
+// detection tests: before each pass every given game writes the lap's sample at t, t +
+// 2 ms, ... True when a pass found a game within `passes` passes.
+bool detectWhileWriting(GameSource& source, std::initializer_list<gamesim::GameSim*> games, double t,
+                        int passes = 4);
 
 // A loopback port that was free a moment ago (bound to port 0 and released).
 uint16_t freeUdpPort();

@@ -5,8 +5,10 @@ namespace portrelay::readers {
 
 bool AssettoCorsaReader::detect() {
   MappedSection graphics;  // released when the test ends, whatever its outcome
-  return graphics.createOrOpen(kAcGraphicsName, kAcGraphicsSize) && graphics.map(kAcGraphicsSize) &&
-         acGraphicsStatus(graphics.view()) == kAcStatusLive;
+  const bool live = graphics.createOrOpen(kAcGraphicsName, kAcGraphicsSize) && graphics.map(kAcGraphicsSize) &&
+                    acGraphicsStatus(graphics.view()) == kAcStatusLive;
+  // The pulse looks at every test, so that its previous look is one pass old.
+  return pulse_.test() && live;
 }
 
 bool AssettoCorsaReader::attach() {

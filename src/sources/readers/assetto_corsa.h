@@ -5,6 +5,7 @@
 
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
 
 namespace portrelay::readers {
 
@@ -22,6 +23,20 @@ bool copyAcPhysics(ByteView page, int32_t& lastPacket, SampleRecord& record);
 // Graphics status of a graphics page, or -1 when the page is too small.
 int32_t acGraphicsStatus(ByteView page);
 
+// Detection's sign of life for both Assetto Corsa readers: the physics page's
+// packet counter moved since the previous test. The section itself proves
+// nothing (detection creates it when it is missing, and the Proton bridge
+// holds it open).
+class AcPhysicsPulse {
+ public:
+  // Creates or opens the physics page for one look at its counter.
+  bool test();
+
+ private:
+  int32_t lastPacket_ = 0;
+  LifeSign life_;
+};
+
 class AssettoCorsaReader : public GameReader {
  public:
   bool detect() override;
@@ -33,6 +48,7 @@ class AssettoCorsaReader : public GameReader {
   MappedSection physics_;
   MappedSection graphics_;
   int32_t lastPacket_ = 0;
+  AcPhysicsPulse pulse_;
 };
 
 class AssettoCorsaEvoReader : public GameReader {
@@ -41,10 +57,12 @@ class AssettoCorsaEvoReader : public GameReader {
   bool attach() override;
   bool read(SampleRecord& record) override;
   void detach() override;
+  bool gameProcessRunning() const override;
 
  private:
   MappedSection physics_;
   int32_t lastPacket_ = 0;
+  AcPhysicsPulse pulse_;
 };
 
 }  // namespace portrelay::readers

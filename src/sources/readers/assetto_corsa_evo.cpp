@@ -1,14 +1,14 @@
-// Assetto Corsa Evo (id 16): the physics page plus the game's process.
+// Assetto Corsa Evo (id 16): a moving physics page plus the game's process.
 #include "platform/processes.h"
 #include "sources/readers/assetto_corsa.h"
 
 namespace portrelay::readers {
 
 bool AssettoCorsaEvoReader::detect() {
-  MappedSection physics;
-  return physics.createOrOpen(kAcPhysicsName, kAcPhysicsSize) && physics.map(kAcPhysicsSize) &&
-         platform::isProcessRunning(L"AssettoCorsaEVO.exe");
+  return pulse_.test() && gameProcessRunning();
 }
+
+bool AssettoCorsaEvoReader::gameProcessRunning() const { return platform::isProcessRunning(L"AssettoCorsaEVO.exe"); }
 
 bool AssettoCorsaEvoReader::attach() {
   lastPacket_ = 0;

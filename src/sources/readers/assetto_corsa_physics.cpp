@@ -35,4 +35,13 @@ bool copyAcPhysics(ByteView page, int32_t& lastPacket, SampleRecord& record) {
 
 int32_t acGraphicsStatus(ByteView page) { return page.covers(0, kAcGraphicsSize) ? page.i32(4) : -1; }
 
+bool AcPhysicsPulse::test() {
+  MappedSection physics;  // released when the test ends
+  if (!physics.createOrOpen(kAcPhysicsName, kAcPhysicsSize) || !physics.map(kAcPhysicsSize)) return false;
+  const int32_t packet = physics.view().i32(0);
+  const bool moved = packet != lastPacket_;
+  lastPacket_ = packet;
+  return life_.test(moved, LifeSign::Clock::now());
+}
+
 }  // namespace portrelay::readers

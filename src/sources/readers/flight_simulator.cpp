@@ -144,6 +144,8 @@ FlightSimConnector clientConnector() {
   };
 }
 
+bool FlightSimulatorReader::gameProcessRunning() const { return platform::isProcessRunning(processName_); }
+
 bool FlightSimulatorReader::detect() {
   connection_ = connector_ ? connector_(kFlightSimClientName) : nullptr;
   if (connection_ == nullptr) return false;

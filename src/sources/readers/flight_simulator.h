@@ -91,6 +91,7 @@ class FlightSimulatorReader : public GameReader {
   bool read(SampleRecord& record) override;
   void detach() override { connection_.reset(); }
   void onDetectionFailed() override { connection_.reset(); }
+  bool gameProcessRunning() const override;
 
   bool connectionOpen() const { return connection_ != nullptr; }
 

@@ -112,7 +112,27 @@ bool IRacingReader::gameRunning() {
   return platform::isProcessRunning(L"iRacingSim64DX11.exe") || platform::isProcessRunning(L"Iracing.exe");
 }
 
-bool IRacingReader::detect() { return gameRunning() && mappingExists(kIRacingName); }
+int64_t iRacingNewestTick(ByteView memory) {
+  if (!memory.covers(0, kBufferDescriptors) || (memory.i32(kStatus) & 1) == 0) return -1;
+  int64_t newest = -1;
+  const int32_t count = memory.i32(kBufferCount);
+  for (int64_t i = 0; i < count; ++i) {
+    const size_t descriptor = kBufferDescriptors + static_cast<size_t>(i) * kDescriptorSize;
+    if (!memory.covers(descriptor, kDescriptorSize)) break;
+    newest = std::max<int64_t>(newest, memory.i32(descriptor));
+  }
+  return newest;
+}
+
+bool IRacingReader::detect() {
+  if (!gameRunning()) return false;
+  MappedSection probe;  // released when the test ends
+  if (!probe.openExisting(kIRacingName) || !probe.map(0)) return false;
+  const int64_t tick = iRacingNewestTick(probe.view());
+  const bool moved = tick >= 0 && tick != detectedTick_;
+  detectedTick_ = tick;
+  return life_.test(moved, LifeSign::Clock::now());
+}
 
 // The reader polls the buffers' ticks every cycle and never waits on the
 // event; it only takes the event as a sign of the game where the game's

@@ -9,6 +9,7 @@
 #include "platform/named_event.h"
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
 #include "sources/stall_watch.h"
 
 namespace portrelay::readers {
@@ -52,8 +53,14 @@ enum class IRacingPage { Disconnected, Unchanged, Moved };
 // is missing or lies outside the copied buffer leaves its channel unchanged.
 IRacingPage takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record);
 
+// The largest tick count among the buffer descriptors the view holds, or -1
+// while the game is disconnected or the header is incomplete.
+int64_t iRacingNewestTick(ByteView memory);
+
 class IRacingReader : public GameReader {
  public:
+  // The process, and a connected memory whose newest tick moved since the
+  // previous test (the Proton bridge holds the memory whether the game runs).
   bool detect() override;
   bool attach() override;
   // True on every call while the game is connected and has written a buffer
@@ -62,6 +69,7 @@ class IRacingReader : public GameReader {
   bool read(SampleRecord& record) override;
   void detach() override;
   void onDetectionFailed() override { detach(); }
+  bool gameProcessRunning() const override { return gameRunning(); }
 
  private:
   static bool gameRunning();
@@ -73,6 +81,8 @@ class IRacingReader : public GameReader {
   bool attached_ = false;
   IRacingBuffers buffers_;
   StallWatch writes_;
+  int64_t detectedTick_ = -1;  // the newest tick the previous detection test saw
+  LifeSign life_;
 };
 
 }  // namespace portrelay::readers

@@ -2,6 +2,8 @@
 #pragma once
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
+#include "sources/stall_watch.h"
 
 namespace portrelay::readers {
 
@@ -12,6 +14,10 @@ inline constexpr int32_t kProjectCarsPlaying = 2;  // game state while driving
 bool projectCarsPlaying(ByteView memory);
 void copyProjectCars(ByteView memory, SampleRecord& record);
 
+// The game is found by its memory alone, so a sign of life is required: the
+// page says the game is being played and it moved since the previous test.
+// While attached, a page that stands still for kStalledAfter gives no sample
+// (the game quit or crashed while the bridge or another reader holds the name).
 class ProjectCarsReader : public GameReader {
  public:
   bool detect() override;
@@ -22,6 +28,9 @@ class ProjectCarsReader : public GameReader {
  private:
   MappedSection memory_;
   bool mapped_ = false;
+  PageWatch<kProjectCarsSize> page_;
+  LifeSign life_;
+  StallWatch writes_;
 };
 
 }  // namespace portrelay::readers

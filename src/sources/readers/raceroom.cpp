@@ -39,7 +39,11 @@ bool RaceRoomReader::gameRunning() {
 }
 
 bool RaceRoomReader::detect() {
-  if (!gameRunning() || !mappingExists(kRaceRoomName)) return false;
+  if (!gameRunning()) return false;
+  MappedSection probe;  // released when the test ends
+  if (!probe.openExisting(kRaceRoomName) || !probe.map(kRaceRoomSize)) return false;
+  const bool moved = page_.changed(probe.view());
+  if (!life_.test(moved, StallWatch::Clock::now()) || !raceRoomDriving(probe.view())) return false;
   printConsole(L"Found RRRE.exe, mapping shared memory...\n");
   return true;
 }
@@ -53,12 +57,17 @@ bool RaceRoomReader::attach() {
   memory_.closeHandle();
   printConsole(L"Memory mapped successfully\n");
   mapped_ = true;
+  writes_.changed(StallWatch::Clock::now());  // detection has just seen the page move
   return true;
 }
 
 bool RaceRoomReader::read(SampleRecord& record) {
-  // The by-name open on every call notices a game that has quit.
-  if (!memory_.mapped() || !raceRoomDriving(memory_.view()) || !mappingExists(kRaceRoomName)) return false;
+  // The by-name open on every call notices a game that has quit and withdrawn
+  // its memory; the stall watch one whose memory outlives it.
+  if (!memory_.mapped()) return false;
+  const auto now = StallWatch::Clock::now();
+  if (page_.changed(memory_.view())) writes_.changed(now);
+  if (writes_.stalled(now) || !raceRoomDriving(memory_.view()) || !mappingExists(kRaceRoomName)) return false;
   copyRaceRoom(memory_.view(), record);
   completeSample(record, Completion::Kinematic);
   return true;

@@ -2,6 +2,8 @@
 #pragma once
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
+#include "sources/stall_watch.h"
 
 namespace portrelay::readers {
 
@@ -14,18 +16,26 @@ bool raceRoomDriving(ByteView memory);
 // Copies the player block's motion into the record.
 void copyRaceRoom(ByteView memory, SampleRecord& record);
 
+// Detection wants the process and a page that says the game is driving and
+// moved since the previous test (a zero-filled page says "driving" too). While
+// attached, a page that stands still for kStalledAfter gives no sample: the
+// Proton bridge keeps the name alive after the game has quit.
 class RaceRoomReader : public GameReader {
  public:
   bool detect() override;
   bool attach() override;
   bool read(SampleRecord& record) override;
   void detach() override;
+  bool gameProcessRunning() const override { return gameRunning(); }
 
  private:
   static bool gameRunning();
 
   MappedSection memory_;
   bool mapped_ = false;
+  PageWatch<kRaceRoomSize> page_;
+  LifeSign life_;
+  StallWatch writes_;
 };
 
 }  // namespace portrelay::readers

@@ -75,8 +75,16 @@ bool copyRFactor2(ByteView page, double& lastStamp, SampleRecord& record) {
   return true;
 }
 
+bool RFactor2Reader::gameProcessRunning() const { return platform::isProcessRunning(L"rFactor2.exe"); }
+
 bool RFactor2Reader::detect() {
-  return platform::isProcessRunning(L"rFactor2.exe") && mappingExists(kRFactor2Name);
+  if (!gameProcessRunning()) return false;
+  MappedSection probe;  // released when the test ends
+  if (!probe.openExisting(kRFactor2Name) || !probe.map(kRFactor2Size)) return false;
+  const uint64_t stamp = probe.view().load<uint64_t>(12);  // bits: a NaN left behind never moves
+  const bool moved = stamp != detectedStamp_;
+  detectedStamp_ = stamp;
+  return life_.test(moved, LifeSign::Clock::now());
 }
 
 bool RFactor2Reader::attach() {

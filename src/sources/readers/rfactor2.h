@@ -3,6 +3,7 @@
 #pragma once
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
 
 namespace portrelay::readers {
 
@@ -18,6 +19,8 @@ Quaternion quaternionFromMatrix(const double m[9]);
 // `lastStamp` (which is then updated). False, with nothing touched, otherwise.
 bool copyRFactor2(ByteView page, double& lastStamp, SampleRecord& record);
 
+// Detection wants the process and a page whose time stamp moved since the
+// previous test: the Proton bridge holds the page whether the game runs or not.
 class RFactor2Reader : public GameReader {
  public:
   bool detect() override;
@@ -25,11 +28,14 @@ class RFactor2Reader : public GameReader {
   bool read(SampleRecord& record) override;
   void detach() override;
   void onDetectionFailed() override { detach(); }
+  bool gameProcessRunning() const override;
 
  private:
   MappedSection page_;
   bool mapped_ = false;
   double lastStamp_ = 0.0;
+  uint64_t detectedStamp_ = 0;  // bits of the time stamp the previous detection test saw
+  LifeSign life_;
 };
 
 }  // namespace portrelay::readers

@@ -1,7 +1,6 @@
 #include "sources/readers/truck_sim.h"
 
 #include <algorithm>
-#include <cstring>
 
 #include "platform/processes.h"
 
@@ -36,10 +35,14 @@ bool copyTruckSim(ByteView memory, SampleRecord& record) {
   return true;
 }
 
+bool TruckSimReader::gameProcessRunning() const { return platform::isProcessRunning(L"eurotrucks2.exe"); }
+
 bool TruckSimReader::detect() {
-  MappedSection memory;
-  return memory.createOrOpen(kTruckSimName, kTruckSimSize) && memory.map(kTruckSimSize) &&
-         platform::isProcessRunning(L"eurotrucks2.exe");
+  MappedSection memory;  // released when the test ends
+  if (!memory.createOrOpen(kTruckSimName, kTruckSimSize) || !memory.map(kTruckSimSize)) return false;
+  const ByteView page = memory.view();
+  const bool moved = page_.changed(page);
+  return life_.test(moved, LifeSign::Clock::now()) && page.u8(0) != 0 && gameProcessRunning();
 }
 
 bool TruckSimReader::attach() {
@@ -54,10 +57,7 @@ bool TruckSimReader::read(SampleRecord& record) {
   const ByteView page = memory_.view();
   if (!page.covers(0, kTruckSimSize)) return false;
   const auto now = StallWatch::Clock::now();
-  if (std::memcmp(lastPage_.data(), page.data, kTruckSimSize) != 0) {
-    std::memcpy(lastPage_.data(), page.data, kTruckSimSize);
-    writes_.changed(now);
-  }
+  if (page_.changed(page)) writes_.changed(now);
   if (writes_.stalled(now) || !copyTruckSim(page, record)) return false;
   completeSample(record, Completion::Kinematic, kFullPi);
   return true;

@@ -6,6 +6,7 @@
 
 #include "sources/game_reader.h"
 #include "sources/mapped_section.h"
+#include "sources/page_watch.h"
 #include "sources/stall_watch.h"
 
 namespace portrelay::readers {
@@ -20,6 +21,9 @@ bool copyTruckSim(ByteView memory, SampleRecord& record);
 
 class TruckSimReader : public GameReader {
  public:
+  // The process, and a page that says it is running and moved since the
+  // previous test (detection creates the page when it is missing, and the
+  // Proton bridge holds it open).
   bool detect() override;
   bool attach() override;
   // A sample while the running byte is set and the page changed within
@@ -28,10 +32,12 @@ class TruckSimReader : public GameReader {
   // stands still belongs to a game that crashed or quit without clearing it.
   bool read(SampleRecord& record) override;
   void detach() override;
+  bool gameProcessRunning() const override;
 
  private:
   MappedSection memory_;
-  std::array<uint8_t, kTruckSimSize> lastPage_{};
+  PageWatch<kTruckSimSize> page_;
+  LifeSign life_;
   StallWatch writes_;
 };
 
