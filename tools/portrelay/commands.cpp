@@ -1,6 +1,7 @@
 #include "commands.h"
 
 #include <algorithm>
+#include <array>
 #include <chrono>
 #include <cstdio>
 #include <filesystem>
@@ -277,7 +278,13 @@ int runCommand(const RunOptions& options) {
     std::fprintf(stderr, "portrelay: the fan port %s does not exist; the fan stays off\n", profile.fan->port.c_str());
 
   Recorder recorder(api);
-  if (!options.record.empty() && !recorder.start(options.record, error)) {
+  const auto watchLimits = [&] {
+    std::array<std::array<double, 2>, 6> rigLimits{};
+    for (const auto& [axis, l] : keeper.applied().rigLimits) rigLimits[static_cast<size_t>(axis)] = {l.min, l.max};
+    recorder.setRigLimits(rigLimits);
+  };
+  watchLimits();
+  if (!recorder.start(options.record, error)) {
     std::fprintf(stderr, "portrelay: --record: %s\n", error.c_str());
     return 1;
   }
@@ -331,6 +338,7 @@ int runCommand(const RunOptions& options) {
     std::string notice;
     keeper.poll(api.getGameID(), notice);
     if (!notice.empty()) {
+      watchLimits();
       view.notice = notice;
       if (options.noView) std::fprintf(stderr, "portrelay: %s\n", notice.c_str());
     }
@@ -342,6 +350,7 @@ int runCommand(const RunOptions& options) {
       readView(api, view);
       virtualRig.fill(view);
       view.recordedRows = recorder.rows();
+      view.clipped = recorder.clippedShares();
       drawView(view, first);
       first = false;
       nextView += kViewInterval;

@@ -49,6 +49,11 @@ void drawView(const ViewState& s, bool first) {
                 static_cast<unsigned long long>(s.checksumErrors));
     std::printf("fan port  last byte %4d   %5.1f bytes/s (virtual fan)\033[K\n", s.lastFanByte, s.fanBytesPerSecond);
   }
+  std::string clipping;
+  for (int i = 0; i < 6; ++i)
+    if (s.clipped[static_cast<size_t>(i)] > 0.0)
+      clipping += std::string(kAxes[i]) + " " + std::to_string(std::lround(100.0 * s.clipped[static_cast<size_t>(i)])) + " %  ";
+  if (!clipping.empty()) std::printf("WARNING   held at a rig limit in the last second: %s\033[K\n", clipping.c_str());
   if (!s.notice.empty()) std::printf("profile   %s\033[K\n", s.notice.c_str());
   if (!s.recordPath.empty())
     std::printf("record    %s   %llu rows\033[K\n", s.recordPath.c_str(),

@@ -1,5 +1,6 @@
 // The host's terminal view: one screen redrawn in place.
 #pragma once
+#include <array>
 #include <cstdint>
 #include <string>
 
@@ -25,6 +26,7 @@ struct ViewState {
   double elapsed = 0, duration = 0;  // duration 0: until Ctrl-C
   bool motion = false;               // the engine runs motion (a game is attached)
   std::string notice;                // the last profile switch, reload or refusal
+  std::array<double, 6> clipped{};   // per axis, share of the last second's cycles held at a rig limit
 };
 
 // Draws the state; `first` clears the screen, later calls overwrite it.

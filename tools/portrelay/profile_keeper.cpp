@@ -12,7 +12,8 @@ std::filesystem::file_time_type ProfileKeeper::modified() const {
 
 bool ProfileKeeper::applyFor(int gameId, std::string& error) {
   appliedGame_ = gameId;
-  return applyMotionSettings(settingsForGame(profile_, gameId), api_, error);
+  applied_ = settingsForGame(profile_, gameId);
+  return applyMotionSettings(applied_, api_, error);
 }
 
 void ProfileKeeper::poll(int gameId, std::string& notice) {

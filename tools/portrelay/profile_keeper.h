@@ -25,12 +25,15 @@ class ProfileKeeper {
   void poll(int gameId, std::string& notice);
 
   const Profile& profile() const { return profile_; }
+  // The motion settings applied last (the file's with the game's over them).
+  const Profile& applied() const { return applied_; }
 
  private:
   std::filesystem::file_time_type modified() const;
 
   const LibraryApi& api_;
   Profile profile_;
+  Profile applied_;
   std::string path_;
   int appliedGame_ = -1;
   std::filesystem::file_time_type lastModified_{};

@@ -61,16 +61,18 @@ std::vector<std::string> recordingColumns(const LibraryApi& api) {
 }
 
 bool Recorder::start(const std::string& path, std::string& error) {
-  file_ = std::fopen(path.c_str(), "wb");
-  if (file_ == nullptr) {
-    error = path + ": cannot be created";
-    return false;
+  if (!path.empty()) {
+    file_ = std::fopen(path.c_str(), "wb");
+    if (file_ == nullptr) {
+      error = path + ": cannot be created";
+      return false;
+    }
+    std::string header;
+    for (const std::string& column : recordingColumns(api_)) header += (header.empty() ? "" : ",") + column;
+    header += '\n';
+    std::fwrite(header.data(), 1, header.size(), file_);
+    std::fflush(file_);
   }
-  std::string header;
-  for (const std::string& column : recordingColumns(api_)) header += (header.empty() ? "" : ",") + column;
-  header += '\n';
-  std::fwrite(header.data(), 1, header.size(), file_);
-  std::fflush(file_);
   startSeconds_ = counterSeconds();
   running_.store(true);
   thread_ = std::thread([this] { run(); });
@@ -78,12 +80,38 @@ bool Recorder::start(const std::string& path, std::string& error) {
 }
 
 void Recorder::stop() {
-  if (file_ == nullptr) return;
+  if (!thread_.joinable()) return;
   running_.store(false);
-  if (thread_.joinable()) thread_.join();
+  thread_.join();
   drain();
-  std::fclose(file_);
+  if (file_ != nullptr) std::fclose(file_);
   file_ = nullptr;
+}
+
+void Recorder::setRigLimits(const std::array<std::array<double, 2>, 6>& limits) {
+  std::lock_guard lock(clipMutex_);
+  rigLimits_ = limits;
+}
+
+std::array<double, 6> Recorder::clippedShares() const {
+  std::array<double, 6> shares{};
+  std::lock_guard lock(clipMutex_);
+  if (clipWindow_.empty()) return shares;
+  for (const auto& [time, axes] : clipWindow_)
+    for (int i = 0; i < 6; ++i) shares[static_cast<size_t>(i)] += (axes >> i) & 1;
+  for (double& share : shares) share /= static_cast<double>(clipWindow_.size());
+  return shares;
+}
+
+void Recorder::watchClipping(const double* outputs, double wallSeconds) {
+  std::lock_guard lock(clipMutex_);
+  uint8_t over = 0;
+  for (int i = 0; i < 6; ++i) {
+    const auto& [low, high] = rigLimits_[static_cast<size_t>(i)];
+    if (outputs[i] < low || outputs[i] > high) over = static_cast<uint8_t>(over | 1 << i);
+  }
+  clipWindow_.emplace_back(wallSeconds, over);
+  while (!clipWindow_.empty() && clipWindow_.front().first < wallSeconds - 1.0) clipWindow_.pop_front();
 }
 
 void Recorder::run() {
@@ -91,7 +119,7 @@ void Recorder::run() {
   while (running_.load()) {
     std::this_thread::sleep_for(kDrainInterval);
     drain();
-    if (Clock::now() - lastFlush >= kFlushInterval) {
+    if (file_ != nullptr && Clock::now() - lastFlush >= kFlushInterval) {
       std::fflush(file_);
       lastFlush = Clock::now();
     }
@@ -126,6 +154,9 @@ void Recorder::writeRows() {
   const size_t ready = std::min({calculations_.size() / kCalculationValues, accelerations_.size() / kAccelerationValues,
                                  frames_.size() / kFrameValues});
   for (size_t r = 0; r < ready; ++r) {
+    const double* frame = &frames_[r * kFrameValues];
+    watchClipping(&calculations_[r * kCalculationValues], frame[0]);
+    if (file_ == nullptr) continue;
     line_.clear();
     appendNumber(line_, static_cast<double>(rows_.load(std::memory_order_relaxed)) * kCycleSeconds);
     for (int i = 0; i < kAccelerationValues; ++i) {
@@ -136,7 +167,6 @@ void Recorder::writeRows() {
       line_ += ',';
       appendNumber(line_, calculations_[r * kCalculationValues + static_cast<size_t>(i)]);
     }
-    const double* frame = &frames_[r * kFrameValues];
     line_ += ',';
     appendNumber(line_, frame[0] - startSeconds_);
     for (int i = 1; i < 8; ++i) {  // the game id and the six axes as sent

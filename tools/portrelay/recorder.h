@@ -2,9 +2,12 @@
 // library's calculation, acceleration and frame snapshot histories on a
 // thread of the host's own. The columns and their units: docs/units.md.
 #pragma once
+#include <array>
 #include <atomic>
 #include <cstdint>
 #include <cstdio>
+#include <deque>
+#include <mutex>
 #include <string>
 #include <thread>
 #include <vector>
@@ -20,9 +23,17 @@ class Recorder {
   Recorder(const Recorder&) = delete;
   Recorder& operator=(const Recorder&) = delete;
 
-  // Creates the file, writes the header and starts draining. Call before the
-  // engine starts, so both histories begin empty and their records pair up.
+  // Creates the file (none for an empty path: the histories are drained for
+  // the clipping watch alone), writes the header and starts draining. Call
+  // before the engine starts, so the histories begin empty and pair up.
   bool start(const std::string& path, std::string& error);
+
+  // The rig limits (min, max) of the six axes the clipping watch compares the
+  // outputs with; any thread.
+  void setRigLimits(const std::array<std::array<double, 2>, 6>& limits);
+  // Per axis, the share (0..1) of the last second's cycles whose output lay
+  // outside its rig limit, so that the rig got the limit instead.
+  std::array<double, 6> clippedShares() const;
   // Drains what is left (call after stopGamesource_Thread), flushes and closes.
   void stop();
 
@@ -48,6 +59,10 @@ class Recorder {
   std::vector<double> calculations_;   // pending records, 23 doubles each
   std::vector<double> accelerations_;  // pending records, 43 doubles each
   std::vector<double> frames_;         // pending records, 10 doubles each
+  void watchClipping(const double* outputs, double wallSeconds);
+  mutable std::mutex clipMutex_;
+  std::array<std::array<double, 2>, 6> rigLimits_{};
+  std::deque<std::pair<double, uint8_t>> clipWindow_;  // (wall time, axes over the limit) of the last second
   double startSeconds_ = 0.0;          // the performance counter at start, in seconds
   std::string line_;
 };
