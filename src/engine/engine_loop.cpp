@@ -71,7 +71,7 @@ void MotionEngine::loopIteration() {
       attached.exchange(1);
       outputSuspended.exchange(0);
     }
-    sleepMilliseconds(1);
+    waitSendingPark(1);
     return;
   }
   if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
@@ -147,7 +147,8 @@ void MotionEngine::runCycle() {
   }
   stepFade();
   recordSnapshots();
-  if (outputSuspended.load(std::memory_order_relaxed) == 0) sendOutput();
+  // A park moves the rig to neutral also while output is suspended.
+  if (outputSuspended.load(std::memory_order_relaxed) == 0 || park.wanted()) sendOutput();
 }
 
 }  // namespace portrelay

@@ -135,10 +135,14 @@ TEST(EngineExports, MotionSystemReadyRestartsFadeOnChangeOnly) {
   EXPECT_EQ(getTransitionStatus(), 0.0);
 }
 
-TEST(EngineExports, RestartFadeCopiesOutputs) {
+// The fade starts where the rig is: from the last frame sent (its axes as
+// the rig limits let them out), not from outputs computed since.
+TEST(EngineExports, RestartFadeStartsFromTheLastFrameSent) {
   for (int i = 0; i < 23; ++i) engine().outputCues[i] = i * 1.5;
+  engine().sendOutput();
+  for (int i = 0; i < 23; ++i) engine().outputCues[i] = 100.0 + i;
   setActiveAxis(0, 0, 1);
-  for (int i = 0; i < 23; ++i) EXPECT_EQ(engine().fadeStart[i], i * 1.5);
+  for (int i = 0; i < 23; ++i) EXPECT_EQ(engine().fadeStart[i], i < 6 ? 0.0 : i * 1.5) << i;  // limits (0, 0)
 }
 
 TEST(EngineExports, StatusTruncationAndLimits) {
