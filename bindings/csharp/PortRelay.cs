@@ -112,7 +112,7 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "SetInputDofLimitValue", CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetInputDofLimitValue(int slot, double min, double max);
 
-        /// <summary>Rate limit of channel 0..5 (rig axes, default 5 units/s) or 6 (belt, default
+        /// <summary>Rate limit of channel 0..5 (rig axes, default 20 units/s) or 6 (belt, default
         /// off), in units per second; 0 switches it off. 1 stored, 0 refused.</summary>
         [DllImport(Library, EntryPoint = "setOutputRateLimit", CallingConvention = CallingConvention.Cdecl)]
         public static extern int setOutputRateLimit(int channel, double unitsPerSecond);

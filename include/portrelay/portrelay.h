@@ -285,7 +285,10 @@ PORTRELAY_API void setBelt_Mix(int32_t profile, int32_t index, double weight);
  * only outputs 0..5 are clamped to them, in the motion frame (as 32-bit
  * floats; min wins below it and max above it, also when min > max). The
  * default (0, 0) holds every axis at 0.0: the rig does not move until the host
- * sets its limits. A call with a NaN or infinite bound changes nothing. */
+ * sets its limits. A call with a NaN or infinite bound changes nothing. A
+ * change takes effect at the next frame without restarting the fade; the
+ * output rate limit, applied after this clamp, eases the rig to the new
+ * limits. */
 PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
 
 /* Input limits (min, max) of cue slots 0..7, in the units of the slot's input
@@ -304,9 +307,10 @@ PORTRELAY_API void SetInputDofLimitValue(int32_t slot, double min, double max);
  * nor a jump in the game's data, nor a limit changed on a moving rig, nor
  * output resuming after a refused filter string can make the rig jump.
  * Channels: 0..5 the rig axes (sway, surge, heave, yaw, roll, pitch) in the
- * units of the outputs, default 5.0 units per second (0.01 per frame, 0.4 s
- * for a full +-1 travel); 6 the belt value, default 0 (free: its scale is the
- * belt controller's). The fan value is not limited. */
+ * units of the outputs, default 20.0 units per second (0.04 per frame, 0.1 s
+ * for a full +-1 travel: road bumps through a car profile's heave pass
+ * nearly unchanged); 6 the belt value, default 0 (free: its scale is the belt
+ * controller's). The fan value is not limited. */
 
 /* Rate limit of channel 0..6 in units per second: a positive finite value
  * limits the channel, 0 switches its limit off. Returns 1 when stored, 0 for

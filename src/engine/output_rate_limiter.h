@@ -19,11 +19,12 @@ class OutputRateLimiter {
   // The step is counted per frame at the engine's 2-ms period, never per
   // elapsed time: a frame after a stall moves no further than any other.
   static constexpr double kFramePeriodSeconds = 0.002;
-  // 5 units/s: 0.01 per frame, 1/200 of a +-1 travel. Every gamesim lap under
-  // the shipped profiles needs less (see the measurement in bench/), and a
-  // full-travel move still takes 0.4 s, quick enough to park within 500 ms
-  // from half travel.
-  static constexpr double kDefaultAxisUnitsPerSecond = 5.0;
+  // 20 units/s: 0.04 per frame, 1/50 of a +-1 travel. The road bumps of a
+  // gamesim lap reach the car profile's heave (a high-pass) as steps of up to
+  // 0.046 per frame on a loaded machine, which 20 units/s changes by at most
+  // 0.4 % of the range (15 units/s: 1 %); a jump of a whole +-1 travel still
+  // takes 50 frames (100 ms) instead of one.
+  static constexpr double kDefaultAxisUnitsPerSecond = 20.0;
 
   OutputRateLimiter();
 

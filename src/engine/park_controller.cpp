@@ -7,9 +7,13 @@ namespace portrelay {
 void ParkController::request(int32_t durationMs) {
   const int32_t clamped = durationMs <= 0 ? 0 : std::clamp(durationMs, kMinDurationMs, kMaxDurationMs);
   requestedMs_.store(clamped, std::memory_order_relaxed);
-  // Reported at once, so a host that parks and then polls never reads the
-  // state from before its request.
-  if (clamped > 0 && status() == kNotParked) status_.store(kMoving, std::memory_order_relaxed);
+  // Reported at once, so a host that parks (or releases) and then polls
+  // never reads the state from before its request.
+  if (clamped == 0) {
+    status_.store(kNotParked, std::memory_order_relaxed);
+  } else if (status() == kNotParked) {
+    status_.store(kMoving, std::memory_order_relaxed);
+  }
   requests_.fetch_add(1, std::memory_order_release);
 }
 
@@ -39,7 +43,7 @@ bool ParkController::shape(ParkValues& values, const ParkValues& lastSent, doubl
 }
 
 void ParkController::frameSent(const ParkValues& sent) {
-  if (!active_) return;
+  if (!active_ || !wanted()) return;  // a release already asked for wins
   const bool neutral = std::all_of(sent.begin(), sent.end(), [](double v) { return v == 0.0; });
   status_.store(neutral ? kParked : kMoving, std::memory_order_relaxed);
 }

@@ -99,7 +99,7 @@ struct OutputPath : ::testing::Test {
     game->onRead = [this](SampleRecord& record, int n) {
       if (n == stallAtRead.load()) std::this_thread::sleep_for(300ms);
       const double t = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
-      const double value = amplitude.load() * std::sin(2.0 * M_PI * 0.5 * t) + offset.load();
+      const double value = amplitude.load() * std::sin(3.14159265358979 * t) + offset.load();  // 0.5 Hz
       for (int index : {channel::lateral_accel_g, channel::longitu_accel_g, channel::vertica_accel_g})
         record.data[index] = value;
       return true;

@@ -55,7 +55,7 @@ EXPORTS = {
     "getProfilGrdTransitionStatus": (c_double, [], "GROUND profile weight in whole percent."),
     # ---- Output rate limit and park ----
     "setOutputRateLimit": (c_int32, [c_int32, c_double],
-        "Rate limit of channel 0..5 (rig axes, default 5 units/s) or 6 (belt, default off) in "
+        "Rate limit of channel 0..5 (rig axes, default 20 units/s) or 6 (belt, default off) in "
         "units per second; 0 switches it off. 1 stored, 0 refused."),
     "parkRig": (c_int32, [c_int32],
         "durationMs > 0: every frame channel ramps to 0 within 500..10000 ms and stays; frames "
