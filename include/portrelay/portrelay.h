@@ -326,7 +326,9 @@ PORTRELAY_API int32_t setOutputRateLimit(int32_t channel, double unitsPerSecond)
  * when no game is attached and while output is suspended; the engine still
  * searches for games and computes the live outputs. A new call restarts the
  * ramp from where the rig is. 0 (or less) releases the park: the live
- * outputs fade in from neutral over the usual 4000 ms. Returns 1 (0 only if
+ * outputs fade in from neutral over the usual 4000 ms. A park outlasts
+ * stopGamesource_Thread: after a new start the rig stays at neutral until
+ * the park is released. Returns 1 (0 only if
  * the engine object cannot be created). */
 PORTRELAY_API int32_t parkRig(int32_t durationMs);
 
