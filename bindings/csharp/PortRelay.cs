@@ -112,6 +112,21 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "SetInputDofLimitValue", CallingConvention = CallingConvention.Cdecl)]
         public static extern void SetInputDofLimitValue(int slot, double min, double max);
 
+        /// <summary>Rate limit of channel 0..5 (rig axes, default 20 units/s) or 6 (belt, default
+        /// off), in units per second; 0 switches it off. 1 stored, 0 refused.</summary>
+        [DllImport(Library, EntryPoint = "setOutputRateLimit", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int setOutputRateLimit(int channel, double unitsPerSecond);
+
+        /// <summary>durationMs &gt; 0: every frame channel ramps to 0 within 500..10000 ms and
+        /// stays there while frames keep flowing; 0 releases the park and the live outputs fade
+        /// in over 4000 ms.</summary>
+        [DllImport(Library, EntryPoint = "parkRig", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int parkRig(int durationMs);
+
+        /// <summary>0 not parked, 1 moving to neutral, 2 parked.</summary>
+        [DllImport(Library, EntryPoint = "getParkStatus", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int getParkStatus();
+
         /// <summary>0 (AIR) or 1 (GROUND): the profile the attached game selects.</summary>
         [DllImport(Library, EntryPoint = "getactiveProfil", CallingConvention = CallingConvention.Cdecl)]
         public static extern int getactiveProfil();

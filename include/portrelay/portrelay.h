@@ -17,8 +17,10 @@
  *   1. configures: filter strings (setcheckFilterstring), input and rig limits
  *      (SetInputDofLimitValue, SetRigDofLimitValue; the defaults (0, 0) keep
  *      the rig still), active slots, belt weights, optionally initWindSerial
- *      and activateMotionCancel. Configuration may also change at any time later;
- *      changes that could make the rig jump restart the 4000-ms output fade.
+ *      and activateMotionCancel. Configuration may also change at any time later:
+ *      filter strings, active slots and the ready flag restart the 4000-ms
+ *      output fade; a change of rig or input limits takes effect at once,
+ *      the output rate limit (setOutputRateLimit) easing the rig there;
  *   2. starts the rig link: calls startPortRelay_Thread on a thread of its own
  *      (the call returns only when the loop ends), and enableAutoconnect or
  *      resumeInterface;
@@ -26,9 +28,10 @@
  *      engine thread), then setMotionsystemready(1) when the rig may move.
  *      The engine searches for a game, attaches, and then sends a motion frame
  *      every 2 ms, fading in over 4000 ms of running motion;
- *   4. stops, in this order: setMotionsystemready(0) (the engine then sends
- *      nothing more), stopGamesource_Thread, then stopPortRelay_Thread,
- *      and joins its relay thread.
+ *   4. stops, in this order: parkRig and wait (bounded) until getParkStatus
+ *      reports 2, setMotionsystemready(0) (the engine then sends nothing
+ *      more), stopGamesource_Thread, then stopPortRelay_Thread, and joins
+ *      its relay thread.
  *
  * Before unloading the library (FreeLibrary, dlclose) the host must have
  * called stopGamesource_Thread and stopPortRelay_Thread and joined its relay
@@ -302,7 +305,10 @@ PORTRELAY_API void setBelt_Mix(int32_t profile, int32_t index, double weight);
  * only outputs 0..5 are clamped to them, in the motion frame (as 32-bit
  * floats; min wins below it and max above it, also when min > max). The
  * default (0, 0) holds every axis at 0.0: the rig does not move until the host
- * sets its limits. A call with a NaN or infinite bound changes nothing. */
+ * sets its limits. A call with a NaN or infinite bound changes nothing. A
+ * change takes effect at the next frame without restarting the fade; the
+ * output rate limit, applied after this clamp, eases the rig to the new
+ * limits. */
 PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
 
 /* Input limits (min, max) of cue slots 0..7, in the units of the slot's input
@@ -313,13 +319,53 @@ PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
  * bound changes nothing. */
 PORTRELAY_API void SetInputDofLimitValue(int32_t slot, double min, double max);
 
+/* ---- Output rate limit and park ----
+ *
+ * Every motion frame passes, last of all, through a rate limit: each of its
+ * channels moves at most (rate x 2 ms) from the frame before. The step is
+ * counted per frame, not per elapsed time, so neither a stalled engine cycle,
+ * nor a jump in the game's data, nor a limit changed on a moving rig, nor
+ * output resuming after a refused filter string can make the rig jump.
+ * Channels: 0..5 the rig axes (sway, surge, heave, yaw, roll, pitch) in the
+ * units of the outputs, default 20.0 units per second (0.04 per frame, 0.1 s
+ * for a full +-1 travel: road bumps through a car profile's heave pass
+ * nearly unchanged); 6 the belt value, default 0 (free: its scale is the belt
+ * controller's). The fan value is not limited. */
+
+/* Rate limit of channel 0..6 in units per second: a positive finite value
+ * limits the channel, 0 switches its limit off. Returns 1 when stored, 0 for
+ * another channel or a negative, NaN or infinite rate (nothing stored). */
+PORTRELAY_API int32_t setOutputRateLimit(int32_t channel, double unitsPerSecond);
+
+/* durationMs > 0 parks the rig: every channel of the motion frame (the six
+ * axes, belt and fan) ramps from the frame last sent to 0 (neutral), reaching
+ * it within durationMs (clamped to 500..10000 ms; the rate limit still
+ * applies, so a channel further than rate x duration from 0 takes longer),
+ * and stays there. While the rig is ready (setMotionsystemready(1)) and the
+ * engine thread runs, frames keep flowing every 2 ms during a park, also
+ * when no game is attached and while output is suspended; the engine still
+ * searches for games and computes the live outputs. A new call restarts the
+ * ramp from where the rig is. 0 (or less) releases the park: the live
+ * outputs fade in from neutral over the usual 4000 ms. A park outlasts
+ * stopGamesource_Thread: after a new start the rig stays at neutral until
+ * the park is released. Returns 1 (0 only if
+ * the engine object cannot be created). */
+PORTRELAY_API int32_t parkRig(int32_t durationMs);
+
+/* 0: not parked; 1: moving to neutral (also right after parkRig, until the
+ * engine thread sends a neutral frame); 2: parked (the last frame sent is all
+ * 0). */
+PORTRELAY_API int32_t getParkStatus(void);
+
 /* The profile the attached game selects: 0 (AIR) or 1 (GROUND); -1 only in
  * a cycle in which no game is detected. 0 after every engine reset. */
 PORTRELAY_API int32_t getactiveProfil(void);
 
-/* Output fade progress in whole percent, 0..100 (100 when idle). Reads 0
- * while the engine searches for a game or the rig is not ready (the fade
- * restarts then and only advances with running motion). */
+/* Output fade progress in whole percent, 0..100 (100 when idle). The fade
+ * blends the outputs from their values in the last frame sent to their live
+ * values, before the rig limits. Reads 0 while the engine searches for a game
+ * or the rig is not ready (the fade restarts then and only advances with
+ * running motion whose output is not suspended). */
 PORTRELAY_API double getTransitionStatus(void);
 
 /* AIR and GROUND profile weights in whole percent, limited to 0..100; a
@@ -397,8 +443,9 @@ PORTRELAY_API double* GetPositionSnapshot(void);
 
 /* Parses the NUL-terminated filter string (for example
  * "EMALP(GAIN(VALUE;2);10)"; at most 128 filter nodes, VALUE included) and
- * installs it as the chain of cue slot 0..22 of profile 0 or 1. Always restarts the 4000-ms output fade and suspends rig
- * output first. Returns 1 when the string is valid and the slot exists: the
+ * installs it as the chain of cue slot 0..22 of profile 0 or 1. Always restarts
+ * the 4000-ms output fade and suspends rig output first; the fade starts from
+ * the last frame sent and waits while output stays suspended. Returns 1 when the string is valid and the slot exists: the
  * slot's chain is replaced (its filter memory starts afresh) and output
  * resumes. Otherwise returns 0: the slot keeps its chain and output stays
  * suspended until the engine next attaches a game. A null pointer counts as an

@@ -71,7 +71,7 @@ void MotionEngine::loopIteration() {
       attached.exchange(1);
       outputSuspended.exchange(0);
     }
-    sleepMilliseconds(1);
+    waitSendingPark(1);
     return;
   }
   if (games.attachedGameGone()) {  // its process ended: let go (fan to 0, output suspended)
@@ -151,7 +151,8 @@ void MotionEngine::runCycle() {
   }
   stepFade();
   recordSnapshots();
-  const bool sending = outputSuspended.load(std::memory_order_relaxed) == 0;
+  // A park moves the rig to neutral also while output is suspended.
+  const bool sending = outputSuspended.load(std::memory_order_relaxed) == 0 || park.wanted();
   if (sending) sendOutput();
   recordFrameSnapshot(sending);
 }

@@ -20,9 +20,12 @@ double wholePercent(double weight, bool limitBelow) {
 }  // namespace
 
 void MotionEngine::restartFade() {
-  // Start values first, then the position: an engine step that sees the new
-  // position 0 also sees the new start values (release here, acquire there).
-  for (int i = 0; i < kCueSlotCount; ++i) storeLive(fadeStart[i], loadLive(outputCues[i]));
+  // From the outputs as last sent, not as last computed: while output is
+  // suspended the outputs go on being computed, but the rig stays where the
+  // last frame put it. Start values first, then the position: an engine step
+  // that sees the new position 0 also sees the new start values (release
+  // here, acquire there).
+  for (int i = 0; i < kCueSlotCount; ++i) storeLive(fadeStart[i], loadLive(sentOutputs_[i]));
   fadePosition.store(0.0, std::memory_order_release);
 }
 
@@ -36,7 +39,8 @@ void MotionEngine::stepFade() {
   }
   // Real elapsed time of running motion, one cycle at a time; a single
   // late cycle counts at most kMaxFadeStepMs, so no stall can finish the fade.
-  double stepMs = loopTimer.lastIntervalMs();
+  // Suspended output moves nothing, so the fade waits for it.
+  double stepMs = outputSuspended.load(std::memory_order_relaxed) != 0 ? 0.0 : loopTimer.lastIntervalMs();
   if (!(stepMs >= 0.0)) stepMs = 0.0;
   if (stepMs > kMaxFadeStepMs) stepMs = kMaxFadeStepMs;
   position += stepMs * (1.0 / fadeDurationMs);

@@ -13,7 +13,10 @@ MotionEngine::MotionEngine() : MotionEngine(RigLink::instance()) {}
 
 MotionEngine::MotionEngine(RigLink& link)
     : link_(link),
-      launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {}
+      launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {
+  // A park keeps frames flowing through a detection pass too.
+  games.setPauseBetweenTests([this](int milliseconds) { waitSendingPark(milliseconds); });
+}
 
 MotionEngine::~MotionEngine() {
   try {

@@ -14,6 +14,8 @@
 #include "engine/cycle_timer.h"
 #include "engine/motion_cancel.h"
 #include "engine/output_frame.h"
+#include "engine/output_rate_limiter.h"
+#include "engine/park_controller.h"
 #include "engine/snapshot_history.h"
 #include "portrelay/wind_serial.h"
 #include "sources/game_source.h"
@@ -80,9 +82,12 @@ class MotionEngine {
   // Every cue slot through its chain, then the mix into the 23 outputs.
   void computeCues();
   double computeCue(const CueProfile& profile, const CueEntry& entry, double weight);
-  // Builds the motion frame, queues it for the rig, publishes the pose and
-  // feeds the fan.
+  // Builds the motion frame (rig limits, then a park, then the output rate
+  // limit), queues it for the rig, publishes the pose and feeds the fan.
   void sendOutput();
+  // Waits the given time; while a park is wanted and the rig is ready, sends
+  // a frame every 2 ms meanwhile (the searching state runs no motion cycle).
+  void waitSendingPark(int milliseconds);
   // Both histories and positionSnapshot from this cycle's values.
   void recordSnapshots();
   // After the cycle's output: what it sent (`sent` false: no frame).
@@ -133,6 +138,8 @@ class MotionEngine {
   std::atomic<int32_t> failedReads{0};
   std::atomic<int32_t> unchangedCycles{0};
   MotionCancel motionCancel;
+  OutputRateLimiter rateLimiter;
+  ParkController park;
   SnapshotHistory<CalculationSnapshot> calculationHistory;
   SnapshotHistory<AccelerationSnapshot> accelerationHistory;
   SnapshotHistory<FrameSnapshot> frameHistory;
@@ -144,7 +151,8 @@ class MotionEngine {
   void engineLoop();
   void loopIteration();
   void runCycle();
-  void updateFan();
+  void updateFan(double fanOutput);
+  double frameIntervalMs();
   // Leaves the cycling state: the loop timer forgets its mark and carry.
   void pauseCycling();
   void recoverFromFault(std::exception_ptr fault) noexcept;
@@ -152,6 +160,11 @@ class MotionEngine {
   RigLink& link_;          // the link the motion frames go to
   OutputEncoder encoder_;  // engine thread only
   PublishedFrame publishedFrame_;
+  ParkValues lastSent_{};  // engine thread only: the channels of the last frame sent
+  // Outputs as last sent (the frame's values for 0..5, belt and fan); the
+  // fade starts from these. Written by the engine thread, read by restartFade.
+  double sentOutputs_[kCueSlotCount] = {};
+  int64_t lastFrameAt_ = 0;  // engine thread only: steady-clock ns of the last frame
   bool cycling_ = false;  // engine thread only: the loop is in Running
   std::atomic<bool> loopEnded_{false};
 

@@ -52,11 +52,21 @@ uint32_t OutputEncoder::unsignedValue(int index, double value) {
 }
 
 void OutputEncoder::encodeFrame(const double* outputs, const AxisLimit* limits, uint8_t* frame) {
+  float axes[kRigAxisCount];
+  clampAxes(outputs, limits, axes);
+  writeFrame(axes, outputs[cue::belt], outputs[cue::fan], frame);
+}
+
+void OutputEncoder::clampAxes(const double* outputs, const AxisLimit* limits, float* axes) {
+  for (int i = 0; i < kRigAxisCount; ++i) axes[i] = axis(i, outputs[i], limits[i]);
+}
+
+void OutputEncoder::writeFrame(const float* axes, double belt, double fan, uint8_t* frame) {
   frame[0] = 0xFC;
   frame[1] = 0xFC;
-  for (int i = 0; i < kRigAxisCount; ++i) putLittleEndianFloat(frame + kFrameAxesOffset + 4 * i, axis(i, outputs[i], limits[i]));
-  putBigEndian(frame + kFrameBeltOffset, unsignedValue(0, outputs[cue::belt]));
-  putBigEndian(frame + kFrameFanOffset, unsignedValue(1, outputs[cue::fan]));
+  for (int i = 0; i < kRigAxisCount; ++i) putLittleEndianFloat(frame + kFrameAxesOffset + 4 * i, axes[i]);
+  putBigEndian(frame + kFrameBeltOffset, unsignedValue(0, belt));
+  putBigEndian(frame + kFrameFanOffset, unsignedValue(1, fan));
   frame[34] = 0x0A;
   frame[35] = 0x0D;
 }

@@ -33,7 +33,12 @@ struct AxisLimit {
 // -inf to the bottom), and a non-finite limit counts as 0.
 class OutputEncoder {
  public:
+  // clampAxes, then writeFrame with outputs 10 (belt) and 21 (fan).
   void encodeFrame(const double* outputs, const AxisLimit* limits, uint8_t* frame);
+  // Outputs 0..5 clamped to their rig limits, as the frame's floats.
+  void clampAxes(const double* outputs, const AxisLimit* limits, float* axes);
+  // The frame of six axis floats (taken as they are), a belt and a fan value.
+  void writeFrame(const float* axes, double belt, double fan, uint8_t* frame);
   // Fan speed byte from output 21: a percentage limited to [0, 100] scaled to 0..255.
   uint8_t fanByte(double output);
 

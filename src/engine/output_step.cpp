@@ -1,34 +1,89 @@
 // The output step of a Running cycle: the motion frame for the rig, the rig
 // pose for motion cancel and the fan byte.
+#include <chrono>
+#include <cmath>
+#include <thread>
+
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
 #include "riglink/link_state.h"
 
 namespace portrelay {
 
+// Time since the frame before, for the park's ramp: a stall counts at most
+// kMaxFadeStepMs, like the fade, so it never shortens the ramp by a jump.
+double MotionEngine::frameIntervalMs() {
+  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
+                          std::chrono::steady_clock::now().time_since_epoch())
+                          .count();
+  const double elapsedMs = lastFrameAt_ == 0 ? 0.0 : static_cast<double>(now - lastFrameAt_) / 1.0e6;
+  lastFrameAt_ = now;
+  return elapsedMs < kMaxFadeStepMs ? elapsedMs : kMaxFadeStepMs;
+}
+
 void MotionEngine::sendOutput() {
   AxisLimit limits[kRigAxisCount];
   for (int i = 0; i < kRigAxisCount; ++i)
     limits[i] = {rigLimits[static_cast<size_t>(i)].min.load(std::memory_order_relaxed),
                  rigLimits[static_cast<size_t>(i)].max.load(std::memory_order_relaxed)};
+  float axes[kRigAxisCount];
+  encoder_.clampAxes(outputCues, limits, axes);
+
+  ParkValues values{};
+  for (int i = 0; i < kRigAxisCount; ++i) values[static_cast<size_t>(i)] = axes[i];
+  values[kBeltChannel] = loadLive(outputCues[cue::belt]);
+  values[kFanChannel] = loadLive(outputCues[cue::fan]);
+  if (std::isnan(values[kFanChannel])) values[kFanChannel] = lastSent_[kFanChannel];
+  if (park.shape(values, lastSent_, frameIntervalMs())) restartFade();  // released: fade in from neutral
+
+  // Last: no frame moves further from the one before than the rate limit.
+  std::array<double, kRateLimitedChannels> limited;
+  for (size_t i = 0; i < limited.size(); ++i) limited[i] = values[i];
+  rateLimiter.apply(limited);
+  for (size_t i = 0; i < limited.size(); ++i) values[i] = limited[i];
+  for (int i = 0; i < kRigAxisCount; ++i) axes[i] = static_cast<float>(values[static_cast<size_t>(i)]);
+
   uint8_t frame[kOutputFrameSize];
-  encoder_.encodeFrame(outputCues, limits, frame);
+  encoder_.writeFrame(axes, values[kBeltChannel], values[kFanChannel], frame);
   publishedFrame_.publish(frame);
   // Queued whole: the message rule that cuts at the first 0A 0D would shorten
   // frames whose floats happen to contain that pair.
   (void)link_.queueMotionFrame(frame, sizeof frame);  // a refused frame is replaced next cycle
+
+  lastSent_ = values;
+  for (int i = 0; i < kCueSlotCount; ++i) storeLive(sentOutputs_[i], loadLive(outputCues[i]));
+  for (int i = 0; i < kRigAxisCount; ++i) storeLive(sentOutputs_[i], axes[i]);
+  storeLive(sentOutputs_[cue::belt], values[kBeltChannel]);
+  storeLive(sentOutputs_[cue::fan], values[kFanChannel]);
+  park.frameSent(values);
+
   if (motionCancelActive.load(std::memory_order_relaxed) != 0) publishPose();
-  updateFan();
+  updateFan(values[kFanChannel]);
 }
 
-void MotionEngine::updateFan() {
+void MotionEngine::updateFan(double fanOutput) {
   if (airProfile.activeSlots[cue::fan].load(std::memory_order_relaxed) == 0) return;
-  const uint8_t speed = encoder_.fanByte(outputCues[cue::fan]);
+  const uint8_t speed = encoder_.fanByte(fanOutput);
   if (fan.isRunning()) {
     fan.offerByte(speed);
   } else if (fan.isInit()) {
     fan.start();  // this cycle's byte is not kept
   }
+}
+
+void MotionEngine::waitSendingPark(int milliseconds) {
+  const auto parking = [this] {
+    return park.wanted() && motionSystemReady.load(std::memory_order_relaxed) != 0;
+  };
+  if (!parking()) {
+    sleepMilliseconds(milliseconds);
+    return;
+  }
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  do {
+    sendOutput();
+    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int>(CycleTimer::kPeriodUs)));
+  } while (parking() && std::chrono::steady_clock::now() < deadline);
 }
 
 }  // namespace portrelay

@@ -42,7 +42,13 @@ bool GameSource::detectGame() {
     flags_[id].store(false, std::memory_order_relaxed);
     if (candidate != nullptr) candidate->onDetectionFailed();
     // The pause comes between two tests, not after the last one.
-    if (detectionPauseMs_ > 0 && i + 1 < kGamePriority.size()) sleepMilliseconds(detectionPauseMs_);
+    if (detectionPauseMs_ > 0 && i + 1 < kGamePriority.size()) {
+      if (pauseBetweenTests_) {
+        pauseBetweenTests_(detectionPauseMs_);
+      } else {
+        sleepMilliseconds(detectionPauseMs_);
+      }
+    }
   }
   return false;
 }

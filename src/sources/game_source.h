@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <functional>
 #include <memory>
 
 #include "engine/sample_record.h"
@@ -59,6 +60,8 @@ class GameSource {
 
   // Pause after a failed detection test, in ms (test seam; 10 in production).
   void setDetectionPauseMs(int ms) { detectionPauseMs_ = ms; }
+  // How that pause is spent (a plain sleep unless set; set before detection runs).
+  void setPauseBetweenTests(std::function<void(int)> pause) { pauseBetweenTests_ = std::move(pause); }
 
  private:
   GameReader* detectedReader() const;
@@ -67,6 +70,7 @@ class GameSource {
   std::array<std::unique_ptr<GameReader>, kGameCount> readers_;
   SampleRecord record_;
   int detectionPauseMs_ = 10;
+  std::function<void(int)> pauseBetweenTests_;
   ProcessWatch processWatch_;  // last: its thread ends before the readers go
 };
 

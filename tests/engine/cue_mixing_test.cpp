@@ -135,6 +135,7 @@ TEST_F(MixFixture, FadeBlendsFromTheStartValues) {
   sleepMilliseconds(2);
   engine.loopTimer.markInterval();  // a cycle of about 2 ms
   engine.restartFade();  // fadeStart = 0
+  engine.outputSuspended = 0;  // output flows: the fade advances
   engine.outputCues[0] = 10.0;
   engine.fadePosition = 0.5;  // 2000 of 4000 ms
   engine.stepFade();
@@ -223,6 +224,7 @@ TEST_F(MixFixture, DistinctValuesPinEveryRouteAndEveryAxisLimit) {
       }
     }
     engine.fadePosition = 1.0;
+    for (int channel = 0; channel < kRateLimitedChannels; ++channel) engine.rateLimiter.setLimit(channel, 0.0);
     engine.sendOutput();
     uint8_t frame[kOutputFrameSize];
     engine.copyOutputFrame(frame);

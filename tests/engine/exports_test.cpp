@@ -2,8 +2,10 @@
 #include <gtest/gtest.h>
 
 #include <cstring>
+#include <functional>
 #include <string>
 
+#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "portrelay/portrelay.h"
 
@@ -12,23 +14,26 @@ namespace {
 
 MotionEngine& engine() { return MotionEngine::instance(); }
 
+// A fresh engine's defaults, read as the getters read them (a private
+// engine: the process-wide one carries what earlier tests, in any order, did).
 TEST(EngineExports, DefaultsBeforeStart) {
-  EXPECT_EQ(getactiveProfil(), 0);
-  EXPECT_EQ(getProfilAirTransitionStatus(), 100.0);
-  EXPECT_EQ(getProfilGrdTransitionStatus(), 0.0);
-  EXPECT_EQ(getTransitionStatus(), 100.0);
-  EXPECT_EQ(getGameID(), -1);
+  MotionEngine fresh;
+  EXPECT_EQ(fresh.activeProfile.load(), 0);
+  EXPECT_EQ(fresh.airTransitionStatus(), 100.0);
+  EXPECT_EQ(fresh.groundTransitionStatus(), 0.0);
+  EXPECT_EQ(fresh.transitionStatus(), 100.0);
+  EXPECT_EQ(fresh.games.getGameID(), -1);
+  EXPECT_EQ(fresh.games.record().timeFrame, 0.0);
   EXPECT_EQ(getGameDataCount(), 44);
-  EXPECT_EQ(getGameTimeFrame(), 0.0);
 
   uint8_t frame[36];
   std::memset(frame, 0xAA, sizeof frame);
-  getOutputData(frame);
+  fresh.copyOutputFrame(frame);
   for (uint8_t byte : frame) EXPECT_EQ(byte, 0);
   getOutputData(nullptr);  // ignored
 
   char name[21] = {};
-  getGameName(name);
+  fresh.games.getGameName(name);
   EXPECT_STREQ(name, "No Game online");
 }
 
@@ -135,10 +140,22 @@ TEST(EngineExports, MotionSystemReadyRestartsFadeOnChangeOnly) {
   EXPECT_EQ(getTransitionStatus(), 0.0);
 }
 
-TEST(EngineExports, RestartFadeCopiesOutputs) {
-  for (int i = 0; i < 23; ++i) engine().outputCues[i] = i * 1.5;
-  setActiveAxis(0, 0, 1);
-  for (int i = 0; i < 23; ++i) EXPECT_EQ(engine().fadeStart[i], i * 1.5);
+// The fade starts where the rig is: from the last frame sent (its axes as
+// the rig limits let them out), not from outputs computed since; for every
+// restart, a configuration change or a filter string. A private engine, so
+// that the process-wide one keeps its defaults.
+TEST(EngineExports, RestartFadeStartsFromTheLastFrameSent) {
+  MotionEngine local;
+  for (int i = 0; i < 23; ++i) local.outputCues[i] = i * 1.5;
+  local.sendOutput();
+  for (int i = 0; i < 23; ++i) local.outputCues[i] = 100.0 + i;
+  for (const auto& restart : std::initializer_list<std::function<void()>>{
+           [&] { local.setActiveAxis(0, 0, 1); }, [&] { installFilterString(local, 0, 3, "GAIN(VALUE;2)"); }}) {
+    local.fadePosition.store(1.0);
+    restart();
+    EXPECT_EQ(local.fadePosition.load(), 0.0);
+    for (int i = 0; i < 23; ++i) EXPECT_EQ(local.fadeStart[i], i < 6 ? 0.0 : i * 1.5) << i;  // limits (0, 0)
+  }
 }
 
 TEST(EngineExports, StatusTruncationAndLimits) {

@@ -13,6 +13,7 @@ inline constexpr const char* kExportNames[] = {
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
     "getTransitionStatus",    "getProfilAirTransitionStatus", "getProfilGrdTransitionStatus",
     "setcheckFilterstring",
+    "setOutputRateLimit",     "parkRig",               "getParkStatus",
     "checkFilterstring",
     "getSerialPortInfo",
     // motion cancel and snapshots

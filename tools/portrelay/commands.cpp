@@ -36,6 +36,9 @@ constexpr int kVirtualRigCom = 7;
 constexpr int kVirtualFanCom = 8;
 constexpr auto kViewInterval = std::chrono::milliseconds(100);  // the live view at 10 Hz
 constexpr auto kSampleInterval = std::chrono::milliseconds(10);  // --period-stats
+constexpr int32_t kParkMs = 2000;  // the ramp to neutral, at the end and when the game is let go
+// The wait for the park at the end: the ramp, and time for a loaded machine.
+constexpr auto kParkWaitLimit = std::chrono::milliseconds(kParkMs + 3000);
 
 [[maybe_unused]] double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
 double steadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
@@ -199,6 +202,21 @@ void readView(const LibraryApi& api, ViewState& view) {
   view.link = linkState(api);
 }
 
+// Parks the rig and waits until it is parked, at most kParkWaitLimit. The
+// engine keeps sending frames meanwhile, with or without a game.
+void parkAndWait(const LibraryApi& api) {
+  const auto begin = Clock::now();
+  api.parkRig(kParkMs);
+  while (api.getParkStatus() != 2 && Clock::now() - begin < kParkWaitLimit)
+    std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  const long long ms = std::chrono::duration_cast<std::chrono::milliseconds>(Clock::now() - begin).count();
+  if (api.getParkStatus() == 2) {
+    std::printf("\nportrelay: the rig is parked (%lld ms)\n", ms);
+  } else {
+    std::fprintf(stderr, "\nportrelay: the rig did not report parked within %lld ms; stopping anyway\n", ms);
+  }
+}
+
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0.0;
   std::sort(values.begin(), values.end());
@@ -317,7 +335,18 @@ int runCommand(const RunOptions& options) {
   double motionSince = -1.0;  // steady-clock seconds of the first motion cycle
   double lastLook = steadySeconds();
   auto nextView = Clock::now();
+  int32_t gameId = -1;
   for (bool first = true; !platform::stopRequested();) {
+    // A game let go leaves the rig where its last frame put it: park it
+    // until a game is attached again, which then fades in.
+    const int32_t nowGameId = api.getGameID();
+    if (nowGameId < 0 && gameId >= 0) {
+      api.parkRig(kParkMs);
+      if (options.noView) std::printf("portrelay: the game was let go; parking the rig\n");
+    } else if (nowGameId >= 0 && gameId < 0 && api.getParkStatus() != 0) {
+      api.parkRig(0);
+    }
+    gameId = nowGameId;
     // Seconds of motion count only while the engine runs motion: the time a
     // game is gone and the engine searches is not motion.
     const double now = steadySeconds();
@@ -358,7 +387,9 @@ int runCommand(const RunOptions& options) {
     std::this_thread::sleep_for(options.periodStats ? kSampleInterval : std::chrono::milliseconds(10));
   }
 
-  // Shut-down in the library's order: rig still, engine, recording, link.
+  // Shut-down in the library's order: rig parked, then still, engine,
+  // recording, link.
+  parkAndWait(api);
   api.setMotionsystemready(0);
   api.stopGamesource_Thread();  // stops the fan too
   recorder.stop();

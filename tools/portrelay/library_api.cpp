@@ -31,6 +31,9 @@ bool resolve(const portrelay::platform::DynamicLibrary& library, LibraryApi& api
   LOOK_UP(setBelt_Mix);
   LOOK_UP(SetRigDofLimitValue);
   LOOK_UP(SetInputDofLimitValue);
+  LOOK_UP(setOutputRateLimit);
+  LOOK_UP(parkRig);
+  LOOK_UP(getParkStatus);
   LOOK_UP(getactiveProfil);
   LOOK_UP(getTransitionStatus);
   LOOK_UP(getProfilAirTransitionStatus);

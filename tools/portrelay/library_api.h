@@ -24,6 +24,9 @@ struct LibraryApi {
   void (*setBelt_Mix)(int32_t, int32_t, double);
   void (*SetRigDofLimitValue)(int32_t, double, double);
   void (*SetInputDofLimitValue)(int32_t, double, double);
+  int32_t (*setOutputRateLimit)(int32_t, double);
+  int32_t (*parkRig)(int32_t);
+  int32_t (*getParkStatus)();
   int32_t (*getactiveProfil)();
   double (*getTransitionStatus)();
   double (*getProfilAirTransitionStatus)();

@@ -3,6 +3,7 @@
 #include "filter_warnings.h"
 #include "games.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <algorithm>
 #include <fstream>
@@ -88,6 +89,12 @@ int indexKey(const std::string& key, const std::string& path, int first, int las
   return n;
 }
 
+std::string shortNumber(double value) {
+  char text[32];
+  std::snprintf(text, sizeof text, "%g", value);
+  return text;
+}
+
 Limits limits(const json& value, const std::string& path) {
   if (value.is_array() && value.size() != 2)
     throw Refused{path, "expected an array [min, max] of two numbers, found " + std::to_string(value.size()) +
@@ -159,6 +166,7 @@ void readGames(const json& games, const LibraryApi& api, Profile& profile) {
   for (const auto& [key, entry] : object(games, "games").items()) {
     const std::string at = join("games", key);
     GameProfile game{gameKey(key, at), key, {}};
+    game.settings.travel = profile.travel;
     for (const GameProfile& other : profile.games)
       if (other.gameId == game.gameId) throw Refused{at, "names the same game as games." + other.key};
     object(entry, at);
@@ -178,6 +186,12 @@ void readGames(const json& games, const LibraryApi& api, Profile& profile) {
 void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
   object(root, "");
   onlyKeys(root, "", {"$schema", "description", "profiles", "inputLimits", "rig", "fan", "timerPrecision", "games"});
+  // The travel first: every rig limit of the file, a game's too, must lie within it.
+  if (root.contains("rig") && root["rig"].is_object() && root["rig"].contains("travel")) {
+    profile.travel = limits(root["rig"]["travel"], "rig.travel");
+    if (!(profile.travel.min < 0.0 && profile.travel.max > 0.0))
+      throw Refused{"rig.travel", "must reach below and above 0 (neutral)"};
+  }
   if (root.contains("games")) readGames(root["games"], api, profile);
   if (root.contains("description")) text(root["description"], "description");
   if (root.contains("profiles")) {
@@ -196,14 +210,22 @@ void readProfile(const json& root, const LibraryApi& api, Profile& profile) {
   }
   if (root.contains("rig")) {
     const json& rig = object(root["rig"], "rig");
-    onlyKeys(rig, "rig", {"port", "limits"});
+    onlyKeys(rig, "rig", {"port", "travel", "limits"});
     if (rig.contains("port")) profile.rigPort = comPort(rig["port"], "rig.port", true);
     if (rig.contains("limits")) {
       const json& axes = object(rig["limits"], "rig.limits");
       onlyKeys(axes, "rig.limits", {"sway", "surge", "heave", "yaw", "roll", "pitch"});
-      for (int axis = 0; axis < kRigAxes; ++axis)
-        if (axes.contains(kAxisNames[axis]))
-          profile.rigLimits[axis] = limits(axes[kAxisNames[axis]], std::string("rig.limits.") + kAxisNames[axis]);
+      for (int axis = 0; axis < kRigAxes; ++axis) {
+        if (!axes.contains(kAxisNames[axis])) continue;
+        const std::string at = std::string("rig.limits.") + kAxisNames[axis];
+        const Limits l = limits(axes[kAxisNames[axis]], at);
+        // A limit beyond the travel would let the frame ask for more than the
+        // rig can do (a typo of 8 for 0.8 drove sway to 3.79).
+        if (l.min < profile.travel.min || l.max > profile.travel.max)
+          throw Refused{at, "[" + shortNumber(l.min) + ", " + shortNumber(l.max) + "] is outside the rig's travel [" +
+                                shortNumber(profile.travel.min) + ", " + shortNumber(profile.travel.max) + "]"};
+        profile.rigLimits[axis] = l;
+      }
     }
   }
   if (root.contains("fan") && !root["fan"].is_null()) {

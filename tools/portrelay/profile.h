@@ -44,7 +44,8 @@ struct GameProfile;
 struct Profile {
   std::array<MotionProfile, kProfileCount> profiles;
   std::map<int, Limits> inputLimits;  // by cue slot 0..7
-  std::map<int, Limits> rigLimits;    // by rig axis 0..5
+  std::map<int, Limits> rigLimits;    // by rig axis 0..5, each within the travel
+  Limits travel{-1.0, 1.0};           // the rig's travel, the same on every axis
   std::optional<bool> preciseTimer;
   std::string rigPort = "auto";       // "auto" or "COMn"
   std::optional<FanPort> fan;

@@ -17,6 +17,7 @@ use from the default places.
 
 import ctypes
 import threading
+import time
 from collections import namedtuple
 
 from ._exports import ACCELERATION_RECORD, CALCULATION_RECORD, EXPORTS, FRAME_RECORD
@@ -212,11 +213,14 @@ class Session:
     stops them in its order on exit. With relay=True the relay loop runs on a
     thread of its own, and with autoconnect=True (the default) it scans for
     the rig; the engine thread starts next, and with ready=True the rig is
-    reported ready last. Exit: not ready, engine stopped, relay stopped and
-    joined."""
+    reported ready last. Exit: the rig parked (with ready=True and park_ms > 0:
+    parkRig(park_ms), waiting at most park_ms + 3000 ms for it), not ready,
+    engine stopped, the park released (a later start fades in from neutral),
+    relay stopped and joined."""
 
-    def __init__(self, library=None, relay=False, ready=True, precise=True, autoconnect=True):
+    def __init__(self, library=None, relay=False, ready=True, precise=True, autoconnect=True, park_ms=2000):
         self.library = library or default_library()
+        self.park_ms = park_ms
         self.relay = relay
         self.autoconnect = autoconnect
         self.ready = ready
@@ -248,9 +252,18 @@ class Session:
             self._relay_thread = None
 
     def __exit__(self, *_exc):
+        lib = self.library
+        parks = self.ready and self.park_ms > 0 and lib.has("parkRig")
+        if parks:
+            lib.parkRig(self.park_ms)
+            deadline = time.monotonic() + (self.park_ms + 3000) / 1000.0
+            while lib.getParkStatus() != 2 and time.monotonic() < deadline:
+                time.sleep(0.005)
         if self.ready:
-            self.library.setMotionsystemready(0)
-        self.library.stopGamesource_Thread()
+            lib.setMotionsystemready(0)
+        lib.stopGamesource_Thread()
+        if parks:
+            lib.parkRig(0)
         self._stop_relay()
         return False
 

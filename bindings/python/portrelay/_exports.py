@@ -53,6 +53,14 @@ EXPORTS = {
     "getTransitionStatus": (c_double, [], "Output fade progress in whole percent (100 when idle)."),
     "getProfilAirTransitionStatus": (c_double, [], "AIR profile weight in whole percent."),
     "getProfilGrdTransitionStatus": (c_double, [], "GROUND profile weight in whole percent."),
+    # ---- Output rate limit and park ----
+    "setOutputRateLimit": (c_int32, [c_int32, c_double],
+        "Rate limit of channel 0..5 (rig axes, default 20 units/s) or 6 (belt, default off) in "
+        "units per second; 0 switches it off. 1 stored, 0 refused."),
+    "parkRig": (c_int32, [c_int32],
+        "durationMs > 0: every frame channel ramps to 0 within 500..10000 ms and stays; frames "
+        "keep flowing. 0 releases: the live outputs fade in over 4000 ms."),
+    "getParkStatus": (c_int32, [], "0 not parked, 1 moving to neutral, 2 parked."),
     # ---- Filter strings ----
     "setcheckFilterstring": (c_bool, [c_int32, c_int32, c_char_p],
         "Parses the filter string and installs it in cue slot 0..22 of profile 0/1. True when "

@@ -143,6 +143,25 @@ class Engine:
         self.library.setMotionsystemready(0)
         self.library.stopGamesource_Thread()
 
+    def set_rate_limit(self, channel, units_per_second):
+        """Output rate limit of channel 0..5 (rig axes) or 6 (belt), in units
+        per second; 0 switches it off."""
+        if self.library.setOutputRateLimit(channel, float(units_per_second)) != 1:
+            raise ValueError("no rate limit %r for channel %r" % (units_per_second, channel))
+
+    def park(self, duration_ms=2000):
+        """Every output of the frame to neutral within duration_ms (500..10000)."""
+        self.library.parkRig(int(duration_ms))
+
+    def release_park(self):
+        """Ends the park: the live outputs fade in over 4000 ms."""
+        self.library.parkRig(0)
+
+    @property
+    def park_status(self):
+        """0 not parked, 1 moving to neutral, 2 parked."""
+        return self.library.getParkStatus()
+
     @property
     def ready(self):
         raise AttributeError("ready is write-only: the library does not report it")

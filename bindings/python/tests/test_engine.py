@@ -44,7 +44,7 @@ class RecordingLibrary:
     def __getattr__(self, name):
         def call(*args):
             self.calls.append((name,) + args)
-            return 1
+            return 2 if name == "getParkStatus" else 1  # parked at once
         return call
 
 
@@ -54,9 +54,11 @@ def test_session_starts_and_stops_in_the_headers_order():
         pass
     names = [c[0] for c in lib.calls]
     # The relay thread runs startPortRelay_Thread at its own pace: judge the rest.
-    names = [n for n in names if n != "startPortRelay_Thread"]
+    names = [n for n in names if n not in ("startPortRelay_Thread", "has")]
     assert names == ["enableAutoconnect", "startGamesource_Thread", "setTimerPrecision", "setMotionsystemready",
-                     "setMotionsystemready", "stopGamesource_Thread", "stopPortRelay_Thread"]
+                     "parkRig", "getParkStatus", "setMotionsystemready", "stopGamesource_Thread", "parkRig",
+                     "stopPortRelay_Thread"]
+    assert [c for c in lib.calls if c[0] == "parkRig"] == [("parkRig", 2000), ("parkRig", 0)]
     assert [c for c in lib.calls if c[0] == "setMotionsystemready"] == [("setMotionsystemready", 1),
                                                                        ("setMotionsystemready", 0)]
 
@@ -65,3 +67,18 @@ def test_ports_are_objects(lib):
     for port in portrelay.ports(lib):
         assert port.port.startswith("COM") and isinstance(port.hardware_ids, list)
         assert isinstance(port.is_rig, bool)
+
+
+def test_rate_limit_and_park(fresh_lib):
+    engine = portrelay.Engine(fresh_lib)
+    engine.set_rate_limit(0, 10.0)
+    engine.set_rate_limit(6, 0.0)  # the belt free
+    with pytest.raises(ValueError):
+        engine.set_rate_limit(7, 1.0)
+    with pytest.raises(ValueError):
+        engine.set_rate_limit(0, -1.0)
+    assert engine.park_status == 0
+    engine.park(1000)
+    assert engine.park_status == 1  # no engine thread sends the neutral frame yet
+    engine.release_park()
+    assert engine.park_status == 0

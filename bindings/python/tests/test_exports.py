@@ -128,6 +128,9 @@ def test_every_export_callable_on_a_fresh_library(fresh_lib):
         ("pauseInterface", (), 1), ("isInterfaceRunning", (), 0),
         ("enableAutoconnect", (), 1), ("resumeInterface", (), 1), ("isInterfaceRunning", (), 1),
         ("disableAutoconnect", (), 1),
+        ("getParkStatus", (), 0), ("setOutputRateLimit", (0, 2.5), 1), ("setOutputRateLimit", (7, 1.0), 0),
+        ("setOutputRateLimit", (0, -1.0), 0), ("setOutputRateLimit", (0, 5.0), 1),
+        ("parkRig", (1000,), 1), ("getParkStatus", (), 1), ("parkRig", (0,), 1),
     ]
     for name, args, expected in checks:
         got = getattr(lib, name)(*args)
