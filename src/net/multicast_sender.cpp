@@ -70,7 +70,8 @@ bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandl
 void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   // From the first statement to the last: stopPortRelay_Thread waits for it,
   // and every way out clears networkRunning and sets networkStopped.
-  NetworkThreadScope scope(link);
+  NetworkThreadScope scope(link, LinkThread::sender);
+  if (!scope.entered()) return;  // stopped before it began
   Logger logger;
   logger.info("Multicast Thread started.");
   platform::requestMillisecondTimer();
@@ -122,7 +123,7 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   while (flag(link.networkRunning)) {
     if (!flag(link.interfaceRunning) || flag(link.serialFramesValid)) {
       wasIdle = true;
-      sleepMilliseconds(kIdleSleepMs);
+      sleepWhileSet(link.networkRunning, kIdleSleepMs);
       continue;
     }
     if (wasIdle) {

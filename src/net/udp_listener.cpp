@@ -26,7 +26,8 @@ int64_t monotonicNs() {
 
 void runUdpListener(RigLinkState& link, UdpLink& udp) {
   // From the first statement to the last: stopPortRelay_Thread waits for it.
-  NetworkThreadScope scope(link);
+  NetworkThreadScope scope(link, LinkThread::listener);
+  if (!scope.entered()) return;  // stopped before it began
   Logger logger;
   logger.info("Udp listen thread: starting");
   platform::requestMillisecondTimer();
@@ -45,7 +46,8 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
 
   while (flag(link.networkRunning)) {
     // The rig talks over the serial link: leave the datagrams waiting.
-    while (flag(link.serialFramesValid) && flag(link.networkRunning)) sleepMilliseconds(kSerialIdleSleepMs);
+    while (flag(link.serialFramesValid) && flag(link.networkRunning))
+      sleepWhileSet(link.networkRunning, kSerialIdleSleepMs);
 
     for (int taken = 0; taken < kMaxDatagramsPerPass; ++taken) {
       const int length = socket.receiveDatagram();

@@ -2,6 +2,7 @@
 #pragma once
 #include <array>
 #include <atomic>
+#include <cstdint>
 #include <memory>
 
 #include "engine/sample_record.h"
@@ -26,8 +27,10 @@ class GameSource {
   GameSource& operator=(const GameSource&) = delete;
 
   // Engine thread. Tests in priority order with a 10-ms pause between two
-  // tests; the first game that passes is the one flag set afterwards.
-  bool detectGame();
+  // tests; the first game that passes is the one flag set afterwards. With
+  // keepGoing, the pass ends (false) between two tests once it reads 0, so a
+  // stop does not wait for the whole pass.
+  bool detectGame(const std::atomic<uint8_t>* keepGoing = nullptr);
   bool attachGame();
   bool readSample();
   bool detachGame();

@@ -146,6 +146,10 @@ def test_every_export_callable_on_a_fresh_library(fresh_lib):
                        ("SetRigDofLimitValue", (0, -1.0, 1.0)), ("SetInputDofLimitValue", (8, 1.0, 2.0)),
                        ("stopPortRelay_Thread", ())]:
         assert getattr(lib, name)(*args) is None, name
+    # That stop found nothing running: it is kept, and each body's next start ends at once.
+    assert lib.startPortRelay_Thread() == 0
+    if lib.has("startUPDListenThread"):
+        assert lib.startUPDListenThread() is None
     # The engine thread and the relay loop.
     assert lib.startGamesource_Thread() != 0
     assert lib.startGamesource_Thread() == 1
@@ -166,6 +170,10 @@ def test_every_export_callable_on_a_fresh_library(fresh_lib):
     if lib.has("setUDPport"):
         assert lib.setMulticastAddr("239.1.2.3") is None and lib.setMulticastAddr("256.1.1.1") is None
         assert lib.setUDPport(_free_udp_port()) is None
+        if lib.has("getPortRelayThreads"):
+            # The relay's stop above was kept for the listener, which did not run.
+            assert lib.getPortRelayThreads() == 16 | 32
+            assert lib.startUPDListenThread() is None  # returns at once
         assert _run_thread_body(lib.startUPDListenThread, lib.stopPortRelay_Thread, lib) is None
     # The multicast sender's body is bound but never run here: it would send
     # to the multicast group.
