@@ -52,7 +52,9 @@ TEST(SettingRanges, EveryDoubleSetterRefusesNonFiniteAndOverflowingValues) {
     ASSERT_EQ(setter.stored(), setter.kept);
     for (double refused : {kNaN, kInf, -kInf, 1e308, -1e308, setter.bound * 1.001, -setter.bound * 1.001}) {
       const bool reported = setter.set(refused);
-      if (setter.reports) EXPECT_FALSE(reported) << refused;
+      if (setter.reports) {
+        EXPECT_FALSE(reported) << refused;
+      }
       EXPECT_EQ(setter.stored(), setter.kept) << refused;
     }
     EXPECT_TRUE(setter.set(setter.bound));
