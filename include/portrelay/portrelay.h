@@ -260,7 +260,7 @@ PORTRELAY_API void setBelt_Mix(int32_t profile, int32_t index, double weight);
  * only outputs 0..5 are clamped to them, in the motion frame (as 32-bit
  * floats; min wins below it and max above it, also when min > max). The
  * default (0, 0) holds every axis at 0.0: the rig does not move until the host
- * sets its limits. Bounds are accepted in -1e6..1e6: a call with a bound
+ * sets its limits. Bounds are accepted in -1e9..1e9: a call with a bound
  * outside (NaN and infinities too) changes nothing. A call that changes the
  * stored pair restarts the fade. */
 PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
@@ -269,7 +269,7 @@ PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
  * (m/s² for slots 0..2, 6 and 7, degrees per second for 3..5): the game-data
  * value is clamped to them before the slot's chain. The default (0, 0) holds
  * these slots' inputs at 0.0. Slots 8 and 9 always get (-360, 360) degrees,
- * whatever is passed; other slots: nothing. Bounds are accepted in -1e6..1e6:
+ * whatever is passed; other slots: nothing. Bounds are accepted in -1e9..1e9:
  * a call with a bound outside (NaN and infinities too) changes nothing. A
  * call that changes the stored pair restarts the fade. */
 PORTRELAY_API void SetInputDofLimitValue(int32_t slot, double min, double max);

@@ -7,7 +7,7 @@
 
 namespace portrelay {
 
-inline constexpr double kMaxLimitMagnitude = 1e6;       // rig and input limits
+inline constexpr double kMaxLimitMagnitude = 1e9;       // rig and input limits
 inline constexpr double kMaxBeltWeightMagnitude = 1e3;  // belt-mix weights
 inline constexpr double kMaxMotionCancelGain = 1e3;     // |gain|
 inline constexpr double kMaxMotionCancelFilter = 1e6;   // cycles
