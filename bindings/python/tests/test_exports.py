@@ -41,6 +41,8 @@ def _ctypes_type(t):
     if t in simple:
         s = simple[t]
         return s if isinstance(s, tuple) else (s, 0)
+    if isinstance(t, type) and issubclass(t, ctypes._CFuncPtr):
+        return ("function", 0)
     if hasattr(t, "_type_") and issubclass(t, ctypes._Pointer):
         base, depth = _ctypes_type(t._type_)
         return (base, depth + 1)
@@ -51,6 +53,8 @@ def _matches(header, binding):
     if header == binding:
         return True
     (hb, hd), (bb, bd) = header, binding
+    if hb.endswith("Callback") and hd == 0:  # a function pointer type of the header
+        return binding == ("function", 0)
     # A record type the binding reads as doubles or hands back untyped, and
     # untyped pointers of the header.
     known = {"int32_t", "double", "byte", "char", "wchar_t", "void", "uint8_t"}
