@@ -64,6 +64,41 @@
  * the fan controller's thread cannot end while the loader lock is held: with
  * the fan running, stop the engine before the unload.
  *
+ * Calls that block (all others return at once, apart from a brief lock):
+ *   - stopGamesource_Thread: until the engine thread has ended: its current
+ *     2-ms cycle, or its current game-detection test (the pass of eighteen
+ *     short tests 10 ms apart ends between two tests), plus stopping the fan
+ *     controller;
+ *   - stopPortRelay_Thread: until the relay loop and the network link
+ *     threads have ended (their current cycle, port-scan step or 5-ms slice
+ *     of an idle pause);
+ *   - setcheckFilterstring: until the engine thread no longer uses the
+ *     replaced chain (at most about one engine cycle);
+ *   - resumeInterface without autoconnect: up to three connection attempts
+ *     500 ms apart;
+ *   - startPortRelay_Thread: for as long as the relay loop runs.
+ *
+ * Process-wide effects a host inherits once the threads run:
+ *   - Windows: the engine, relay and network link threads raise the whole
+ *     process to the real-time priority class (as far as the account allows)
+ *     and themselves to time-critical priority; on Linux no real-time
+ *     scheduling class is used, the threads only ask for nice -10;
+ *   - the relay thread (the host's own thread) keeps that raised priority
+ *     after startPortRelay_Thread returns, and so do the sender and listener
+ *     threads: a host that reuses such a thread sets its priority back itself
+ *     (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL) and, for
+ *     the process, SetPriorityClass(GetCurrentProcess(),
+ *     NORMAL_PRIORITY_CLASS) once no thread of the library runs; on Linux
+ *     setpriority(PRIO_PROCESS, 0, 0) on that thread);
+ *   - a 1-ms system timer resolution (timeBeginPeriod(1)), never released;
+ *   - in precise timer mode (the default) the engine thread and the relay
+ *     thread each keep one core busy (they spin on the performance counter);
+ *   - diagnostic lines on standard output and standard error (console),
+ *     without time stamps, unless the host sends them elsewhere
+ *     (setDiagnosticOutput);
+ *   - the network link writes a log file "errorlog.txt" in the folder
+ *     "tiltaverse" of the user's Documents folder, creating that folder.
+ *
  * Loaded twice: every copy of the library in a process (a second file, or the
  * same file under another path) has its own engine, link state, settings and
  * diagnostics output. Only one copy at a time drives the rig: while the
@@ -212,7 +247,7 @@ PORTRELAY_API void getMotionCueData(int32_t kind, double** data, int32_t* count)
  *                The library does not know the units or range the rig
  *                controller expects: the host chooses them through the
  *                filter chains (GAIN) and the rig limits, as its controller
- *                firmware defines
+ *                firmware defines them.
  *   bytes 26-29  belt value: output 10 limited to 0..4294967295, unsigned
  *                32-bit, big-endian
  *   bytes 30-33  fan value: output 21, the same way
