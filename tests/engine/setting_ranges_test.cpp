@@ -3,7 +3,9 @@
 // are stored; a limit or belt weight that changes restarts the output fade.
 #include <gtest/gtest.h>
 
+#include <array>
 #include <cmath>
+#include <utility>
 #include <functional>
 #include <limits>
 #include <string>
@@ -15,6 +17,38 @@ namespace portrelay {
 namespace {
 
 MotionEngine& engine() { return MotionEngine::instance(); }
+
+// The process's engine is shared by the tests of this binary: what these
+// tests set is put back when they end.
+class SettingsKept {
+ public:
+  SettingsKept() {
+    for (size_t i = 0; i < rig_.size(); ++i) rig_[i] = {engine().rigLimits[i].min.load(), engine().rigLimits[i].max.load()};
+    for (size_t i = 0; i < input_.size(); ++i)
+      input_[i] = {engine().inputLimits[i].min.load(), engine().inputLimits[i].max.load()};
+    for (size_t i = 0; i < belt_.size(); ++i) belt_[i] = engine().airProfile.beltMix[i].load();
+    gain_ = engine().motionCancel.gain.load();
+    filter_ = engine().motionCancel.filter.load();
+    cancelActive_ = engine().motionCancelActive.load();
+    fade_ = engine().fadePosition.load();
+  }
+  ~SettingsKept() {
+    for (size_t i = 0; i < rig_.size(); ++i) SetRigDofLimitValue(static_cast<int32_t>(i), rig_[i].first, rig_[i].second);
+    for (size_t i = 0; i < 8; ++i) SetInputDofLimitValue(static_cast<int32_t>(i), input_[i].first, input_[i].second);
+    for (size_t i = 0; i < belt_.size(); ++i) setBelt_Mix(0, static_cast<int32_t>(i), belt_[i]);
+    activateMotionCancel(1);
+    setGainMotionCancel(gain_);
+    setFilterMotionCancel(filter_);
+    activateMotionCancel(cancelActive_);
+    engine().fadePosition = fade_;
+  }
+
+ private:
+  std::array<std::pair<double, double>, kCueSlotCount> rig_, input_;
+  std::array<double, kGameDataCount> belt_;
+  double gain_, filter_, fade_;
+  uint8_t cancelActive_;
+};
 
 struct DoubleSetter {
   const char* name;
@@ -29,6 +63,7 @@ constexpr double kNaN = std::numeric_limits<double>::quiet_NaN();
 constexpr double kInf = std::numeric_limits<double>::infinity();
 
 TEST(SettingRanges, EveryDoubleSetterRefusesNonFiniteAndOverflowingValues) {
+  SettingsKept kept;
   activateMotionCancel(1);  // its setters take values only while active
   const DoubleSetter setters[] = {
       {"setBelt_Mix", 1e3, 0.5, [](double v) { return setBelt_Mix(0, 1, v), true; },
@@ -60,10 +95,10 @@ TEST(SettingRanges, EveryDoubleSetterRefusesNonFiniteAndOverflowingValues) {
     EXPECT_TRUE(setter.set(setter.bound));
     EXPECT_EQ(setter.stored(), setter.bound);
   }
-  activateMotionCancel(0);
 }
 
 TEST(SettingRanges, AChangedLimitOrBeltWeightRestartsTheFade) {
+  SettingsKept kept;
   const std::function<void(double)> changes[] = {
       [](double v) { SetRigDofLimitValue(4, -v, v); },
       [](double v) { SetInputDofLimitValue(5, -v, v); },
@@ -77,7 +112,6 @@ TEST(SettingRanges, AChangedLimitOrBeltWeightRestartsTheFade) {
     change(2.0);
     EXPECT_EQ(getTransitionStatus(), 0.0);
   }
-  engine().fadePosition = 1.0;
 }
 
 }  // namespace
