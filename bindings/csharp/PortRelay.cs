@@ -222,17 +222,36 @@ namespace PortRelay
         public static extern int startPortRelay_Thread();
 
         /// <summary>Asks the relay loop and the network link threads to end and returns once none
-        /// runs. Never call it from those threads.</summary>
+        /// runs. Never call it from those threads. A body not running then ends at its next
+        /// start at once (a stop is never lost to a thread that has not entered yet).</summary>
         [DllImport(Library, EntryPoint = "stopPortRelay_Thread", CallingConvention = CallingConvention.Cdecl)]
         public static extern void stopPortRelay_Thread();
 
+        /// <summary>Link thread bodies running now: 1 relay loop, 2 multicast sender, 4 UDP
+        /// listener.</summary>
+        [DllImport(Library, EntryPoint = "getPortRelayThreads", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int getPortRelayThreads();
+
+        /// <summary>Receives the library's diagnostic texts: level 0 standard output, 1 standard
+        /// error; text is NUL-terminated UTF-8.</summary>
+        [UnmanagedFunctionPointer(CallingConvention.Cdecl)]
+        public delegate void DiagnosticCallback(int level, IntPtr text, IntPtr context);
+
+        /// <summary>Where diagnostics go: 0 off, 1 console (default), 2 the callback. Keep the
+        /// delegate alive for as long as it is set. 1 when taken, else 0.</summary>
+        [DllImport(Library, EntryPoint = "setDiagnosticOutput", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int setDiagnosticOutput(int destination, DiagnosticCallback callback, IntPtr context);
+
         /// <summary>Queues a message (2 to 512 bytes ending in 0x0A 0x0D) for the rig. 1 when
-        /// queued; -1 when no link runs, no terminator is found or the queue is full.</summary>
+        /// queued; -1 when no link runs, no terminator is found or the queue is full. The library
+        /// reads up to the terminator or 512 bytes: pass at least that (Engine.SendMessage
+        /// does).</summary>
         [DllImport(Library, EntryPoint = "sendMessagemmf", CallingConvention = CallingConvention.Cdecl)]
         public static extern int sendMessagemmf(byte[] message);
 
         /// <summary>Queues a message that is sent once per 2-ms cycle, up to 12 times or until a
-        /// newer one is queued. 1 when queued, 0 when refused.</summary>
+        /// newer one is queued. 1 when queued, 0 when refused. Reads as sendMessagemmf
+        /// (Engine.AutoMessage passes 512 bytes).</summary>
         [DllImport(Library, EntryPoint = "autoMessagemmf", CallingConvention = CallingConvention.Cdecl)]
         public static extern int autoMessagemmf(byte[] message);
 
@@ -391,6 +410,26 @@ namespace PortRelay
             var frame = new byte[36];
             Native.getOutputData(frame);
             return frame;
+        }
+
+        /// <summary>Queues a message for the rig: 1 queued, -1 refused. Passed in a buffer of 512
+        /// bytes, as much as the library may read.</summary>
+        public static int SendMessage(byte[] message)
+        {
+            return Native.sendMessagemmf(MessageBuffer(message));
+        }
+
+        /// <summary>Queues a repeated message for the rig: 1 queued, 0 refused.</summary>
+        public static int AutoMessage(byte[] message)
+        {
+            return Native.autoMessagemmf(MessageBuffer(message));
+        }
+
+        private static byte[] MessageBuffer(byte[] message)
+        {
+            var buffer = new byte[512];
+            if (message != null) Array.Copy(message, buffer, Math.Min(message.Length, buffer.Length));
+            return buffer;
         }
 
         /// <summary>The oldest frame received from the rig, or null when none waits.</summary>

@@ -9,7 +9,18 @@
  * 0..22, outputs 0..5 are sway, surge, heave, yaw, roll, pitch; game-data
  * indexes are 0..42. Bounds are tested as unsigned numbers, so negative
  * arguments are out of range; out-of-range calls do nothing. "bool" results
- * and arguments are one byte.
+ * and arguments are one byte. Every setter that takes a double refuses NaN,
+ * infinities and values outside the range it states (the previous value
+ * stays): the ranges keep every product the engine forms with them inside a
+ * 32-bit float.
+ *
+ * Game ids (getGameID) and names (getGameName):
+ *   0 Xplane            6 Condor2               12 BeamNG
+ *   1 DCS               7 F1-2023-24            13 LFS
+ *   2 MSFS2020          8 NoLimits2             14 rFactor2
+ *   3 AssettoCorsa/Comp. 9 PCAR2/Automobilista2 15 MSFS2024
+ *   4 RaceRoom         10 iRacing               16 AssettoCorsaEvo
+ *   5 DirtRally2       11 WRC23                 17 ETSM2/AMT
  *
  * ---- Lifecycle ----
  *
@@ -17,10 +28,14 @@
  *   1. configures: filter strings (setcheckFilterstring), input and rig limits
  *      (SetInputDofLimitValue, SetRigDofLimitValue; the defaults (0, 0) keep
  *      the rig still), active slots, belt weights, optionally initWindSerial
- *      and activateMotionCancel. Configuration may also change at any time later:
- *      filter strings, active slots and the ready flag restart the 4000-ms
- *      output fade; a change of rig or input limits takes effect at once,
- *      the output rate limit (setOutputRateLimit) easing the rig there;
+ *      and activateMotionCancel. Configuration may also change at any time later;
+ *      changes that could make the rig jump restart the 4000-ms output fade:
+ *      setActiveAxis (every call), setMotionsystemready (a change of state),
+ *      setcheckFilterstring (every call), startGamesource_Thread, and a
+ *      belt weight, rig limit or input limit that changes a stored value;
+ *      the output rate limit (setOutputRateLimit), applied after the rig
+ *      limits, eases the rig to new limits. Motion-cancel settings,
+ *      setTimerPrecision and the rig link's calls do not restart the fade;
  *   2. starts the rig link: calls startPortRelay_Thread on a thread of its own
  *      (the call returns only when the loop ends), and enableAutoconnect or
  *      resumeInterface;
@@ -33,20 +48,33 @@
  *      more), stopGamesource_Thread, then stopPortRelay_Thread, and joins
  *      its relay thread.
  *
- * Before unloading the library (FreeLibrary, dlclose) the host must have
- * called stopGamesource_Thread and stopPortRelay_Thread and joined its relay
- * thread: no thread may still run the library's code. An unload with a thread
- * still running does not hang the host (the library asks the thread to stop,
- * waits at most half a second, never joins it under the loader lock), but it
- * cannot make that thread safe either.
+ * Before unloading the library (FreeLibrary, dlclose) the host should have
+ * called stopGamesource_Thread and stopPortRelay_Thread and joined its relay,
+ * sender and listener threads. An unload with threads still running: the
+ * library asks the engine thread (which stops the fan controller's thread on
+ * its way out), the relay loop, the multicast sender and the UDP listener to
+ * end, and waits for each at most half a second (never joining, so never
+ * under the loader lock). Guaranteed: the unload returns within about one
+ * second; a body that ends in that time has returned to the host's code (the
+ * host's relay, sender and listener threads then return normally from their
+ * start call) before the code is unmapped; bodies end between steps, which
+ * takes at most one step of the game-detection pass or of the port scan
+ * (both well under half a second). Not guaranteed: a thread blocked in a call
+ * of the host's own (resumeInterface without autoconnect, a diagnostics
+ * callback that does not return) or one that the system does not schedule
+ * for half a second; such a thread runs unmapped code afterwards. On Windows
+ * the fan controller's thread cannot end while the loader lock is held: with
+ * the fan running, stop the engine before the unload.
  *
  * Calls that block (all others return at once, apart from a brief lock):
  *   - stopGamesource_Thread: until the engine thread has ended: its current
- *     2-ms cycle, or its current game-detection pass (eighteen short tests 10 ms
- *     apart), plus stopping the fan controller and the process watch (its
- *     current process-list query, a few milliseconds);
+ *     2-ms cycle, or its current game-detection test (the pass of eighteen
+ *     short tests 10 ms apart ends between two tests), plus stopping the fan
+ *     controller and the process watch (its current process-list query, a
+ *     few milliseconds);
  *   - stopPortRelay_Thread: until the relay loop and the network link
- *     threads have ended (their current cycle or port-scan step);
+ *     threads have ended (their current cycle, port-scan step or 5-ms slice
+ *     of an idle pause);
  *   - setcheckFilterstring: until the engine thread no longer uses the
  *     replaced chain (at most about one engine cycle);
  *   - resumeInterface without autoconnect: up to three connection attempts
@@ -59,13 +87,34 @@
  *     and themselves to time-critical priority; on Linux no real-time
  *     scheduling class is used, the threads only ask for nice -10;
  *   - the relay thread (the host's own thread) keeps that raised priority
- *     after startPortRelay_Thread returns;
+ *     after startPortRelay_Thread returns, and so do the sender and listener
+ *     threads: a host that reuses such a thread sets its priority back itself
+ *     (SetThreadPriority(GetCurrentThread(), THREAD_PRIORITY_NORMAL) and, for
+ *     the process, SetPriorityClass(GetCurrentProcess(),
+ *     NORMAL_PRIORITY_CLASS) once no thread of the library runs; on Linux
+ *     setpriority(PRIO_PROCESS, 0, 0) on that thread);
  *   - a 1-ms system timer resolution (timeBeginPeriod(1)), never released;
  *   - in precise timer mode (the default) the engine thread and the relay
  *     thread each keep one core busy (they spin on the performance counter);
- *   - diagnostic lines on standard output (console), without time stamps;
+ *   - diagnostic lines on standard output and standard error (console),
+ *     without time stamps, unless the host sends them elsewhere
+ *     (setDiagnosticOutput);
  *   - the network link writes a log file "errorlog.txt" in the folder
  *     "tiltaverse" of the user's Documents folder, creating that folder.
+ *
+ * Loaded twice: every copy of the library in a process (a second file, or the
+ * same file under another path) has its own engine, link state, settings and
+ * diagnostics output. Only one copy at a time drives the rig: while the
+ * engine thread or a link thread body (relay loop, multicast sender, UDP
+ * listener) of one copy runs, the other copy's startGamesource_Thread returns
+ * 0 and its thread bodies return at once (startPortRelay_Thread with 0), each
+ * with one diagnostic line "PortRelay: another copy of the library in this
+ * process drives the rig; this one does not start". Once every such thread of
+ * the first copy has ended, the other copy may start. So two engines never
+ * both queue motion, publish the pose section "Local\motionRigPose" or hold
+ * "Tiltaverse_tx"/"Tiltaverse_rx" in one process. Across processes the rig's
+ * serial port is opened for one handle only (the second scan finds it busy);
+ * the named sections are shared there as named objects are.
  */
 #ifndef PORTRELAY_PORTRELAY_H
 #define PORTRELAY_PORTRELAY_H
@@ -226,7 +275,7 @@ PORTRELAY_API double getGameTimeFrame(void);
 PORTRELAY_API double getMotionDataTimeFrame(void);
 
 /* Always 44, although the game-data array (getGameData) holds 43 values:
- * use the count getGameData stores. */
+ * kept for hosts that rely on it; use the count getGameData stores. */
 PORTRELAY_API int32_t getGameDataCount(void);
 
 /* Stores the address of the engine's live game-data array (43 doubles) and
@@ -259,7 +308,11 @@ PORTRELAY_API void getMotionCueData(int32_t kind, double** data, int32_t* count)
  * buffer is ignored. Layout:
  *   bytes 0-1    0xFC 0xFC
  *   bytes 2-25   six 32-bit IEEE floats, little-endian: outputs 0..5 (sway,
- *                surge, heave, yaw, roll, pitch), each clamped to its rig limits
+ *                surge, heave, yaw, roll, pitch), each clamped to its rig limits.
+ *                The library does not know the units or range the rig
+ *                controller expects: the host chooses them through the
+ *                filter chains (GAIN) and the rig limits, as its controller
+ *                firmware defines them.
  *   bytes 26-29  belt value: output 10 limited to 0..4294967295, unsigned
  *                32-bit, big-endian
  *   bytes 30-33  fan value: output 21, the same way
@@ -295,7 +348,9 @@ PORTRELAY_API void getOutputData(uint8_t* buffer);
  * slots 10..21 use the AIR profile only. */
 PORTRELAY_API void setActiveAxis(int32_t profile, int32_t slot, int32_t active);
 
-/* Belt-mix weight of game-data index 0..42 for profile 0 or 1. Only the AIR
+/* Belt-mix weight of game-data index 0..42 for profile 0 or 1, accepted in
+ * -1000..1000 (anything else changes nothing); a changed weight restarts the
+ * fade. Only the AIR
  * profile's weights 1, 2, 4 and 5 take effect: they weigh cue slots 11, 12,
  * 13 and 14 into the belt sum (game-data index 42, cue slot 10). The others
  * are stored and never used. */
@@ -305,18 +360,19 @@ PORTRELAY_API void setBelt_Mix(int32_t profile, int32_t index, double weight);
  * only outputs 0..5 are clamped to them, in the motion frame (as 32-bit
  * floats; min wins below it and max above it, also when min > max). The
  * default (0, 0) holds every axis at 0.0: the rig does not move until the host
- * sets its limits. A call with a NaN or infinite bound changes nothing. A
- * change takes effect at the next frame without restarting the fade; the
- * output rate limit, applied after this clamp, eases the rig to the new
- * limits. */
+ * sets its limits. Bounds are accepted in -1e9..1e9: a call with a bound
+ * outside (NaN and infinities too) changes nothing. A call that changes the
+ * stored pair restarts the fade; the output rate limit, applied after this
+ * clamp, eases the rig to the new limits. */
 PORTRELAY_API void SetRigDofLimitValue(int32_t slot, double min, double max);
 
 /* Input limits (min, max) of cue slots 0..7, in the units of the slot's input
  * (m/s² for slots 0..2, 6 and 7, degrees per second for 3..5): the game-data
  * value is clamped to them before the slot's chain. The default (0, 0) holds
  * these slots' inputs at 0.0. Slots 8 and 9 always get (-360, 360) degrees,
- * whatever is passed; other slots: nothing. A call with a NaN or infinite
- * bound changes nothing. */
+ * whatever is passed; other slots: nothing. Bounds are accepted in -1e9..1e9:
+ * a call with a bound outside (NaN and infinities too) changes nothing. A
+ * call that changes the stored pair restarts the fade. */
 PORTRELAY_API void SetInputDofLimitValue(int32_t slot, double min, double max);
 
 /* ---- Output rate limit and park ----
@@ -388,13 +444,14 @@ PORTRELAY_API double getProfilGrdTransitionStatus(void);
  * releases the section. The pose keeps its values while inactive. */
 PORTRELAY_API void activateMotionCancel(uint8_t enable);
 
-/* Smoothing divisor in cycles (1.0 publishes gain x outputs unsmoothed).
- * 1 when stored; 0 when motion cancel is not active or the value is below 1.0
- * or not finite (nothing stored). */
+/* Smoothing divisor in cycles (1.0 publishes gain x outputs unsmoothed),
+ * accepted in 1.0..1e6. 1 when stored; 0 when motion cancel is not active or
+ * the value is outside that range or NaN (nothing stored). */
 PORTRELAY_API bool setFilterMotionCancel(double value);
 
-/* Gain on the outputs. 1 when stored; 0 when motion cancel is not active or
- * the value is not finite (nothing stored). */
+/* Gain on the outputs, accepted in -1000..1000. 1 when stored; 0 when motion
+ * cancel is not active or the value is outside that range or NaN (nothing
+ * stored). */
 PORTRELAY_API bool setGainMotionCancel(double value);
 
 /* ---- Snapshots ----
@@ -408,7 +465,8 @@ PORTRELAY_API bool setGainMotionCancel(double value);
 /* Drain a history: return every record held, oldest first, as one array of
  * *count records (23 or 43 doubles each, no header), and empty the history.
  * *count is set to the number of records; with 0 records (or when the array
- * cannot be allocated) the result is null. A null count is ignored. The caller
+ * cannot be allocated) the result is null. With a null count the history is
+ * drained all the same and its records are lost: pass a count. The caller
  * owns the array and releases it with FreeCalculationSnapshots or
  * FreeAccelerationSnapshots; any thread, never blocked by the engine beyond a
  * pointer swap. */
@@ -460,7 +518,8 @@ PORTRELAY_API bool setcheckFilterstring(int32_t profile, int32_t slot, const cha
  * keyword to VALUE, each line indented two spaces deeper than the one before,
  * the keyword followed by its numbers as the chain stores them ("EMALP 10"),
  * and *errorPosition is set to -1. Returns 0 when it is invalid: text receives
- * one line saying why (prefixed by the keyword concerned, "EMALP: ..."), and
+ * one line saying why (prefixed by the keyword concerned, "EMALP: ...", in
+ * which bytes that are not well-formed UTF-8 are written as \xHH), and
  * *errorPosition the byte offset in filter where the offending part starts
  * (a null filter gives 0). Returns -1 when the check itself failed (out of
  * memory). text receives at most textSize bytes, cut to fit and always
@@ -476,29 +535,57 @@ PORTRELAY_API int32_t checkFilterstring(const char* filter, char* text, int32_t 
  * 512 bytes. The library keeps five queues of at most 150 messages (151 for
  * received frames); refused messages are dropped. The rig is reached over a
  * serial port served by startPortRelay_Thread, or over UDP by the network
- * link threads; the serial link adds the CRC-16 the rig checks. */
+ * link threads; the serial link adds the CRC-16 the rig checks.
+ *
+ * Buffers given to sendMessagemmf and autoMessagemmf: the library reads them
+ * from byte 0 forward, one byte at a time, and stops right after the first
+ * 0x0A 0x0D pair; it reads byte i only when no pair ended before it, and never
+ * byte 512 or later. So a buffer must hold its terminator, or else 512
+ * readable bytes: a message of n bytes (its terminator at n-2, n-1) needs n
+ * readable bytes; a buffer without a terminator in its first 512 bytes is
+ * read in full (512 bytes) and refused. */
 
 /* The relay loop's thread body: the host calls it on a thread of its own; it
  * serves the rig's serial port (scanning for the rig while autoconnect is
  * on): a cycle as soon as the engine queues a motion frame, and every 2 ms
  * while no frames come; it holds the sections "Tiltaverse_tx" and
  * "Tiltaverse_rx" open. Returns 1 when stopPortRelay_Thread ended it (at once
- * when another thread runs the loop already). */
+ * when another thread runs the loop already); returns 0 at once, without
+ * running, when a stop was waiting for it (see stopPortRelay_Thread). */
 PORTRELAY_API int32_t startPortRelay_Thread(void);
 
 /* Asks the relay loop and the network link threads to end and returns once
  * none of them runs (at once when none ran); the library may be unloaded
- * then. Must not be called from those threads. */
+ * then. Must not be called from those threads. A stop always wins, also when
+ * it comes before the host's thread has entered its body: for each of the
+ * three bodies (relay loop, multicast sender, UDP listener) that does not run
+ * when this is called, the stop is kept for 500 ms, and that body's entry
+ * within them returns at once without running (a thread the host had just
+ * created takes milliseconds to enter). A start that comes later than 500 ms
+ * after the stop runs as usual; a host that means to start a body within
+ * 500 ms of a stop (a serial link stopped, the UDP link started at once) waits
+ * them out first (getPortRelayThreads shows the kept stops and whether a
+ * body runs). */
 PORTRELAY_API void stopPortRelay_Thread(void);
+
+/* Which link thread bodies run now, as bits: 1 the relay loop
+ * (startPortRelay_Thread), 2 the multicast sender
+ * (startUPDMulticastSenderThread), 4 the UDP listener (startUPDListenThread);
+ * a body counts from its entry to its return. The same bodies shifted left
+ * by 3 (8, 16, 32): a kept stop waits for that body, whose start within the
+ * stop's 500 ms returns at once. 0 when none runs and no stop waits. */
+PORTRELAY_API int32_t getPortRelayThreads(void);
 
 /* Queues a message for the rig: for the link that has heard the rig, or for
  * both while neither has. 1 when queued; -1 when no link runs, the pointer is
- * null, no terminator is found or the queue is full. The buffer is copied. */
+ * null, no terminator is found or the queue is full. The buffer is copied;
+ * the bytes read are those stated above (the terminator, or 512 bytes). */
 PORTRELAY_API int32_t sendMessagemmf(const uint8_t* message);
 
 /* Queues a message that is sent repeatedly (once per 2-ms cycle, up to 12
- * times, or until a newer one is queued). 1 when queued; 0 when refused
- * ("no valid data" is printed when no link runs or the message is invalid). */
+ * times, or until a newer one is queued). Reads the buffer as sendMessagemmf
+ * does. 1 when queued; 0 when refused ("no valid data" is printed when no
+ * link runs or the message is invalid). */
 PORTRELAY_API int32_t autoMessagemmf(const uint8_t* message);
 
 /* Copies the oldest frame received from the rig, ending in 0x0A 0x0D, into
@@ -615,6 +702,31 @@ PORTRELAY_API void setMulticastAddr(const char* address);
 /* Sets the listen port of the next listener start to the low 16 bits of port
  * (70000 gives 4464) and logs it. A running listener keeps its port. */
 PORTRELAY_API void setUDPport(int32_t port);
+
+/* ---- Diagnostics ---- */
+
+/* Receives one diagnostic text of the library: level 0 for a line it would
+ * print on standard output, 1 for one on standard error; text is
+ * NUL-terminated UTF-8 and holds exactly what would have been printed (the
+ * texts carry their own line ends, some none: "COM3 ", "no valid data");
+ * context is the host's pointer given with the callback. */
+typedef void (*PortRelayDiagnosticCallback)(int32_t level, const char* text, void* context);
+
+#define PORTRELAY_DIAGNOSTICS_OFF 0
+#define PORTRELAY_DIAGNOSTICS_CONSOLE 1
+#define PORTRELAY_DIAGNOSTICS_CALLBACK 2
+
+/* Where the library's untimed diagnostics go (not the log file of the UDP
+ * link): PORTRELAY_DIAGNOSTICS_CONSOLE, standard output and standard error as
+ * before (the default); PORTRELAY_DIAGNOSTICS_OFF, nowhere;
+ * PORTRELAY_DIAGNOSTICS_CALLBACK, to callback with context. Returns 1 when
+ * taken, 0 (nothing changed) for another destination or a null callback. The
+ * callback is called on whatever thread of the library prints (engine, relay,
+ * scan, network threads, the host's own threads): it must return quickly and
+ * must not call setDiagnosticOutput (calls are serialised under one lock);
+ * after setDiagnosticOutput has returned, a replaced callback is not called
+ * again, so a host removes its callback this way before it unloads. */
+PORTRELAY_API int32_t setDiagnosticOutput(int32_t destination, PortRelayDiagnosticCallback callback, void* context);
 
 /* ---- Fan controller ---- */
 

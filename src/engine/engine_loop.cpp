@@ -67,7 +67,7 @@ void MotionEngine::engineLoop() {
 void MotionEngine::loopIteration() {
   if (attached.load(std::memory_order_relaxed) == 0) {
     pauseCycling();
-    if (games.detectGame() && games.attachGame()) {
+    if (games.detectGame(&running) && games.attachGame()) {
       attached.exchange(1);
       outputSuspended.exchange(0);
     }

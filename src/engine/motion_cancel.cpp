@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "engine/motion_engine.h"
+#include "engine/setting_ranges.h"
 
 namespace portrelay {
 
@@ -33,14 +34,14 @@ void MotionEngine::activateMotionCancel(bool enable) {
 
 bool MotionEngine::setMotionCancelFilter(double value) {
   if (motionCancelActive.load(std::memory_order_relaxed) == 0) return false;
-  if (!(value >= kMinMotionCancelFilter) || !std::isfinite(value)) return false;
+  if (!(value >= kMinMotionCancelFilter) || !withinMagnitude(value, kMaxMotionCancelFilter)) return false;
   motionCancel.filter.store(value, std::memory_order_relaxed);
   return true;
 }
 
 bool MotionEngine::setMotionCancelGain(double value) {
   if (motionCancelActive.load(std::memory_order_relaxed) == 0) return false;
-  if (!std::isfinite(value)) return false;
+  if (!withinMagnitude(value, kMaxMotionCancelGain)) return false;
   motionCancel.gain.store(value, std::memory_order_relaxed);
   return true;
 }

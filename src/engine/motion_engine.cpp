@@ -5,6 +5,8 @@
 #include <stdexcept>
 #include <system_error>
 
+#include "engine/setting_ranges.h"
+#include "riglink/driver_claim.h"
 #include "riglink/link_state.h"
 
 namespace portrelay {
@@ -64,6 +66,11 @@ CueProfile* MotionEngine::profile(int32_t number) {
 int32_t MotionEngine::start() {
   std::lock_guard lock(threadMutex_);
   if (running.exchange(1) != 0) return 1;
+  // Another copy of the library in this process drives the rig: no second engine.
+  if (!DriverClaim::instance().acquire()) {
+    running.exchange(0);
+    return 0;
+  }
   stopped.exchange(0);
   try {
     if (thread_.joinable()) thread_.join();  // a loop that ended by itself
@@ -73,10 +80,12 @@ int32_t MotionEngine::start() {
     thread_ = launcher_([this] { engineLoop(); });
   } catch (const std::exception&) {
     games.processWatch().stop();
+    DriverClaim::instance().release();
     running.exchange(0);
     stopped.exchange(1);
     return 0;
   }
+  claimed_ = true;
   return 1;
 }
 
@@ -91,6 +100,10 @@ bool MotionEngine::stop() {
     }
   }
   games.processWatch().stop();
+  if (claimed_) {
+    claimed_ = false;
+    DriverClaim::instance().release();
+  }
   return stopped.exchange(1) != 0;
 }
 
@@ -116,17 +129,26 @@ void MotionEngine::setActiveAxis(int32_t profileNumber, int32_t slot, int32_t ac
 }
 
 void MotionEngine::setBeltMix(int32_t profileNumber, int32_t index, double weight) {
-  if (CueProfile* p = profile(profileNumber); p != nullptr && static_cast<uint32_t>(index) < kGameDataCount)
-    p->beltMix[static_cast<size_t>(index)].store(weight, std::memory_order_relaxed);
+  if (!withinMagnitude(weight, kMaxBeltWeightMagnitude)) return;
+  CueProfile* p = profile(profileNumber);
+  if (p == nullptr || static_cast<uint32_t>(index) >= kGameDataCount) return;
+  // A new weight changes the belt value at once: faded in like any other jump.
+  if (p->beltMix[static_cast<size_t>(index)].exchange(weight, std::memory_order_relaxed) != weight) restartFade();
 }
 
-// A non-finite bound is refused (the previous limits stay): it would switch
-// the clamp off.
+// Stores a (min, max) pair; a change restarts the fade, since a wider or
+// moved limit lets the clamped value jump.
+void MotionEngine::storeLimits(LimitPair& limits, double min, double max) {
+  const bool changed = limits.min.exchange(min, std::memory_order_relaxed) != min;
+  if ((limits.max.exchange(max, std::memory_order_relaxed) != max) || changed) restartFade();
+}
+
+// A bound outside ±kMaxLimitMagnitude (NaN and infinities too) is refused and
+// the previous limits stay: it would switch the clamp off in effect.
 void MotionEngine::setRigLimit(int32_t slot, double min, double max) {
   if (static_cast<uint32_t>(slot) >= kCueSlotCount) return;
-  if (!std::isfinite(min) || !std::isfinite(max)) return;
-  rigLimits[static_cast<size_t>(slot)].min.store(min, std::memory_order_relaxed);
-  rigLimits[static_cast<size_t>(slot)].max.store(max, std::memory_order_relaxed);
+  if (!withinMagnitude(min, kMaxLimitMagnitude) || !withinMagnitude(max, kMaxLimitMagnitude)) return;
+  storeLimits(rigLimits[static_cast<size_t>(slot)], min, max);
 }
 
 void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
@@ -136,9 +158,8 @@ void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
     min = -360.0;
     max = 360.0;
   }
-  if (!std::isfinite(min) || !std::isfinite(max)) return;
-  inputLimits[index].min.store(min, std::memory_order_relaxed);
-  inputLimits[index].max.store(max, std::memory_order_relaxed);
+  if (!withinMagnitude(min, kMaxLimitMagnitude) || !withinMagnitude(max, kMaxLimitMagnitude)) return;
+  storeLimits(inputLimits[index], min, max);
 }
 
 }  // namespace portrelay

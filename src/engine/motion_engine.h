@@ -148,6 +148,7 @@ class MotionEngine {
   CueProfile* profile(int32_t number);
 
  private:
+  void storeLimits(LimitPair& limits, double min, double max);
   void engineLoop();
   void loopIteration();
   void runCycle();
@@ -169,6 +170,7 @@ class MotionEngine {
   std::atomic<bool> loopEnded_{false};
 
   std::mutex threadMutex_;  // host side only: start/stop of the thread object
+  bool claimed_ = false;    // under threadMutex_: this engine holds the DriverClaim
   std::thread thread_;
   ThreadLauncher launcher_;
 };

@@ -7,6 +7,7 @@
 #include <string>
 
 #include "filters/filter_parser.h"
+#include "log/text_escape.h"
 #include "portrelay/portrelay.h"
 
 namespace portrelay {
@@ -57,7 +58,8 @@ int32_t checkFilter(const char* filter, char* text, int32_t textSize, int32_t* e
     return 1;
   }
   std::string reason = problem.reason;
-  if (!problem.keyword.empty()) reason = std::string(problem.keyword) + ": " + reason;
+  // The keyword is the host's bytes: quoted escaped where they are not UTF-8.
+  if (!problem.keyword.empty()) reason = escapeNonUtf8(problem.keyword) + ": " + reason;
   copyOut(reason, text, textSize);
   if (errorPosition != nullptr) *errorPosition = static_cast<int32_t>(problem.position);
   return 0;

@@ -5,6 +5,7 @@
 #include <cwchar>
 #include <string>
 
+#include "log/diagnostics.h"
 #include "platform/utf8.h"
 
 namespace portrelay {
@@ -17,9 +18,7 @@ void printConsole(const wchar_t* format, ...) {
   const int length = std::vswprintf(buffer, sizeof buffer / sizeof buffer[0], format, args);
   va_end(args);
   if (length < 0) return;  // too long or malformed: diagnostics only
-  const std::string text = toUtf8(buffer, static_cast<size_t>(length));
-  std::fwrite(text.data(), 1, text.size(), stdout);
-  std::fflush(stdout);
+  emitDiagnostic(DiagnosticLevel::info, toUtf8(buffer, static_cast<size_t>(length)));
 }
 
 }  // namespace portrelay

@@ -1,9 +1,9 @@
 #include "log/logger.h"
 
 #include <ctime>
-#include <iostream>
 #include <mutex>
 
+#include "log/diagnostics.h"
 #include "platform/clock.h"
 #include "platform/paths.h"
 
@@ -34,7 +34,7 @@ Logger::Logger() {
   try {
     const std::string documents = platform::documentsFolder();
     if (documents.empty()) {
-      std::cerr << "Failed to retrieve the Documents path" << std::endl;
+      emitDiagnostic(DiagnosticLevel::error, "Failed to retrieve the Documents path\n");
       return;
     }
     const std::string folder = documents + platform::kPathSeparator + "tiltaverse";
@@ -42,7 +42,7 @@ Logger::Logger() {
     (void)platform::createDirectories(folder);  // with every missing parent; an existing folder is fine
     file_.open(path, std::ios::out | std::ios::app);
     if (!file_.is_open()) {
-      std::cerr << "Failed to open log file" << std::endl;
+      emitDiagnostic(DiagnosticLevel::error, "Failed to open log file\n");
       return;
     }
     // The first line a process writes to the log names the library's version.
@@ -69,7 +69,7 @@ void Logger::write(const char* tag, const std::string& message) {
       file_ << tag << currentTimestamp() << "] " << message << '\n';
       file_.flush();
     } else {
-      std::cerr << "Log failed: Unable to write to log file." << std::endl;
+      emitDiagnostic(DiagnosticLevel::error, "Log failed: Unable to write to log file.\n");
     }
   } catch (...) {
   }

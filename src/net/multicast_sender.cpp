@@ -90,7 +90,8 @@ bool worthLogging(int failures) { return (failures & (failures - 1)) == 0; }
 void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   // From the first statement to the last: stopPortRelay_Thread waits for it,
   // and every way out clears networkRunning and sets networkStopped.
-  NetworkThreadScope scope(link);
+  NetworkThreadScope scope(link, LinkThread::sender);
+  if (!scope.entered()) return;  // stopped before it began
   Logger logger;
   logger.info("Multicast Thread started.");
   platform::requestMillisecondTimer();
@@ -145,7 +146,7 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   while (flag(link.networkRunning)) {
     if (!link.mode().udpMayRun()) {
       wasIdle = true;
-      sleepMilliseconds(kIdleSleepMs);
+      sleepWhileSet(link.networkRunning, kIdleSleepMs);
       continue;
     }
     if (wasIdle) {

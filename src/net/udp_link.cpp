@@ -12,10 +12,13 @@ void UdpLink::setMulticastAddress(const std::string& address) {
   multicastAddress_ = address;
 }
 
-UdpLink& udpLink() {
-  static UdpLink link;
-  return link;
-}
+namespace {
+// Built when the library loads, so destroyed after the rig link, whose release
+// at unload waits for the sender and the listener that use it.
+UdpLink theUdpLink;
+}  // namespace
+
+UdpLink& udpLink() { return theUdpLink; }
 
 size_t dropQueuedMotionFrames(MessageQueue& queue) {
   return queue.removeIf([](const uint8_t* bytes, size_t length) {

@@ -37,7 +37,8 @@ void takeDatagram(RigLinkState& link, std::vector<uint8_t>& datagram, uint32_t s
 
 void runUdpListener(RigLinkState& link, UdpLink& udp) {
   // From the first statement to the last: stopPortRelay_Thread waits for it.
-  NetworkThreadScope scope(link);
+  NetworkThreadScope scope(link, LinkThread::listener);
+  if (!scope.entered()) return;  // stopped before it began
   Logger logger;
   logger.info("Udp listen thread: starting");
   platform::requestMillisecondTimer();
@@ -58,7 +59,7 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
   while (flag(link.networkRunning)) {
     // The rig talks over the serial link: leave the datagrams waiting.
     while (link.mode().transport() == LinkTransport::serial && flag(link.networkRunning))
-      sleepMilliseconds(kSerialIdleSleepMs);
+      sleepWhileSet(link.networkRunning, kSerialIdleSleepMs);
 
     // The sender chose its adapter after this port was opened: receive on it alone.
     if (const uint32_t adapter = udp.senderAdapter.load(std::memory_order_relaxed); adapter != boundTo) {

@@ -23,6 +23,12 @@ int32_t startPortRelay_Thread(void) {
   return guarded(int32_t{1}, [](portrelay::RigLink& link) { return link.runRelay(); });
 }
 
+int32_t getPortRelayThreads(void) {
+  return guarded(int32_t{0}, [](portrelay::RigLink& link) {
+    return link.threads.runningMask() | (link.threads.stopPendingMask() << 3);
+  });
+}
+
 void stopPortRelay_Thread(void) {
   guarded(0, [](portrelay::RigLink& link) {
     link.stopRelay();

@@ -1,10 +1,44 @@
 #include "riglink/link_state.h"
 
+#include <chrono>
+#include <thread>
+
+#include "riglink/driver_claim.h"
+
 namespace portrelay {
 
+namespace {
+
+// Owns the process-wide link. Its destructor runs at process exit or library
+// unload, after the engine's (which was created after the link): the link's
+// thread bodies run on host threads, so the link is destroyed only once each
+// has left the library; a link whose bodies do not end in time is left in place.
+struct LinkHolder {
+  RigLink* link = new RigLink();
+  ~LinkHolder() {
+    if (link->releaseAtUnload()) delete link;
+  }
+};
+
+}  // namespace
+
 RigLink& RigLink::instance() {
-  static RigLink link;
-  return link;
+  static LinkHolder holder;
+  return *holder.link;
+}
+
+bool RigLink::releaseAtUnload() noexcept {
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
+  bool ended = false;
+  while (!(ended = !threads.anyRunning()) && std::chrono::steady_clock::now() < deadline) {
+    relayRunning.store(0, std::memory_order_relaxed);
+    networkRunning.store(0, std::memory_order_relaxed);
+    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  }
+  // A body that has left its loop still returns through a few instructions of
+  // the library: give it that time before the code goes away.
+  if (ended) std::this_thread::sleep_for(std::chrono::milliseconds(kReturnGraceMs));
+  return ended;
 }
 
 int32_t RigLink::closeRigPort() {
@@ -13,11 +47,17 @@ int32_t RigLink::closeRigPort() {
   return 1;
 }
 
-NetworkThreadScope::NetworkThreadScope(RigLinkState& link) : link_(link) {
-  link_.networkThreadsActive.fetch_add(1, std::memory_order_relaxed);
+NetworkThreadScope::NetworkThreadScope(RigLinkState& link, LinkThread body)
+    : link_(link), body_(body), entered_(link.threads.enter(body)) {
+  if (!entered_) return;
+  claimed_ = DriverClaim::instance().acquire();
+  if (claimed_) return;
+  link_.threads.leave(body_);
+  entered_ = false;
 }
 
 void NetworkThreadScope::announceRunning() {
+  if (!entered_) return;
   link_.networkRunning.store(1, std::memory_order_relaxed);
   link_.networkStopped.store(0, std::memory_order_relaxed);
   link_.mode().resume();
@@ -25,9 +65,11 @@ void NetworkThreadScope::announceRunning() {
 }
 
 NetworkThreadScope::~NetworkThreadScope() {
+  if (!entered_) return;
   link_.networkRunning.store(0, std::memory_order_relaxed);
   link_.networkStopped.store(1, std::memory_order_relaxed);
-  link_.networkThreadsActive.fetch_sub(1, std::memory_order_release);
+  DriverClaim::instance().release();
+  link_.threads.leave(body_);
 }
 
 }  // namespace portrelay

@@ -20,6 +20,7 @@
 #include "engine/cycle_timer.h"
 #include "platform/serial_device.h"
 #include "riglink/link_mode.h"
+#include "riglink/link_threads.h"
 #include "riglink/message_queue.h"
 #include "riglink/phase_lock.h"
 #include "riglink/queue_wait.h"
@@ -42,9 +43,10 @@ struct RigLinkState {
   std::atomic<uint8_t> autoChecksum{0};        // UDP auto messages leave checksummed
 
   // Loop bodies actually executing, so that stopRelay can wait for every loop
-  // it stops (the flags above tell what was asked, not what runs).
-  std::atomic<uint8_t> relayActive{0};
-  std::atomic<int32_t> networkThreadsActive{0};
+  // it stops (the flags above tell what was asked, not what runs), and the
+  // stops that came before a body was entered.
+  std::atomic<uint8_t> relayActive{0};  // one relay loop at a time
+  LinkThreads threads;
 
   std::atomic<int32_t> standardPort{0};  // COM number for the manual connection
   std::atomic<int32_t> repeatCount{0};   // auto-queue repetition counter of the serial link
@@ -89,6 +91,13 @@ class RigLink : public RigLinkState {
 
   // The process-wide link, created on first use and kept for the life of the process.
   static RigLink& instance();
+  // At library unload or process exit: asks the relay loop and the network
+  // link threads to end and waits at most kUnloadGraceMs for every one of them
+  // to leave its body (never joining: they are the host's threads). True when
+  // none runs any more and the link may be destroyed.
+  bool releaseAtUnload() noexcept;
+  static constexpr int kUnloadGraceMs = 500;  // a scan step or a cycle ends well within it
+  static constexpr int kReturnGraceMs = 20;
 
   // ---- messages (message_api.cpp) ----
   // sendMessagemmf: queues the message at the start of buffer (up to its first
@@ -117,7 +126,8 @@ class RigLink : public RigLinkState {
 
   // ---- relay (relay_loop.cpp) ----
   // startPortRelay_Thread: runs the relay loop on the calling thread until
-  // stopped; returns 1. A call while another thread runs the loop returns 1 at once.
+  // stopped; returns 1. A call while another thread runs the loop returns 1 at
+  // once; a call that finds a stop waiting for it returns 0 at once.
   int32_t runRelay();
   // stopPortRelay_Thread: asks the relay loop and the network link threads to
   // end and returns once none of them runs any more (at once when none ran).
@@ -143,18 +153,23 @@ class RigLink : public RigLinkState {
   int32_t closeRigPort();
 
  private:
+  // The relay under this copy's DriverClaim; false when another copy holds it.
+  bool runClaimedRelay();
   void runRelayLoop();
 };
 
 // Held by a network link thread body (UDP sender or listener) for its whole
 // run, from its first statement to its last: stopRelay waits until every such
-// scope has ended. announceRunning() sets networkRunning, clears
+// scope has ended. A body whose scope did not enter (a stop waited for it, or
+// another copy of the library drives the rig) returns at once and changes no
+// flag. announceRunning() sets networkRunning, clears
 // networkStopped, resumes the link and sets networkStarted (the start-up step
 // of both threads); the end of the scope clears networkRunning and sets
 // networkStopped (their exit, early or not).
 class NetworkThreadScope {
  public:
-  explicit NetworkThreadScope(RigLinkState& link);
+  NetworkThreadScope(RigLinkState& link, LinkThread body);
+  bool entered() const { return entered_; }
   void announceRunning();
   ~NetworkThreadScope();
   NetworkThreadScope(const NetworkThreadScope&) = delete;
@@ -162,6 +177,9 @@ class NetworkThreadScope {
 
  private:
   RigLinkState& link_;
+  LinkThread body_;
+  bool entered_;
+  bool claimed_ = false;
 };
 
 }  // namespace portrelay

@@ -241,17 +241,19 @@ int32_t RigLink::connectStandardPort() {
 
 int32_t RigLink::scanForRig() {
   RigLink& link = *this;
-  sleepMilliseconds(50);
+  // The scan's pauses end early on a stop: stopPortRelay_Thread waits for it.
+  sleepWhileSet(link.relayRunning, 50);
+  if (!scanMayGoOn(link)) return 0;
   std::vector<unsigned> ports;
   if (!CEnumerateSerial::UsingQueryDosDevice(ports)) {
     printConsole(L"CEnumerateSerial::UsingQueryDosDevice failed, Error:%u\n", systemError());
     return 0;
   }
-  sleepMilliseconds(50);
+  sleepWhileSet(link.relayRunning, 50);
   for (unsigned number : ports) printConsole(L"COM%u ", number);
 
   for (unsigned number : ports) {
-    sleepMilliseconds(200);
+    sleepWhileSet(link.relayRunning, 200);
     if (!scanMayGoOn(link)) return 0;
     std::lock_guard attempt(link.connectionMutex);
     // A manual connection may have identified the rig meanwhile.

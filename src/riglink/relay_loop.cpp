@@ -6,6 +6,7 @@
 #include "platform/scheduling.h"
 #include "platform/serial_device.h"
 #include "riglink/crc16.h"
+#include "riglink/driver_claim.h"
 #include "riglink/frame_parser.h"
 #include "riglink/link_state.h"
 #include "riglink/rig_frames.h"
@@ -116,7 +117,7 @@ void RigLink::runRelayLoop() {
   while (flag(link.relayRunning)) {
     if (!link.mode().serialMayRun()) {
       link.relayCycleTimer.clear();  // a pause is no cycle
-      sleepMilliseconds(kPausedSleepMs);
+      sleepWhileSet(link.relayRunning, kPausedSleepMs);
       continue;
     }
     if (link.portOpen.load(std::memory_order_acquire) == 0) {
@@ -177,6 +178,21 @@ void RigLink::relayCycle(uint64_t generation) {
 int32_t RigLink::runRelay() {
   RigLinkState& link = *this;
   if (link.relayActive.exchange(1) != 0) return 1;  // another thread runs the loop
+  if (!link.threads.enter(LinkThread::relay)) {  // stopped before it began
+    link.relayActive.store(0, std::memory_order_release);
+    return 0;
+  }
+  const bool ran = runClaimedRelay();
+  // Leaving is the last touch of the link: an unload may destroy it right after.
+  link.relayActive.store(0, std::memory_order_release);
+  link.threads.leave(LinkThread::relay);
+  return ran ? 1 : 0;
+}
+
+bool RigLink::runClaimedRelay() {
+  RigLinkState& link = *this;
+  DriverClaimScope claim;  // another copy of the library drives the rig: do not run
+  if (!claim.held()) return false;
   // Asked to run from the first moment, so a stop that comes now is not lost.
   link.relayRunning.store(1, std::memory_order_relaxed);
   platform::requestMillisecondTimer();
@@ -189,18 +205,19 @@ int32_t RigLink::runRelay() {
     runRelayLoop();
   }
   closeRigPort();
-  link.relayActive.store(0, std::memory_order_release);
-  return 1;
+  return true;
 }
 
 void RigLink::stopRelay() {
   RigLinkState& link = *this;
+  // A body not running now ends at its next entry: a stop is never lost to a
+  // thread that the host has created but that has not entered yet.
+  link.threads.requestStop();
   link.relayRunning.store(0, std::memory_order_relaxed);
   link.networkRunning.store(0, std::memory_order_relaxed);
   // Wait for every loop that still runs; ask again on each poll, so that a
   // loop that was just starting is stopped too.
-  while (link.relayActive.load(std::memory_order_acquire) != 0 ||
-         link.networkThreadsActive.load(std::memory_order_acquire) > 0) {
+  while (link.threads.anyRunning()) {
     sleepMilliseconds(1);
     link.relayRunning.store(0, std::memory_order_relaxed);
     link.networkRunning.store(0, std::memory_order_relaxed);

@@ -28,8 +28,9 @@ void GameSource::installReader(int id, std::unique_ptr<GameReader> reader) {
   readers_[static_cast<size_t>(id)] = std::move(reader);
 }
 
-bool GameSource::detectGame() {
+bool GameSource::detectGame(const std::atomic<uint8_t>* keepGoing) {
   for (size_t i = 0; i < kGamePriority.size(); ++i) {
+    if (keepGoing != nullptr && keepGoing->load(std::memory_order_relaxed) == 0) return false;
     const auto id = static_cast<size_t>(kGamePriority[i]);
     GameReader* candidate = readers_[id].get();
     if (candidate != nullptr && candidate->detect()) {

@@ -3,6 +3,7 @@
 #include <array>
 #include <atomic>
 #include <functional>
+#include <cstdint>
 #include <memory>
 
 #include "engine/sample_record.h"
@@ -28,8 +29,10 @@ class GameSource {
   GameSource& operator=(const GameSource&) = delete;
 
   // Engine thread. Tests in priority order with a 10-ms pause between two
-  // tests; the first game that passes is the one flag set afterwards.
-  bool detectGame();
+  // tests; the first game that passes is the one flag set afterwards. With
+  // keepGoing, the pass ends (false) between two tests once it reads 0, so a
+  // stop does not wait for the whole pass.
+  bool detectGame(const std::atomic<uint8_t>* keepGoing = nullptr);
   // On success the sample record starts cleared, so that channels the new
   // game does not fill read 0 rather than the last game's values, and the
   // process watch follows the game.

@@ -288,7 +288,7 @@ TEST(MulticastSender, WithoutEthernetEndsAtOnceAndEndsTheListener) {
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
   EXPECT_EQ(link.networkRunning.load(), 0);
   EXPECT_EQ(link.networkStopped.load(), 1);
-  EXPECT_EQ(link.networkThreadsActive.load(), 0);
+  EXPECT_EQ(link.threads.runningMask(), 0);
   const auto log = logMessages(documents.logFile());
   EXPECT_TRUE(contains(log, "INFO Multicastthread:No suitable Ethernet found , exiting"));
   EXPECT_TRUE(contains(log, "INFO Udp listen thread: closing"));

@@ -209,6 +209,10 @@ TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
 // The exports reach the process-wide link (the rest of this file uses a fresh one).
 TEST(MessageExports, PauseAndFlags) {
   RigLink& global = RigLink::instance();
+  // What an earlier test's rig said (the binary run whole) is not this test's.
+  global.mode().stop();
+  global.serialRxQueue.clear();
+  global.networkRxQueue.clear();
   global.relayRunning = 1;
   EXPECT_EQ(isInterfaceRunning(), 1);
   global.portOpen = 1;

@@ -383,7 +383,7 @@ TEST(RelayStop, WaitsForNetworkThreads) {
   auto link = std::make_unique<RigLink>();
   std::atomic<bool> ended{false};
   std::thread network([&] {
-    NetworkThreadScope scope(*link);
+    NetworkThreadScope scope(*link, LinkThread::listener);
     scope.announceRunning();
     while (link->networkRunning.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // closing its socket

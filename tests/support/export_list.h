@@ -25,7 +25,9 @@ inline constexpr const char* kExportNames[] = {
     "autoMessagemmf",         "readMessagemmf",        "newMessagemmf",
     "isConnected",            "isInterfaceRunning",    "pauseInterface",
     "resumeInterface",        "enableAutoconnect",     "disableAutoconnect",
-    "setStandartPort",        "getOutputTimeFrame",
+    "setStandartPort",        "getOutputTimeFrame",    "getPortRelayThreads",
+    // diagnostics
+    "setDiagnosticOutput",
     // UDP link
     "startUPDMulticastSenderThread", "startUPDListenThread", "setMulticastAddr", "setUDPport",
 };

@@ -172,10 +172,16 @@ class Library:
         return _live_doubles(self.raw.GetPositionSnapshot(), CALCULATION_RECORD)
 
     # ---- Messages ----
+    # The library reads a message up to its terminator or 512 bytes: the
+    # buffer always holds 512 (the message, cut there, then zeros).
+    MESSAGE_BUFFER = 512
+
     @staticmethod
     def _message(message):
-        data = bytes(message)
-        return (ctypes.c_uint8 * max(len(data), 1)).from_buffer_copy(data or b"\0")
+        data = bytes(message)[:Library.MESSAGE_BUFFER]
+        buffer = (ctypes.c_uint8 * Library.MESSAGE_BUFFER)()
+        ctypes.memmove(buffer, data, len(data))
+        return buffer
 
     def sendMessagemmf(self, message):
         """Queues a message (bytes ending in 0x0A 0x0D) for the rig: 1 queued, -1 refused."""

@@ -10,6 +10,10 @@ from ctypes import POINTER, c_bool, c_char_p, c_double, c_int32, c_uint8, c_void
 
 c_double_p = POINTER(c_double)
 
+# setDiagnosticOutput's callback: (level, UTF-8 text, context). Keep the
+# object alive for as long as the library may call it.
+DIAGNOSTIC_CALLBACK = ctypes.CFUNCTYPE(None, c_int32, c_char_p, c_void_p)
+
 EXPORTS = {
     # ---- Version ----
     "getPortRelayVersion": (c_char_p, [], "The library's version, MAJOR.MINOR.PATCH (a static string)."),
@@ -93,6 +97,10 @@ EXPORTS = {
         "The relay loop's thread body: runs on the calling thread until stopPortRelay_Thread."),
     "stopPortRelay_Thread": (None, [],
         "Ends the relay loop and the network link threads and waits for them."),
+    "getPortRelayThreads": (c_int32, [],
+        "Link thread bodies running now: 1 relay loop, 2 multicast sender, 4 UDP listener."),
+    "setDiagnosticOutput": (c_int32, [c_int32, DIAGNOSTIC_CALLBACK, c_void_p],
+        "Where diagnostics go: 0 off, 1 console (default), 2 the callback (level, UTF-8 text, context)."),
     "sendMessagemmf": (c_int32, [POINTER(c_uint8)],
         "Queues a message ending in 0x0A 0x0D for the rig: 1 queued, -1 refused."),
     "autoMessagemmf": (c_int32, [POINTER(c_uint8)],

@@ -1,5 +1,7 @@
 #include "sources/readers/nolimits2.h"
 
+#include "log/diagnostics.h"
+
 #include <algorithm>
 #include <cstdio>
 #include <string>
@@ -13,7 +15,7 @@ constexpr uint32_t kHandshakeRequestId = 1234;
 
 void reportError(const char* message, int code) {
   const std::string text = std::string(message) + ": " + platform::socketErrorText(code) + "\n";
-  std::fputs(text.c_str(), stderr);
+  emitDiagnostic(DiagnosticLevel::error, text);
 }
 
 // The connection steps shared by the handshake and attach; on failure the
