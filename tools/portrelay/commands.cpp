@@ -6,6 +6,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <memory>
+#include <mutex>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -19,6 +20,8 @@
 #include "platform/tools/dynamic_library.h"
 #include "platform/processes.h"
 #include "profile.h"
+#include "host_actions.h"
+#include "platform/tools/console_keys.h"
 #include "profile_keeper.h"
 #include "recorder.h"
 #if !defined(_WIN32)
@@ -202,6 +205,32 @@ void readView(const LibraryApi& api, ViewState& view) {
   view.link = linkState(api);
 }
 
+// The library's diagnostic lines while the live view owns the terminal: the
+// newest complete line, shown in the view instead of written over it.
+class LibraryLines {
+ public:
+  static void receive(int32_t /*level*/, const char* text, void* context) {
+    auto& self = *static_cast<LibraryLines*>(context);
+    std::lock_guard lock(self.mutex_);
+    for (const char* c = text; *c != '\0'; ++c) {
+      if (*c == '\n' || *c == '\r') {
+        if (!self.partial_.empty()) self.last_ = std::move(self.partial_);
+        self.partial_.clear();
+      } else if (self.partial_.size() < 200) {
+        self.partial_ += *c;
+      }
+    }
+  }
+  std::string last() const {
+    std::lock_guard lock(mutex_);
+    return last_;
+  }
+
+ private:
+  mutable std::mutex mutex_;
+  std::string partial_, last_;
+};
+
 // Parks the rig and waits until it is parked, at most kParkWaitLimit. The
 // engine keeps sending frames meanwhile, with or without a game.
 void parkAndWait(const LibraryApi& api) {
@@ -336,6 +365,12 @@ int runCommand(const RunOptions& options) {
   double lastLook = steadySeconds();
   auto nextView = Clock::now();
   int32_t gameId = -1;
+  HostActions actions(api, keeper);
+  LibraryLines libraryLines;
+  if (!options.noView) api.setDiagnosticOutput(2, &LibraryLines::receive, &libraryLines);
+  // Keys only with the view: without it standard input stays the caller's.
+  std::optional<platform::ConsoleKeys> keys;
+  if (!options.noView) keys.emplace();
   for (bool first = true; !platform::stopRequested();) {
     // A game let go leaves the rig where its last frame put it: park it
     // until a game is attached again, which then fades in.
@@ -343,7 +378,7 @@ int runCommand(const RunOptions& options) {
     if (nowGameId < 0 && gameId >= 0) {
       api.parkRig(kParkMs);
       if (options.noView) std::printf("portrelay: the game was let go; parking the rig\n");
-    } else if (nowGameId >= 0 && gameId < 0 && api.getParkStatus() != 0) {
+    } else if (nowGameId >= 0 && gameId < 0 && api.getParkStatus() != 0 && !actions.ownerParked()) {
       api.parkRig(0);
     }
     gameId = nowGameId;
@@ -366,6 +401,7 @@ int runCommand(const RunOptions& options) {
     if (options.seconds > 0.0 && view.elapsed >= options.seconds) break;
     std::string notice;
     keeper.poll(api.getGameID(), notice);
+    for (int pressed = keys ? keys->poll() : 0; pressed != 0; pressed = keys->poll()) actions.key(pressed, notice);
     if (!notice.empty()) {
       watchLimits();
       view.notice = notice;
@@ -380,6 +416,9 @@ int runCommand(const RunOptions& options) {
       virtualRig.fill(view);
       view.recordedRows = recorder.rows();
       view.clipped = recorder.clippedShares();
+      view.operation = actions.state();
+      view.libraryLine = libraryLines.last();
+      view.keys = HostActions::keyHelp();
       drawView(view, first);
       first = false;
       nextView += kViewInterval;
@@ -396,6 +435,7 @@ int runCommand(const RunOptions& options) {
   api.stopPortRelay_Thread();
   relay.join();
   if (game) game->stop();
+  api.setDiagnosticOutput(1, nullptr, nullptr);  // the callback's lines end with this view
 
   std::printf("\nportrelay: %.1f s of motion", view.elapsed);
   if (!options.record.empty())
@@ -408,6 +448,79 @@ int runCommand(const RunOptions& options) {
   if (options.periodStats)
     std::printf("portrelay: engine cycle over %zu samples: p50 %.3f ms, p99 %.3f ms, max %.3f ms\n", periods.size(),
                 percentile(periods, 0.5), percentile(periods, 0.99), percentile(periods, 1.0));
+  const uint64_t rigFrames = virtualRig.report();
+  virtualRig.close();
+  return options.virtualRig && rigFrames == 0 ? 1 : 0;
+}
+
+int testAxesCommand(const RunOptions& options, double secondsPerAxis) {
+  static const char* const kAxes[6] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
+  Library library;
+  if (!loadLibrary(library, options.virtualRig)) return 1;
+  const LibraryApi& api = library.api;
+  Profile profile;
+  std::string error;
+  const bool profileRead = options.profile.empty()
+                               ? parseProfile(builtInProfileText(), "(built-in profile)", api, profile, error)
+                               : loadProfile(options.profile, api, profile, error);
+  if (!profileRead) {
+    std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
+    return 2;
+  }
+  if (!options.rigPort.empty()) profile.rigPort = options.rigPort;
+  platform::installStopRequestHandler();
+  VirtualRig virtualRig;
+  if (options.virtualRig) {
+    if (!virtualRig.start(*library.handle)) return 1;
+    profile.rigPort = "auto";
+  }
+  // The engine runs motion only with a game: gamesim's, with every slot off
+  // but the effect slot of the axis under test, whose input is always 0.
+  auto game = startGameSimulator(*findSimulatedGame("assetto-corsa"), 7.0 * secondsPerAxis + 30.0);
+  if (game == nullptr) {
+    std::fprintf(stderr, "portrelay: cannot start gamesim\n");
+    return 1;
+  }
+  for (int p = 0; p < kProfileCount; ++p)
+    for (int slot = 0; slot < kSlotCount; ++slot) api.setActiveAxis(p, slot, 0);
+  for (const auto& [axis, l] : profile.rigLimits) api.SetRigDofLimitValue(axis, l.min, l.max);
+  std::thread relay([&] { api.startPortRelay_Thread(); });
+  if (profile.rigPort == "auto") {
+    api.enableAutoconnect();
+  } else {
+    api.disableAutoconnect();
+    api.setStandartPort(profile.rigPort.c_str());
+    api.resumeInterface();
+  }
+  api.startGamesource_Thread();
+  api.setMotionsystemready(1);
+  std::printf("portrelay: testing each axis for %.0f s: to its limits and back, the others at 0\n", secondsPerAxis);
+  for (int axis = 0; axis < 6 && !platform::stopRequested(); ++axis) {
+    const auto found = profile.rigLimits.find(axis);
+    const Limits limits = found == profile.rigLimits.end() ? Limits{} : found->second;
+    const double reach = std::max(std::abs(limits.min), std::abs(limits.max));
+    if (reach == 0.0) {
+      std::printf("  %-6s skipped: its rig limits are (0, 0)\n", kAxes[axis]);
+      continue;
+    }
+    // One sine period per axis: out to one limit, over to the other, back to
+    // 0; the rig limits cut it at each end, the rate limit keeps it slow.
+    const std::string chain =
+        "SINUS(VALUE;" + std::to_string(reach) + ";" + std::to_string(1.0 / secondsPerAxis) + ")";
+    api.setcheckFilterstring(0, 15 + axis, chain.c_str());
+    api.setActiveAxis(0, 15 + axis, 1);
+    std::printf("  %-6s to %+.3f and %+.3f\n", kAxes[axis], limits.max, limits.min);
+    std::fflush(stdout);
+    const auto end = Clock::now() + std::chrono::duration<double>(secondsPerAxis);
+    while (Clock::now() < end && !platform::stopRequested()) std::this_thread::sleep_for(std::chrono::milliseconds(20));
+    api.setActiveAxis(0, 15 + axis, 0);
+  }
+  parkAndWait(api);
+  api.setMotionsystemready(0);
+  api.stopGamesource_Thread();
+  api.stopPortRelay_Thread();
+  relay.join();
+  game->stop();
   const uint64_t rigFrames = virtualRig.report();
   virtualRig.close();
   return options.virtualRig && rigFrames == 0 ? 1 : 0;

@@ -17,6 +17,10 @@ struct RunOptions {
 };
 
 int runCommand(const RunOptions& options);
+// Each axis in turn to its rig limits and back (a slow sine, the others at 0),
+// then a park: what an owner does after building a rig. Uses the profile's
+// rig limits (and ports) and a simulated game for the engine to run on.
+int testAxesCommand(const RunOptions& options, double secondsPerAxis);
 int portsCommand(bool virtualRig);
 int checkCommand(const std::string& filter);
 int gamesCommand();

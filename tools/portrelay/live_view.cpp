@@ -49,15 +49,19 @@ void drawView(const ViewState& s, bool first) {
                 static_cast<unsigned long long>(s.checksumErrors));
     std::printf("fan port  last byte %4d   %5.1f bytes/s (virtual fan)\033[K\n", s.lastFanByte, s.fanBytesPerSecond);
   }
+  if (!s.operation.empty()) std::printf("operate   %s\033[K\n", s.operation.c_str());
   std::string clipping;
   for (int i = 0; i < 6; ++i)
     if (s.clipped[static_cast<size_t>(i)] > 0.0)
       clipping += std::string(kAxes[i]) + " " + std::to_string(std::lround(100.0 * s.clipped[static_cast<size_t>(i)])) + " %  ";
   if (!clipping.empty()) std::printf("WARNING   held at a rig limit in the last second: %s\033[K\n", clipping.c_str());
-  if (!s.notice.empty()) std::printf("profile   %s\033[K\n", s.notice.c_str());
+  if (!s.notice.empty()) std::printf("last      %s\033[K\n", s.notice.c_str());
+  if (!s.libraryLine.empty()) std::printf("library   %s\033[K\n", s.libraryLine.c_str());
+  if (!s.keys.empty()) std::printf("\n%s\033[K\n", s.keys.c_str());
   if (!s.recordPath.empty())
     std::printf("record    %s   %llu rows\033[K\n", s.recordPath.c_str(),
                 static_cast<unsigned long long>(s.recordedRows));
+  std::printf("\033[J");  // lines a longer screen left below
   std::fflush(stdout);
 }
 

@@ -25,7 +25,9 @@ struct ViewState {
   uint64_t recordedRows = 0;
   double elapsed = 0, duration = 0;  // duration 0: until Ctrl-C
   bool motion = false;               // the engine runs motion (a game is attached)
-  std::string notice;                // the last profile switch, reload or refusal
+  std::string notice;                // the last action, profile switch, reload or refusal
+  std::string operation, keys;      // intensity, mutes and park; the keys
+  std::string libraryLine;          // the library's newest diagnostic line
   std::array<double, 6> clipped{};   // per axis, share of the last second's cycles held at a rig limit
 };
 

@@ -3,6 +3,7 @@
 //
 //   portrelay run [--profile FILE] [--simulate GAME] [--virtual-rig] [--rig-port COMn]
 //                 [--fan-port COMn] [--seconds S] [--record FILE.csv] [--no-view]
+//   portrelay test-axes [--profile FILE] [--virtual-rig | --rig-port COMn] [--seconds-per-axis S]
 //   portrelay ports [--virtual-rig]
 //   portrelay check "FILTER"
 //   portrelay games
@@ -44,6 +45,18 @@ int main(int argc, char** argv) {
   runCommand->add_flag("--period-stats", run.periodStats,
                        "sample the engine cycle length every 10 ms and print its distribution at the end");
 
+  host::RunOptions axes;
+  double secondsPerAxis = 8.0;
+  CLI::App* axesCommand = app.add_subcommand(
+      "test-axes", "move each axis in turn slowly to its rig limits and back, then park (after building a rig)");
+  axesCommand->add_option("--profile", axes.profile, "profile file whose rig limits to use; default: the built-in");
+  CLI::Option* axesVirtual =
+      axesCommand->add_flag("--virtual-rig", axes.virtualRig, "a virtual rig on a pseudo-terminal (POSIX)");
+  axesCommand->add_option("--rig-port", axes.rigPort, "the rig's serial port COMn; default: the profile's, or a scan")
+      ->excludes(axesVirtual);
+  axesCommand->add_option("--seconds-per-axis", secondsPerAxis, "how long each axis takes (default 8)")
+      ->check(CLI::Range(2.0, 120.0));
+
   bool portsVirtual = false;
   CLI::App* portsCommand = app.add_subcommand("ports", "list the serial ports the library sees");
   portsCommand->add_flag("--virtual-rig", portsVirtual, "register the virtual rig and fan first (POSIX)");
@@ -59,6 +72,7 @@ int main(int argc, char** argv) {
   try {
     if (runCommand->parsed()) return host::runCommand(run);
     if (portsCommand->parsed()) return host::portsCommand(portsVirtual);
+    if (axesCommand->parsed()) return host::testAxesCommand(axes, secondsPerAxis);
     if (checkCommand->parsed()) return host::checkCommand(filter);
     if (gamesCommand->parsed()) return host::gamesCommand();
   } catch (const std::exception& e) {

@@ -1,6 +1,35 @@
 #include "profile_keeper.h"
 
+#include <algorithm>
+#include <vector>
+
 namespace host {
+namespace {
+
+// The cue slots that move each rig axis (the main slot, the tilt and
+// position slots of roll and pitch, the effect slot).
+const std::vector<int> kAxisSlots[6] = {{0, 15}, {1, 16}, {2, 17}, {3, 18}, {4, 6, 8, 19}, {5, 7, 9, 20}};
+
+// The settings with the owner's intensity and mutes over them: every motion
+// slot named, so that a step back to 100 % or an unmute restores it.
+Profile adjusted(Profile settings, int intensity, const std::array<bool, 6>& muted) {
+  for (int p = 0; p < kProfileCount; ++p) {
+    MotionProfile& motion = settings.profiles[static_cast<size_t>(p)];
+    for (int axis = 0; axis < 6; ++axis) {
+      for (int slot : kAxisSlots[axis]) {
+        if (p == 1 && slot > 9) continue;  // GROUND's slots 10..22 are never evaluated
+        SlotSetting& setting = motion.slots[slot];
+        const std::string chain = setting.filter.value_or("VALUE");
+        setting.filter = intensity == 100 ? chain : "GAIN(" + chain + ";" + std::to_string(intensity / 100.0) + ")";
+        if (muted[static_cast<size_t>(axis)]) setting.active = false;
+        else if (!setting.active) setting.active = true;
+      }
+    }
+  }
+  return settings;
+}
+
+}  // namespace
 
 ProfileKeeper::ProfileKeeper(const LibraryApi& api, Profile profile, std::string path)
     : api_(api), profile_(std::move(profile)), path_(std::move(path)), lastModified_(modified()) {}
@@ -13,7 +42,17 @@ std::filesystem::file_time_type ProfileKeeper::modified() const {
 bool ProfileKeeper::applyFor(int gameId, std::string& error) {
   appliedGame_ = gameId;
   applied_ = settingsForGame(profile_, gameId);
-  return applyMotionSettings(applied_, api_, error);
+  return applyMotionSettings(adjusted(applied_, intensity_, muted_), api_, error);
+}
+
+bool ProfileKeeper::setIntensity(int percent, std::string& error) {
+  intensity_ = std::clamp(percent, 0, 100);
+  return applyFor(appliedGame_, error);
+}
+
+bool ProfileKeeper::setMuted(int axis, bool muted, std::string& error) {
+  muted_[static_cast<size_t>(axis)] = muted;
+  return applyFor(appliedGame_, error);
 }
 
 void ProfileKeeper::poll(int gameId, std::string& notice) {
@@ -31,6 +70,15 @@ void ProfileKeeper::poll(int gameId, std::string& notice) {
   const auto written = modified();
   if (written == lastModified_) return;
   lastModified_ = written;
+  reload(notice);
+}
+
+void ProfileKeeper::reload(std::string& notice) {
+  if (path_.empty()) {
+    notice = "the built-in profile has no file to reload";
+    return;
+  }
+  std::string error;
   Profile edited;
   if (!loadProfile(path_, api_, edited, error)) {
     notice = "profile edit refused, the running profile stays: " + error;

@@ -1,6 +1,7 @@
 // Keeps the running profile applied: the settings of the game that runs (a
 // profile file may name some per game), and the file itself as it is edited.
 #pragma once
+#include <array>
 #include <chrono>
 #include <filesystem>
 #include <string>
@@ -24,6 +25,17 @@ class ProfileKeeper {
   // `notice` then says why (and says so when a reload took).
   void poll(int gameId, std::string& notice);
 
+  // The owner's live adjustments, kept over every switch and reload: a
+  // master intensity (percent, 0..100) through a gain on every motion slot's
+  // chain, and muted rig axes (their slots switched off). Both take effect
+  // through the library's fade.
+  bool setIntensity(int percent, std::string& error);
+  int intensity() const { return intensity_; }
+  bool setMuted(int axis, bool muted, std::string& error);
+  bool muted(int axis) const { return muted_[static_cast<size_t>(axis)]; }
+  // Re-reads the file now (what poll does once the file was written).
+  void reload(std::string& notice);
+
   const Profile& profile() const { return profile_; }
   // The motion settings applied last (the file's with the game's over them).
   const Profile& applied() const { return applied_; }
@@ -36,6 +48,8 @@ class ProfileKeeper {
   Profile applied_;
   std::string path_;
   int appliedGame_ = -1;
+  int intensity_ = 100;
+  std::array<bool, 6> muted_{};
   std::filesystem::file_time_type lastModified_{};
   std::chrono::steady_clock::time_point nextLook_{};
 };
