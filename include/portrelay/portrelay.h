@@ -202,6 +202,16 @@ PORTRELAY_API double getGameTimeFrame(void);
  * restart has completed. */
 PORTRELAY_API double getMotionDataTimeFrame(void);
 
+/* Stalls of the engine thread, for a host that warns of them. Stores in
+ * *longCycles the number of engine cycles longer than 10 ms since the engine
+ * thread last started (startGamesource_Thread; it stops counting at
+ * INT32_MAX), and in *longestMs the longest engine cycle, in milliseconds,
+ * that ended within the last 10 seconds (0 when none did: no motion ran).
+ * Only cycles of the running state count (attached and motionsystemready), a
+ * cycle when it has ended. Any thread; does not block. Null arguments are
+ * ignored; on failure both are set to 0. */
+PORTRELAY_API void getEngineStalls(int32_t* longCycles, double* longestMs);
+
 /* Always 44, although the game-data array (getGameData) holds 43 values:
  * use the count getGameData stores. */
 PORTRELAY_API int32_t getGameDataCount(void);

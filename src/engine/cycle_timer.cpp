@@ -70,6 +70,11 @@ void CycleTimer::coarseWait() {
   lastElapsedUs_ = static_cast<double>(e);
 }
 
+int64_t counterMilliseconds() {
+  static const int64_t countsPerMs = platform::performanceFrequency() / 1000;
+  return platform::performanceCounter() / countsPerMs;
+}
+
 void sleepMilliseconds(int milliseconds) {
   using clock = std::chrono::steady_clock;
   const auto target = clock::now() + std::chrono::milliseconds(milliseconds);

@@ -67,6 +67,9 @@ class CycleTimer {
   std::atomic<int32_t> preciseMode_{1};
 };
 
+// The performance counter in whole milliseconds (monotonic, any thread).
+int64_t counterMilliseconds();
+
 // Sleeps until the steady clock has advanced by the given milliseconds, in
 // whole-millisecond steps (1 to 2 ms with a 1-ms timer resolution).
 void sleepMilliseconds(int milliseconds);

@@ -20,6 +20,12 @@ TEST(EngineExports, DefaultsBeforeStart) {
   EXPECT_EQ(getGameID(), -1);
   EXPECT_EQ(getGameDataCount(), 44);
   EXPECT_EQ(getGameTimeFrame(), 0.0);
+  int32_t longCycles = -1;
+  double longestMs = -1.0;
+  getEngineStalls(&longCycles, &longestMs);
+  EXPECT_EQ(longCycles, 0);
+  EXPECT_EQ(longestMs, 0.0);
+  getEngineStalls(nullptr, nullptr);  // ignored
 
   uint8_t frame[36];
   std::memset(frame, 0xAA, sizeof frame);
