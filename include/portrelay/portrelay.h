@@ -57,8 +57,12 @@
  *   - the relay thread (the host's own thread) keeps that raised priority
  *     after startPortRelay_Thread returns;
  *   - a 1-ms system timer resolution (timeBeginPeriod(1)), never released;
- *   - in precise timer mode (the default) the engine thread and the relay
- *     thread each keep one core busy (they spin on the performance counter);
+ *   - in precise timer mode (the default) the engine thread, and the relay
+ *     thread while no motion frames come, sleep to shortly before the end of
+ *     each 2-ms period and spin on the performance counter for the rest: a
+ *     few per cent of a core where the system's sleeps wake on time (Linux,
+ *     Windows 10 1803 and later), up to most of a core where they wake a
+ *     millisecond late (older Windows, Wine);
  *   - diagnostic lines on standard output (console), without time stamps;
  *   - the network link writes a log file "errorlog.txt" in the folder
  *     "tiltaverse" of the user's Documents folder, creating that folder.
@@ -159,7 +163,8 @@ PORTRELAY_API bool stopGamesource_Thread(void);
  * live values. Other values do nothing. */
 PORTRELAY_API void setMotionsystemready(int32_t ready);
 
-/* Nonzero: precise 2000-µs wait (spins after at most one 1-ms sleep); 0: a
+/* Nonzero: precise 2000-µs wait (sleeps to shortly before the period's end,
+ * by how late the thread's sleeps have been waking, and spins the rest); 0: a
  * sleeping wait that carries its timing error (at most 20 ms of it) and so
  * keeps 500 cycles a second on average without a busy core. Thread start sets
  * precise mode: call this after startGamesource_Thread. */
