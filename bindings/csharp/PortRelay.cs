@@ -68,6 +68,11 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "getMotionDataTimeFrame", CallingConvention = CallingConvention.Cdecl)]
         public static extern double getMotionDataTimeFrame();
 
+        /// <summary>Engine cycles longer than 10 ms since the engine thread started, and the
+        /// longest engine cycle of the last 10 seconds in milliseconds (0 when none ran).</summary>
+        [DllImport(Library, EntryPoint = "getEngineStalls", CallingConvention = CallingConvention.Cdecl)]
+        public static extern void getEngineStalls(out int longCycles, out double longestMs);
+
         /// <summary>Always 44.</summary>
         [DllImport(Library, EntryPoint = "getGameDataCount", CallingConvention = CallingConvention.Cdecl)]
         public static extern int getGameDataCount();

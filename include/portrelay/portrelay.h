@@ -94,8 +94,12 @@
  *     NORMAL_PRIORITY_CLASS) once no thread of the library runs; on Linux
  *     setpriority(PRIO_PROCESS, 0, 0) on that thread);
  *   - a 1-ms system timer resolution (timeBeginPeriod(1)), never released;
- *   - in precise timer mode (the default) the engine thread and the relay
- *     thread each keep one core busy (they spin on the performance counter);
+ *   - in precise timer mode (the default) the engine thread, and the relay
+ *     thread while no motion frames come, sleep to shortly before the end of
+ *     each 2-ms period and spin on the performance counter for the rest: a
+ *     few per cent of a core where the system's sleeps wake on time (Linux,
+ *     Windows 10 1803 and later), up to most of a core where they wake a
+ *     millisecond late (older Windows, Wine);
  *   - diagnostic lines on standard output and standard error (console),
  *     without time stamps, unless the host sends them elsewhere
  *     (setDiagnosticOutput);
@@ -215,7 +219,8 @@ PORTRELAY_API bool stopGamesource_Thread(void);
  * live values. Other values do nothing. */
 PORTRELAY_API void setMotionsystemready(int32_t ready);
 
-/* Nonzero: precise 2000-µs wait (spins after at most one 1-ms sleep); 0: a
+/* Nonzero: precise 2000-µs wait (sleeps to shortly before the period's end,
+ * by how late the thread's sleeps have been waking, and spins the rest); 0: a
  * sleeping wait that carries its timing error (at most 20 ms of it) and so
  * keeps 500 cycles a second on average without a busy core. Thread start sets
  * precise mode: call this after startGamesource_Thread. */
@@ -273,6 +278,16 @@ PORTRELAY_API double getGameTimeFrame(void);
  * motion runs (searching, not ready) and until the first cycle after a
  * restart has completed. */
 PORTRELAY_API double getMotionDataTimeFrame(void);
+
+/* Stalls of the engine thread, for a host that warns of them. Stores in
+ * *longCycles the number of engine cycles longer than 10 ms since the engine
+ * thread last started (startGamesource_Thread; it stops counting at
+ * INT32_MAX), and in *longestMs the longest engine cycle, in milliseconds,
+ * that ended within the last 10 seconds (0 when none did: no motion ran).
+ * Only cycles of the running state count (attached and motionsystemready), a
+ * cycle when it has ended. Any thread; does not block. Null arguments are
+ * ignored; on failure both are set to 0. */
+PORTRELAY_API void getEngineStalls(int32_t* longCycles, double* longestMs);
 
 /* Always 44, although the game-data array (getGameData) holds 43 values:
  * kept for hosts that rely on it; use the count getGameData stores. */

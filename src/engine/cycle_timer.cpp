@@ -41,8 +41,16 @@ double CycleTimer::elapsedUs() const {
 
 void CycleTimer::preciseWait() {
   double e = elapsedUs();
-  if (e > 0.0 && e < 1000.0) sleepMilliseconds(1);
-  while (e <= kPeriodUs) e = elapsedUs();  // busy wait, no yield
+  const double sleepEndUs = sleepMargin_.sleepEndUs(e, kPeriodUs);
+  const int64_t sleepEnd = mark_ + static_cast<int64_t>(sleepEndUs * countsPerUs_);
+  if (sleepEndUs > 0.0 && deadlineSleep_.until(sleepEnd)) {
+    e = elapsedUs();
+    sleepMargin_.learn(sleepEndUs, e);
+  } else {
+    if (sleepEndUs <= 0.0) sleepMargin_.relax();
+    if (e > 0.0 && e < 1000.0) sleepMilliseconds(1);
+  }
+  while (e <= kPeriodUs) e = elapsedUs();  // the rest: busy wait, no yield
   endWait(e);
 }
 
@@ -68,6 +76,11 @@ void CycleTimer::coarseWait() {
   if (carry_ < -kMaxCarryUs) carry_ = -kMaxCarryUs;
   markInterval();
   lastElapsedUs_ = static_cast<double>(e);
+}
+
+int64_t counterMilliseconds() {
+  static const int64_t countsPerMs = platform::performanceFrequency() / 1000;
+  return platform::performanceCounter() / countsPerMs;
 }
 
 void sleepMilliseconds(int milliseconds) {

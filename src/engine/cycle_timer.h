@@ -4,6 +4,9 @@
 #include <atomic>
 #include <cstdint>
 
+#include "engine/sleep_margin.h"
+#include "platform/deadline_sleep.h"
+
 namespace portrelay {
 
 class CycleTimer {
@@ -26,8 +29,12 @@ class CycleTimer {
   // clear, then a fresh start mark: a new run of cycles begins now.
   void restart();
   bool hasMark() const { return hasMark_; }
-  // Sleeps at most once for 1 ms, then spins on the counter until more than
-  // 2000 µs have passed since mark; ends with markInterval.
+  // Waits until more than 2000 µs have passed since mark, then markInterval.
+  // Sleeps in the kernel until shortly before that (by the learnt margin, see
+  // SleepMargin) and spins the rest on the counter. Where the system has no
+  // sleep finer than its millisecond timer, or the margin leaves too little
+  // to sleep, it sleeps at most once for 1 ms (only when less than 1000 µs
+  // have passed) and spins the rest.
   void preciseWait();
   // Sleeps only, carrying the timing error into the next cycle. The carry is
   // bounded (kMaxCarryUs each way): a stall longer than that is not made up
@@ -52,6 +59,7 @@ class CycleTimer {
   double countsPerMs() const { return countsPerMs_; }
   double countsPerUs() const { return countsPerUs_; }
   double carry() const { return carry_; }
+  const SleepMargin& sleepMargin() const { return sleepMargin_; }
 
  private:
   int64_t mark_ = 0;
@@ -65,7 +73,12 @@ class CycleTimer {
   double countsPerMs_ = 0.0;
   double countsPerUs_ = 0.0;
   std::atomic<int32_t> preciseMode_{1};
+  SleepMargin sleepMargin_;              // precise wait only
+  platform::DeadlineSleep deadlineSleep_;  // precise wait only
 };
+
+// The performance counter in whole milliseconds (monotonic, any thread).
+int64_t counterMilliseconds();
 
 // Sleeps until the steady clock has advanced by the given milliseconds, in
 // whole-millisecond steps (1 to 2 ms with a 1-ms timer resolution).

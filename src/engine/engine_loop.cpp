@@ -41,6 +41,7 @@ void MotionEngine::engineLoop() {
   platform::raiseProcessPriority();
   platform::raiseThreadPriority();
   loopTimer.setPreciseMode(1);
+  cycleStalls.reset();
   cycling_ = true;  // so that the reset below clears whatever the timer held
   try {
     resetEngine();
@@ -103,6 +104,7 @@ void MotionEngine::loopIteration() {
   }
   runCycle();
   loopTimer.wait();
+  cycleStalls.record(loopTimer.lastIntervalMs(), counterMilliseconds());
   sleepMilliseconds(1);
 }
 

@@ -63,6 +63,17 @@ double getMotionDataTimeFrame(void) {
   return guarded(0.0, [](MotionEngine& e) { return e.loopTimer.lastIntervalMs(); });
 }
 
+void getEngineStalls(int32_t* longCycles, double* longestMs) {
+  try {
+    const MotionEngine& engine = MotionEngine::instance();
+    if (longCycles != nullptr) *longCycles = engine.cycleStalls.longCycles();
+    if (longestMs != nullptr) *longestMs = engine.cycleStalls.longestMs(portrelay::counterMilliseconds());
+  } catch (...) {
+    if (longCycles != nullptr) *longCycles = 0;
+    if (longestMs != nullptr) *longestMs = 0.0;
+  }
+}
+
 int32_t getGameDataCount(void) {
   return guarded(int32_t{44}, [](MotionEngine&) { return int32_t{44}; });
 }

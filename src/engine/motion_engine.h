@@ -11,6 +11,7 @@
 
 #include "engine/cue_profile.h"
 #include "engine/cue_tables.h"
+#include "engine/cycle_stalls.h"
 #include "engine/cycle_timer.h"
 #include "engine/motion_cancel.h"
 #include "engine/output_frame.h"
@@ -117,6 +118,7 @@ class MotionEngine {
   std::atomic<uint8_t> motionSystemReady{0};
   std::atomic<uint8_t> motionCancelActive{0};
   CycleTimer loopTimer;
+  CycleStalls cycleStalls;  // written by the engine thread, read by any
   GameSource games;
   // Live arrays handed to the host by address.
   double outputCues[kCueSlotCount] = {};

@@ -4,7 +4,8 @@
 namespace portrelay::platform {
 
 // Ask for a 1-ms system timer resolution (timeBeginPeriod(1)); never released.
-// A no-op where the system timer is already fine-grained.
+// Where the system timer is already fine-grained (Linux), asks instead that
+// the calling thread's sleeps end on time (a timer slack of 1 ns).
 void requestMillisecondTimer();
 
 // Raise the whole process to the real-time priority class (Windows). Elsewhere a

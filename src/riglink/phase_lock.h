@@ -7,8 +7,9 @@
 //
 // The rule (one loop cycle per engine frame, no extra cycles while locked):
 // - Unlocked (no frame during the last wait): the precise wait of CycleTimer,
-//   at most one 1-ms sleep then a spin to just over 2000 µs after the last
-//   cycle's end; a frame signalled meanwhile ends the wait at once and locks.
+//   a sleep to shortly before 2000 µs after the last cycle's end (by the
+//   learnt margin of SleepMargin; else at most one 1-ms sleep) then a spin to
+//   just over it; a frame signalled meanwhile ends the wait at once and locks.
 // - Locked (the last wait ended on a frame): the loop blocks until the next
 //   frame, for at most 2000 µs + kLockSlackUs after the last cycle's end. The
 //   engine's frames come every 2 ms with the jitter of its 1-ms sleep, so the
@@ -28,6 +29,7 @@
 #include <cstdint>
 
 #include "engine/cycle_timer.h"
+#include "engine/sleep_margin.h"
 
 namespace portrelay {
 
@@ -70,6 +72,7 @@ class PhaseLock {
  private:
   uint32_t seen_ = 0;
   bool locked_ = false;
+  SleepMargin margin_;  // of the unlocked wait's sleeps
 };
 
 }  // namespace portrelay

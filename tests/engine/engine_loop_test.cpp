@@ -257,5 +257,33 @@ TEST_F(LoopFixture, ExceptionInACycleResetsAndSearchesAgain) {
   EXPECT_EQ(engine.outputSuspended.load(), 0);
 }
 
+// Two held cycles (a reader that blocks 30 ms) are counted and reported as
+// the longest of the last 10 s; a restart of the thread starts counting anew.
+TEST_F(LoopFixture, LongCyclesAreCountedAndTheLongestIsKept) {
+  game->onRead = [](SampleRecord& record, int n) {
+    record.data[1] = n;  // moving data
+    if (n == 30 || n == 31) std::this_thread::sleep_for(30ms);
+    return true;
+  };
+  engine.setMotionSystemReady(1);
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 60; }));
+  // A loaded machine may add stalls of its own, never take these away.
+  EXPECT_GE(engine.cycleStalls.longCycles(), 2);
+  const double longestMs = engine.cycleStalls.longestMs(counterMilliseconds());
+  EXPECT_GE(longestMs, 30.0);
+  EXPECT_LT(longestMs, 10000.0);
+  const int32_t countedBefore = engine.cycleStalls.longCycles();
+  engine.stop();
+  game->onRead = [](SampleRecord& record, int n) {
+    record.data[1] = n;
+    return true;
+  };
+  const int readsBefore = game->reads.load();
+  engine.start();
+  ASSERT_TRUE(waitFor([&] { return game->reads.load() > readsBefore + 20; }));
+  EXPECT_LT(engine.cycleStalls.longCycles(), countedBefore);
+}
+
 }  // namespace
 }  // namespace portrelay

@@ -25,6 +25,14 @@ TEST(EngineExports, DefaultsBeforeStart) {
   EXPECT_EQ(fresh.games.getGameID(), -1);
   EXPECT_EQ(fresh.games.record().timeFrame, 0.0);
   EXPECT_EQ(getGameDataCount(), 44);
+  EXPECT_EQ(fresh.cycleStalls.longCycles(), 0);
+  EXPECT_EQ(fresh.cycleStalls.longestMs(0), 0.0);
+  int32_t longCycles = -1;
+  double longestMs = -1.0;
+  getEngineStalls(&longCycles, &longestMs);  // the process-wide engine: what earlier tests left
+  EXPECT_GE(longCycles, 0);
+  EXPECT_GE(longestMs, 0.0);
+  getEngineStalls(nullptr, nullptr);  // ignored
 
   uint8_t frame[36];
   std::memset(frame, 0xAA, sizeof frame);

@@ -106,6 +106,13 @@ class Library:
         self.raw.getGameData(ctypes.byref(address), ctypes.byref(count))
         return _live_doubles(address, count.value)
 
+    def getEngineStalls(self):
+        """(engine cycles longer than 10 ms since the thread started, longest
+        cycle of the last 10 s in ms)."""
+        count, longest = ctypes.c_int32(0), ctypes.c_double(0.0)
+        self.raw.getEngineStalls(ctypes.byref(count), ctypes.byref(longest))
+        return count.value, longest.value
+
     def getGameDataNames(self):
         """The 43 channel names, index 0..42 (the last two are empty)."""
         first, count = ctypes.c_char_p(), ctypes.c_int32(0)

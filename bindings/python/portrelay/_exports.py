@@ -35,6 +35,8 @@ EXPORTS = {
         "Writes the NUL-terminated name of the detected game, or 'No Game online' (21 bytes)."),
     "getGameTimeFrame": (c_double, [], "Milliseconds between the last two samples of the game."),
     "getMotionDataTimeFrame": (c_double, [], "Length of the last engine cycle in milliseconds."),
+    "getEngineStalls": (None, [POINTER(c_int32), POINTER(c_double)],
+        "Engine cycles longer than 10 ms since the thread started, and the longest cycle of the last 10 s in ms."),
     "getGameDataCount": (c_int32, [], "Always 44."),
     "getGameData": (None, [POINTER(c_double_p), POINTER(c_int32)],
         "Address of the live game-data array (43 doubles, rewritten every cycle) and the count 43."),

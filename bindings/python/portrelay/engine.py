@@ -186,6 +186,11 @@ class Engine:
     def game_name(self):
         return self.library.getGameName()
 
+    def stalls(self):
+        """(engine cycles longer than 10 ms since start, longest cycle of the
+        last 10 s in ms): a host warns when either grows."""
+        return self.library.getEngineStalls()
+
     def game_data(self):
         """A copy of the 43 game-data values, keyed by channel index."""
         return list(self.library.getGameData())
