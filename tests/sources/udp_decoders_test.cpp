@@ -442,6 +442,19 @@ TEST(Wrc, TimeStepsOutsideTheUsualRange) {
   }
 }
 
+// The engine's cycle ran late, then on time: a sample 0.1 ms after the one
+// before still holds one whole 2-ms game step of turn.
+TEST(Wrc, AShortStepAfterUsualOnesKeepsTheRate) {
+  SampleRecord record;
+  WrcState state;
+  for (int step = 0; step <= 20; ++step) {
+    Datagram d;
+    gamesim::wrc::encode(wrcSample(10 + 0.1 * step, 0, 0), d.bytes);  // 50 degrees per second
+    ASSERT_TRUE(decodeWrc(d.view(), step == 20 ? 0.1 : 2.0, state, record));
+    EXPECT_NEAR(record.data[yaw_speed], step == 0 ? 0.0 : 50.0, 0.5) << step;
+  }
+}
+
 TEST(Wrc, ShortOrDirectionlessDatagramsAreIgnored) {
   Datagram d;
   gamesim::wrc::encode(kLap, d.bytes);

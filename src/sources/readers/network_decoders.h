@@ -77,9 +77,13 @@ inline constexpr size_t kWrcShortest = 121;  // the last vector ends there
 struct WrcState {
   bool hasPrevious = false;  // no rate before the second sample of an attachment
   double yaw = 0.0, roll = 0.0, pitch = 0.0;  // positions of the previous sample
+  double averageStep = 0.0;  // seconds between samples, smoothed; 0 before the first
 };
 // `timeFrameMs` is the reader's time since its previous sample. The first
 // sample of an attachment, or one without a positive time step, gives rates of 0.
+// A step far shorter than the usual one (the engine's cycle ran late, then on
+// time) still carries one whole game step of change: it is divided by the
+// usual step, not by the short one, which would multiply the rate.
 // Vectors of zero or non-finite length carry no attitude: the datagram is rejected.
 bool decodeWrc(ByteView datagram, double timeFrameMs, WrcState& state, SampleRecord& record);
 

@@ -13,6 +13,8 @@ namespace {
 
 constexpr double kLongestStepSeconds = 0.03;  // beyond it a step counts as...
 constexpr double kUsualStepSeconds = 0.02;    // ...the game's usual one
+constexpr double kShortStepShare = 0.4;       // a step shorter than this share of the usual...
+constexpr double kStepSmoothing = 0.05;       // ...one, smoothed over about 20 samples
 
 struct Vector {
   float x, y, z;
@@ -61,10 +63,13 @@ bool decodeWrc(ByteView datagram, double timeFrameMs, WrcState& state, SampleRec
   double dt = timeFrameMs / 1000.0;
   if (dt > kLongestStepSeconds) dt = kUsualStepSeconds;
   const bool rates = state.hasPrevious && dt > 0.0;  // no step, no rate
+  const double averageStep = state.averageStep;
+  if (dt > 0.0) state.averageStep = averageStep == 0.0 ? dt : averageStep + kStepSmoothing * (dt - averageStep);
+  if (averageStep > 0.0 && dt < kShortStepShare * averageStep) dt = averageStep;
   d[yaw_speed] = rates ? wrappedDifference(d[yaw_position], state.yaw) / dt : 0.0;
   d[roll_speed] = rates ? wrappedDifference(d[roll_position], state.roll) / dt : 0.0;
   d[pitch_speed] = rates ? wrappedDifference(d[pitch_position], state.pitch) / dt : 0.0;
-  state = {true, d[yaw_position], d[roll_position], d[pitch_position]};
+  state = {true, d[yaw_position], d[roll_position], d[pitch_position], state.averageStep};
   return true;
 }
 
