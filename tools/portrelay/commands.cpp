@@ -205,6 +205,34 @@ void readView(const LibraryApi& api, ViewState& view) {
   view.link = linkState(api);
 }
 
+// The profile of --profile, or the built-in one, read and checked whole; false
+// (with the refusal on standard error) when it does not pass.
+bool readProfileOption(const RunOptions& options, const LibraryApi& api, Profile& profile) {
+  std::string error;
+  const bool read = options.profile.empty()
+                        ? parseProfile(builtInProfileText(), "(built-in profile)", api, profile, error)
+                        : loadProfile(options.profile, api, profile, error);
+  if (!read) {
+    std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
+    return false;
+  }
+  for (const std::string& warning : profile.warnings) std::fprintf(stderr, "portrelay: warning: %s\n", warning.c_str());
+  return true;
+}
+
+// The rig link on a thread of its own: a scan for the rig, or the port given.
+std::thread startRigLink(const LibraryApi& api, const std::string& rigPort) {
+  std::thread relay([&api] { api.startPortRelay_Thread(); });
+  if (rigPort == "auto") {
+    api.enableAutoconnect();
+  } else {
+    api.disableAutoconnect();
+    api.setStandartPort(rigPort.c_str());
+    if (api.resumeInterface() != 1) std::fprintf(stderr, "portrelay: no rig answered on %s\n", rigPort.c_str());
+  }
+  return relay;
+}
+
 // The library's diagnostic lines while the live view owns the terminal: the
 // newest complete line, shown in the view instead of written over it.
 class LibraryLines {
@@ -284,14 +312,7 @@ int runCommand(const RunOptions& options) {
   // The whole profile is read and checked before anything starts.
   Profile profile;
   std::string error;
-  const bool profileRead = options.profile.empty()
-                               ? parseProfile(builtInProfileText(), "(built-in profile)", api, profile, error)
-                               : loadProfile(options.profile, api, profile, error);
-  if (!profileRead) {
-    std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
-    return 2;
-  }
-  for (const std::string& warning : profile.warnings) std::fprintf(stderr, "portrelay: warning: %s\n", warning.c_str());
+  if (!readProfileOption(options, api, profile)) return 2;
   if (!options.rigPort.empty()) profile.rigPort = options.rigPort;
   if (!options.fanPort.empty()) {
     if (!profile.fan) profile.fan = FanPort{};
@@ -337,15 +358,7 @@ int runCommand(const RunOptions& options) {
   }
 
   // Start-up in the library's order: rig link, then the engine.
-  std::thread relay([&] { api.startPortRelay_Thread(); });
-  if (profile.rigPort == "auto") {
-    api.enableAutoconnect();
-  } else {
-    api.disableAutoconnect();
-    api.setStandartPort(profile.rigPort.c_str());
-    if (api.resumeInterface() != 1)
-      std::fprintf(stderr, "portrelay: no rig answered on %s\n", profile.rigPort.c_str());
-  }
+  std::thread relay = startRigLink(api, profile.rigPort);
   api.startGamesource_Thread();
   if (profile.preciseTimer) api.setTimerPrecision(*profile.preciseTimer ? 1 : 0);
   api.setMotionsystemready(1);
@@ -459,14 +472,7 @@ int testAxesCommand(const RunOptions& options, double secondsPerAxis) {
   if (!loadLibrary(library, options.virtualRig)) return 1;
   const LibraryApi& api = library.api;
   Profile profile;
-  std::string error;
-  const bool profileRead = options.profile.empty()
-                               ? parseProfile(builtInProfileText(), "(built-in profile)", api, profile, error)
-                               : loadProfile(options.profile, api, profile, error);
-  if (!profileRead) {
-    std::fprintf(stderr, "portrelay: profile refused: %s\n", error.c_str());
-    return 2;
-  }
+  if (!readProfileOption(options, api, profile)) return 2;
   if (!options.rigPort.empty()) profile.rigPort = options.rigPort;
   platform::installStopRequestHandler();
   VirtualRig virtualRig;
@@ -484,14 +490,7 @@ int testAxesCommand(const RunOptions& options, double secondsPerAxis) {
   for (int p = 0; p < kProfileCount; ++p)
     for (int slot = 0; slot < kSlotCount; ++slot) api.setActiveAxis(p, slot, 0);
   for (const auto& [axis, l] : profile.rigLimits) api.SetRigDofLimitValue(axis, l.min, l.max);
-  std::thread relay([&] { api.startPortRelay_Thread(); });
-  if (profile.rigPort == "auto") {
-    api.enableAutoconnect();
-  } else {
-    api.disableAutoconnect();
-    api.setStandartPort(profile.rigPort.c_str());
-    api.resumeInterface();
-  }
+  std::thread relay = startRigLink(api, profile.rigPort);
   api.startGamesource_Thread();
   api.setMotionsystemready(1);
   std::printf("portrelay: testing each axis for %.0f s: to its limits and back, the others at 0\n", secondsPerAxis);
