@@ -46,6 +46,11 @@ int32_t LinkThreads::runningMask() const {
   return mask;
 }
 
+bool LinkThreads::anyRunning() const {
+  std::lock_guard lock(mutex_);
+  return runningMask() != 0;
+}
+
 int32_t LinkThreads::stopPendingMask() const {
   std::lock_guard lock(mutex_);
   int32_t mask = 0;

@@ -38,7 +38,9 @@ class LinkThreads {
   int32_t runningMask() const;
   // The same bits for the bodies whose next entry a kept stop ends.
   int32_t stopPendingMask() const;
-  bool anyRunning() const { return runningMask() != 0; }
+  // Under the lock: a false answer comes after the last body's leave() has
+  // released it, so the caller may then destroy this object.
+  bool anyRunning() const;
 
  private:
   static size_t index(LinkThread body) { return static_cast<size_t>(body); }

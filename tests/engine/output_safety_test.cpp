@@ -231,8 +231,9 @@ TEST_F(OutputPath, ParkKeepsFramesFlowingWhileNoGameIsAttached) {
   ASSERT_TRUE(waitFor([&] { return engine.park.status() == ParkController::kParked; }));
   const size_t before = frameCount();
   std::this_thread::sleep_for(400ms);
-  // A frame every 2 to 3 ms, also through the pauses of the detection pass.
-  EXPECT_GT(frameCount() - before, 100u);
+  // A frame every few ms, also through the pauses of the detection pass
+  // (under Wine sleeps come in whole milliseconds: fewer, but still flowing).
+  EXPECT_GT(frameCount() - before, 50u);
 }
 
 }  // namespace

@@ -203,6 +203,7 @@ void readView(const LibraryApi& api, ViewState& view) {
   view.belt = values.belt;
   view.fanValue = values.fan;
   view.link = linkState(api);
+  api.getEngineStalls(&view.longCycles, &view.longestCycleMs);
 }
 
 // The profile of --profile, or the built-in one, read and checked whole; false

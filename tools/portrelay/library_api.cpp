@@ -34,6 +34,7 @@ bool resolve(const portrelay::platform::DynamicLibrary& library, LibraryApi& api
   LOOK_UP(setOutputRateLimit);
   LOOK_UP(parkRig);
   LOOK_UP(getParkStatus);
+  LOOK_UP(getEngineStalls);
   LOOK_UP(setDiagnosticOutput);
   LOOK_UP(getactiveProfil);
   LOOK_UP(getTransitionStatus);

@@ -54,6 +54,9 @@ void drawView(const ViewState& s, bool first) {
   for (int i = 0; i < 6; ++i)
     if (s.clipped[static_cast<size_t>(i)] > 0.0)
       clipping += std::string(kAxes[i]) + " " + std::to_string(std::lround(100.0 * s.clipped[static_cast<size_t>(i)])) + " %  ";
+  if (s.longestCycleMs > 10.0)
+    std::printf("WARNING   engine stalls: %d cycles over 10 ms, the longest of the last 10 s %.0f ms\033[K\n",
+                s.longCycles, s.longestCycleMs);
   if (!clipping.empty()) std::printf("WARNING   held at a rig limit in the last second: %s\033[K\n", clipping.c_str());
   if (!s.notice.empty()) std::printf("last      %s\033[K\n", s.notice.c_str());
   if (!s.libraryLine.empty()) std::printf("library   %s\033[K\n", s.libraryLine.c_str());

@@ -28,7 +28,9 @@ struct ViewState {
   std::string notice;                // the last action, profile switch, reload or refusal
   std::string operation, keys;      // intensity, mutes and park; the keys
   std::string libraryLine;          // the library's newest diagnostic line
-  std::array<double, 6> clipped{};   // per axis, share of the last second's cycles held at a rig limit
+  std::array<double, 6> clipped{};
+  int32_t longCycles = 0;            // engine cycles over 10 ms since the start
+  double longestCycleMs = 0;         // the longest of the last 10 s   // per axis, share of the last second's cycles held at a rig limit
 };
 
 // Draws the state; `first` clears the screen, later calls overwrite it.
