@@ -21,8 +21,9 @@ class DeadlineSleep {
   bool until(int64_t deadline) noexcept;
 
  private:
-  void* timer_ = nullptr;  // Windows: the waitable timer, made on first use
-  bool unavailable_ = false;
+  // Windows only (the POSIX sleep needs no state).
+  [[maybe_unused]] void* timer_ = nullptr;  // the waitable timer, made on first use
+  [[maybe_unused]] bool unavailable_ = false;
 };
 
 }  // namespace portrelay::platform
