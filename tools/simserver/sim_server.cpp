@@ -79,6 +79,9 @@ void SimServer::serve(ServerListener& listener) {
     clients_.fetch_add(1);
     connected_.store(true);
     session(*link);
+    // A session that ended is no longer set up: a test that waits for the
+    // next client's set-up must not be answered by this one's.
+    setUp_.store(false);
     connected_.store(false);
     std::lock_guard lock(mutex_);
     link_ = nullptr;
