@@ -28,13 +28,15 @@ void MotionEngine::recordFrameSnapshot(bool sent) {
   record.values[0] = static_cast<double>(platform::performanceCounter()) /
                      static_cast<double>(platform::performanceFrequency());
   record.values[1] = static_cast<double>(games.getGameID());
-  uint8_t frame[kOutputFrameSize];
-  publishedFrame_.copy(frame);
-  const MotionFrameValues sentValues = decodeMotionFrame(frame);
-  for (int i = 0; i < kRigAxisCount; ++i)
-    record.values[2 + i] = sent ? static_cast<double>(sentValues.axes[static_cast<size_t>(i)]) : std::nan("");
-  record.values[8] = sent ? static_cast<double>(sentValues.belt) : std::nan("");
-  record.values[9] = sent ? static_cast<double>(sentValues.fan) : std::nan("");
+  for (int i = 2; i < kFrameSnapshotValues; ++i) record.values[i] = std::nan("");
+  if (sent) {  // the frame this cycle published; a cycle that sent none reads none back
+    uint8_t frame[kOutputFrameSize];
+    publishedFrame_.copy(frame);
+    const MotionFrameValues sentValues = decodeMotionFrame(frame);
+    for (int i = 0; i < kRigAxisCount; ++i) record.values[2 + i] = sentValues.axes[static_cast<size_t>(i)];
+    record.values[8] = sentValues.belt;
+    record.values[9] = sentValues.fan;
+  }
   frameHistory.append(record);
 }
 
