@@ -8,7 +8,17 @@
 namespace rigsim {
 
 ControlLink::~ControlLink() {
-  if (socket_ != INVALID_SOCKET) closesocket(socket_);  // rigsim ends with its connection
+  if (socket_ != INVALID_SOCKET) {
+    // rigsim ends with its connection: it stops its device (removing the
+    // link) and then closes its side, which is waited for here (at most 5 s).
+    shutdown(socket_, SD_SEND);
+    DWORD timeoutMs = 5000;
+    setsockopt(socket_, SOL_SOCKET, SO_RCVTIMEO, reinterpret_cast<const char*>(&timeoutMs), sizeof timeoutMs);
+    char buffer[256];
+    while (recv(socket_, buffer, sizeof buffer, 0) > 0) {
+    }
+    closesocket(socket_);
+  }
   if (started_) WSACleanup();
 }
 

@@ -1,6 +1,8 @@
 // Windows side of the control protocol: starts the native rigsim program with
 // the given arguments plus "--control PORT" and talks to it over loopback TCP.
-// The program ends when the connection closes.
+// The program ends when the connection closes; the destructor waits for it
+// to close its side, which it does after removing the port's link, so that its
+// clean-up cannot undo the next program's set-up at the same path.
 #pragma once
 #include <winsock2.h>
 

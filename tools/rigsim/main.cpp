@@ -41,8 +41,11 @@ volatile sig_atomic_t interrupted = 0;
 
 void onSignal(int) { interrupted = 1; }
 
-template <typename Execute>
-int serveControl(int port, Execute&& execute) {
+// Serves commands until the controlling process closes its side; then stops
+// the device (removing its link) before closing this side, so that the
+// controller, which waits for the close, may start the next rig at the same path.
+template <typename Execute, typename Stop>
+int serveControl(int port, Execute&& execute, Stop&& stop) {
   const int fd = socket(AF_INET, SOCK_STREAM | SOCK_CLOEXEC, 0);
   sockaddr_in address{};
   address.sin_family = AF_INET;
@@ -64,11 +67,13 @@ int serveControl(int port, Execute&& execute) {
       if (!line.empty() && line.back() == '\r') line.pop_back();
       const std::string answer = execute(line) + "\n";
       if (send(fd, answer.data(), answer.size(), MSG_NOSIGNAL) != static_cast<ssize_t>(answer.size())) {
+        stop();
         close(fd);
         return 0;
       }
     }
   }
+  stop();
   close(fd);
   return 0;
 }
@@ -80,7 +85,8 @@ int runFan(const std::string& link, int controlPort, int seconds) {
     return 1;
   }
   if (controlPort > 0)
-    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeFanCommand(fan, line); });
+    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeFanCommand(fan, line); },
+                        [&] { fan.stop(); });
   signal(SIGINT, onSignal);
   signal(SIGTERM, onSignal);
   std::printf("rigsim: fan %s -> %s\n", link.c_str(), fan.devicePath().c_str());
@@ -185,7 +191,8 @@ int main(int argc, char** argv) {
     return 1;
   }
   if (controlPort > 0)
-    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeCommand(rig, line); });
+    return serveControl(controlPort, [&](const std::string& line) { return rigsim::executeCommand(rig, line); },
+                        [&] { rig.stop(); });
 
   signal(SIGINT, onSignal);
   signal(SIGTERM, onSignal);
