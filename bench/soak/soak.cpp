@@ -394,13 +394,25 @@ void inject(Run& run, FaultSchedule& schedule, FaultKind kind) {
       settle(run, kind, Link::serial, back);
       break;
     }
-    case FaultKind::gamePause:
+    case FaultKind::gamePause: {
+      // The frozen page's packet counter stands still, so the reader answers
+      // no sample and the engine lets the game go after 1000 empty cycles
+      // (2 s or more; a paused game looks like a dead one): frames are due
+      // for the first 1.5 s of a pause only, and after a longer one the game
+      // is found again and fades back in.
+      constexpr double kHeldSeconds = 1.5;
       run.timeline.enter(now(), fault, Link::serial);
       run.game.freeze();
-      sleepSeconds(run, schedule.uniform(1.0, 3.0));
+      const double pause = schedule.uniform(1.0, 3.0);
+      sleepSeconds(run, std::min(pause, kHeldSeconds));
+      if (pause > kHeldSeconds) {
+        run.timeline.enter(now(), fault, Link::none);
+        sleepSeconds(run, pause - kHeldSeconds);
+      }
       run.game.unfreeze();
-      run.timeline.enter(now(), kNoFault, Link::serial);
+      settle(run, kind, Link::serial, now());
       break;
+    }
     case FaultKind::readyOff: {
       run.timeline.enter(now(), fault, Link::none);
       setMotionsystemready(0);
