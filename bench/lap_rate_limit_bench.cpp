@@ -28,7 +28,7 @@
 #include "engine/motion_engine.h"
 #include "gamesim/game_catalog.h"
 #include "platform/processes.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "riglink/link_state.h"
 
 namespace {

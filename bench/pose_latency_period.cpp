@@ -18,7 +18,7 @@
 #include <vector>
 
 #include "engine/motion_engine.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 

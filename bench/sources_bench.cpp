@@ -10,7 +10,7 @@
 
 #include "gamesim/game_catalog.h"
 #include "gamesim/lap_motion.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/paths.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"

@@ -1,4 +1,4 @@
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 
 namespace portrelay {
 namespace {

@@ -6,7 +6,7 @@
 #include <string>
 
 #include "engine/cue_tables.h"
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 #include "filters/chain_slot.h"
 
 namespace portrelay {

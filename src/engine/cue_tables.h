@@ -3,7 +3,7 @@
 #include <array>
 #include <cstdint>
 
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 
 namespace portrelay {
 

@@ -12,7 +12,7 @@
 #include "engine/cue_profile.h"
 #include "engine/cue_tables.h"
 #include "engine/cycle_stalls.h"
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "engine/motion_cancel.h"
 #include "engine/output_frame.h"
 #include "engine/output_rate_limiter.h"

@@ -15,7 +15,7 @@
 #include <mutex>
 
 #include "engine/cue_tables.h"
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 
 namespace portrelay {
 

@@ -7,7 +7,7 @@
 #include <mutex>
 #include <string>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "riglink/message_queue.h"
 
 namespace portrelay {

@@ -1,6 +1,6 @@
 // The rig link's C ABI. Every export catches every exception: nothing may
 // unwind into the host.
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "portrelay/portrelay.h"
 #include "riglink/link_state.h"
 

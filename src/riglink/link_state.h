@@ -17,7 +17,7 @@
 #include <mutex>
 #include <vector>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "platform/serial_device.h"
 #include "riglink/link_mode.h"
 #include "riglink/link_threads.h"

@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "platform/clock.h"
 
 namespace portrelay {

@@ -1,7 +1,7 @@
 #include <cctype>
 #include <cstring>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "log/console.h"
 #include "riglink/link_state.h"
 #include "riglink/message.h"

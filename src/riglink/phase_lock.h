@@ -28,8 +28,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/cycle_timer.h"
-#include "engine/sleep_margin.h"
+#include "common/cycle_timer.h"
+#include "common/sleep_margin.h"
 
 namespace portrelay {
 

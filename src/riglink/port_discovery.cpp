@@ -4,7 +4,7 @@
 #include <array>
 #include <cwctype>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "log/console.h"
 #include "platform/com_devices.h"
 #include "platform/serial_device.h"

@@ -1,6 +1,6 @@
 #include <algorithm>
 
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 #include "log/console.h"
 #include "platform/shared_memory.h"
 #include "platform/scheduling.h"

@@ -3,8 +3,8 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/cycle_timer.h"
-#include "engine/sample_record.h"
+#include "common/cycle_timer.h"
+#include "common/sample_record.h"
 #include "sources/telemetry_math.h"
 
 namespace portrelay {

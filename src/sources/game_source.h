@@ -6,7 +6,7 @@
 #include <cstdint>
 #include <memory>
 
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 #include "sources/game_reader.h"
 #include "sources/process_watch.h"
 

@@ -1,6 +1,6 @@
 // Unit conversions and the gravity split every telemetry reader shares.
 #pragma once
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 
 namespace portrelay {
 

@@ -17,7 +17,7 @@
 #include <string>
 #include <vector>
 
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 
 namespace portrelay {
 namespace {

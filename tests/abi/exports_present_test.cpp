@@ -4,7 +4,7 @@
 #include <cstring>
 #include <string>
 
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 #include "support/export_list.h"
 
 namespace portrelay {

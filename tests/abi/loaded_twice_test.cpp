@@ -9,7 +9,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 #include "support/temp_dir.h"
 
 namespace portrelay {

@@ -12,7 +12,7 @@
 #include <string>
 #include <thread>
 
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 
 namespace portrelay {
 namespace {

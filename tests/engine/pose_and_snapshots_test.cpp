@@ -19,7 +19,7 @@
 #include "engine/motion_engine.h"
 #include "gamesim/assetto_corsa_sim.h"
 #include "gamesim/simulation_runner.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 #include "portrelay/portrelay.h"

@@ -12,7 +12,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "support/temp_dir.h"
 

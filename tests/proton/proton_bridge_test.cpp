@@ -19,7 +19,7 @@
 
 #include "engine/motion_engine.h"
 #include "gamesim/lap_motion.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 #include "sources/game_source.h"

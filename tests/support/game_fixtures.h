@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "gamesim/game_sim.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "sources/game_source.h"
 #include "support/temp_dir.h"
 

@@ -4,7 +4,7 @@
 #include <optional>
 #include <vector>
 
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 #include "gamesim/lap_motion.h"
 
 namespace portrelay::testing {

@@ -27,7 +27,7 @@
 #include "gamesim/game_catalog.h"
 #include "gamesim/recorded_motion.h"
 #include "gamesim/simulation_runner.h"
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 

@@ -4,7 +4,7 @@
 #include <cstdint>
 #include <string>
 
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 
 namespace host {
 

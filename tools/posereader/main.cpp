@@ -20,7 +20,7 @@
 #include <thread>
 #include <vector>
 
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 #include "platform/shared_memory.h"
 
 namespace {

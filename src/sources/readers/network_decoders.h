@@ -8,7 +8,7 @@
 #include <cstddef>
 #include <cstdint>
 
-#include "engine/sample_record.h"
+#include "common/sample_record.h"
 #include "sources/byte_view.h"
 
 namespace portrelay::readers {

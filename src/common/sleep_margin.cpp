@@ -1,4 +1,4 @@
-#include "engine/sleep_margin.h"
+#include "common/sleep_margin.h"
 
 #include <algorithm>
 

@@ -1,4 +1,4 @@
-#include "platform/tools/console_keys.h"
+#include "tools/platform/console_keys.h"
 
 #include <poll.h>
 #include <termios.h>

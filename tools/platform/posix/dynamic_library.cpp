@@ -1,4 +1,4 @@
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 
 #include <dlfcn.h>
 

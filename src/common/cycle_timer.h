@@ -4,7 +4,7 @@
 #include <atomic>
 #include <cstdint>
 
-#include "engine/sleep_margin.h"
+#include "common/sleep_margin.h"
 #include "platform/deadline_sleep.h"
 
 namespace portrelay {

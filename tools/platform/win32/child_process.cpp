@@ -1,4 +1,4 @@
-#include "platform/tools/child_process.h"
+#include "tools/platform/child_process.h"
 
 #include <windows.h>
 

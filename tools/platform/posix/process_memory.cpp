@@ -1,4 +1,4 @@
-#include "platform/tools/process_memory.h"
+#include "tools/platform/process_memory.h"
 
 #include <unistd.h>
 

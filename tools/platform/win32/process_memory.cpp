@@ -1,4 +1,4 @@
-#include "platform/tools/process_memory.h"
+#include "tools/platform/process_memory.h"
 
 #ifndef PSAPI_VERSION
 #define PSAPI_VERSION 2  // GetProcessMemoryInfo from kernel32 (K32GetProcessMemoryInfo)

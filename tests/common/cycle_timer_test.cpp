@@ -1,4 +1,4 @@
-#include "engine/cycle_timer.h"
+#include "common/cycle_timer.h"
 
 #include <gtest/gtest.h>
 
