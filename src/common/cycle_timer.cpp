@@ -1,26 +1,21 @@
 #include "common/cycle_timer.h"
 
-#include <chrono>
-#include <thread>
-
-#include "platform/clock.h"
-
 namespace portrelay {
 
-CycleTimer::CycleTimer() {
-  const double frequency = static_cast<double>(platform::performanceFrequency());
+CycleTimer::CycleTimer(const platform::Clock& clock) : clock_(clock) {
+  const double frequency = static_cast<double>(clock_.frequency());
   countsPerMs_ = frequency / 1000.0;
   countsPerUs_ = frequency / 1000000.0;
 }
 
 void CycleTimer::markInterval() {
-  now_ = platform::performanceCounter();
+  now_ = clock_.counter();
   if (hasMark_) {
     const double interval = static_cast<double>(now_ - mark_);
     lastInterval_.store(interval, std::memory_order_relaxed);
     averageInterval_ += (interval - averageInterval_) / window_;
   }
-  mark_ = platform::performanceCounter();
+  mark_ = clock_.counter();
   hasMark_ = true;
 }
 
@@ -36,19 +31,19 @@ void CycleTimer::restart() {
 }
 
 double CycleTimer::elapsedUs() const {
-  return static_cast<double>(platform::performanceCounter() - mark_) / countsPerUs_;
+  return static_cast<double>(clock_.counter() - mark_) / countsPerUs_;
 }
 
 void CycleTimer::preciseWait() {
   double e = elapsedUs();
   const double sleepEndUs = sleepMargin_.sleepEndUs(e, kPeriodUs);
   const int64_t sleepEnd = mark_ + static_cast<int64_t>(sleepEndUs * countsPerUs_);
-  if (sleepEndUs > 0.0 && deadlineSleep_.until(sleepEnd)) {
+  if (sleepEndUs > 0.0 && clock_.sleepUntil(deadlineSleep_, sleepEnd)) {
     e = elapsedUs();
     sleepMargin_.learn(sleepEndUs, e);
   } else {
     if (sleepEndUs <= 0.0) sleepMargin_.relax();
-    if (e > 0.0 && e < 1000.0) sleepMilliseconds(1);
+    if (e > 0.0 && e < 1000.0) sleepMilliseconds(1, clock_);
   }
   while (e <= kPeriodUs) e = elapsedUs();  // the rest: busy wait, no yield
   endWait(e);
@@ -67,9 +62,9 @@ void CycleTimer::coarseWait() {
                       : withCarry < -9.0e18 ? -9000000000000000000LL
                                            : static_cast<long long>(withCarry);
   if (e < 500) {
-    std::this_thread::sleep_for(std::chrono::nanoseconds(2000000));
+    clock_.sleepMicroseconds(2000);
   } else if (e >= 501 && e <= 999) {
-    sleepMilliseconds(1);
+    sleepMilliseconds(1, clock_);
   }
   carry_ += elapsedUs() - kPeriodUs;
   if (carry_ > kMaxCarryUs) carry_ = kMaxCarryUs;
@@ -78,17 +73,12 @@ void CycleTimer::coarseWait() {
   lastElapsedUs_ = static_cast<double>(e);
 }
 
-int64_t counterMilliseconds() {
-  static const int64_t countsPerMs = platform::performanceFrequency() / 1000;
-  return platform::performanceCounter() / countsPerMs;
-}
-
-void sleepMilliseconds(int milliseconds) {
-  using clock = std::chrono::steady_clock;
-  const auto target = clock::now() + std::chrono::milliseconds(milliseconds);
-  for (auto now = clock::now(); now < target; now = clock::now()) {
-    const auto remaining = std::chrono::ceil<std::chrono::milliseconds>(target - now);
-    std::this_thread::sleep_for(remaining);
+void sleepMilliseconds(int milliseconds, const platform::Clock& clock) {
+  const int64_t frequency = clock.frequency();
+  const int64_t target = clock.counter() + milliseconds * frequency / 1000;
+  for (int64_t now = clock.counter(); now < target; now = clock.counter()) {
+    const int64_t remainingMs = ((target - now) * 1000 + frequency - 1) / frequency;  // rounded up
+    clock.sleepMicroseconds(remainingMs * 1000);
   }
 }
 

@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "common/sleep_margin.h"
+#include "platform/clock.h"
 #include "platform/deadline_sleep.h"
 
 namespace portrelay {
@@ -14,7 +15,8 @@ class CycleTimer {
   static constexpr double kPeriodUs = 2000.0;
   static constexpr double kMaxCarryUs = 10 * kPeriodUs;
 
-  CycleTimer();
+  // Reads and waits on `clock` (the system's unless a test gives its own).
+  explicit CycleTimer(const platform::Clock& clock = platform::realClock());
 
   // now = counter; lastInterval = now - mark; running average over the window;
   // mark = a fresh counter reading. A new timer's mark is the counter's origin.
@@ -60,8 +62,10 @@ class CycleTimer {
   double countsPerUs() const { return countsPerUs_; }
   double carry() const { return carry_; }
   const SleepMargin& sleepMargin() const { return sleepMargin_; }
+  const platform::Clock& clock() const { return clock_; }
 
  private:
+  const platform::Clock& clock_;
   int64_t mark_ = 0;
   int64_t now_ = 0;
   bool hasMark_ = true;  // the counter origin, until clear()
@@ -77,11 +81,8 @@ class CycleTimer {
   platform::DeadlineSleep deadlineSleep_;  // precise wait only
 };
 
-// The performance counter in whole milliseconds (monotonic, any thread).
-int64_t counterMilliseconds();
-
-// Sleeps until the steady clock has advanced by the given milliseconds, in
+// Sleeps until `clock` has advanced by the given milliseconds, in
 // whole-millisecond steps (1 to 2 ms with a 1-ms timer resolution).
-void sleepMilliseconds(int milliseconds);
+void sleepMilliseconds(int milliseconds, const platform::Clock& clock = platform::realClock());
 
 }  // namespace portrelay

@@ -104,7 +104,7 @@ void MotionEngine::loopIteration() {
   }
   runCycle();
   loopTimer.wait();
-  cycleStalls.record(loopTimer.lastIntervalMs(), counterMilliseconds());
+  cycleStalls.record(loopTimer.lastIntervalMs(), loopTimer.clock().milliseconds());
   sleepMilliseconds(1);
 }
 

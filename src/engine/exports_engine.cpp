@@ -67,7 +67,7 @@ void getEngineStalls(int32_t* longCycles, double* longestMs) {
   try {
     const MotionEngine& engine = MotionEngine::instance();
     if (longCycles != nullptr) *longCycles = engine.cycleStalls.longCycles();
-    if (longestMs != nullptr) *longestMs = engine.cycleStalls.longestMs(portrelay::counterMilliseconds());
+    if (longestMs != nullptr) *longestMs = engine.cycleStalls.longestMs(engine.loopTimer.clock().milliseconds());
   } catch (...) {
     if (longCycles != nullptr) *longCycles = 0;
     if (longestMs != nullptr) *longestMs = 0.0;

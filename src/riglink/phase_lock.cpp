@@ -11,8 +11,8 @@ void FrameSignal::signal() noexcept {
   platform::wakeWordWaiters(sequence_);
 }
 
-bool FrameSignal::waitChange(uint32_t seen, int64_t timeoutUs) const noexcept {
-  if (sequence() == seen) platform::waitOnWord(sequence_, seen, timeoutUs);
+bool FrameSignal::waitChange(uint32_t seen, int64_t timeoutUs, const platform::Clock& clock) const noexcept {
+  if (sequence() == seen) clock.waitOnWord(sequence_, seen, timeoutUs);
   return sequence() != seen;
 }
 
@@ -47,9 +47,9 @@ void PhaseLock::endCycle(CycleTimer& timer, const FrameSignal& frames) {
       break;
     }
     if (locked_) {
-      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(tickUs - e)) + 1);
+      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(tickUs - e)) + 1, timer.clock());
     } else if (e < sleepEndUs) {
-      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(sleepEndUs - e)));
+      frames.waitChange(seen_, static_cast<int64_t>(std::ceil(sleepEndUs - e)), timer.clock());
     }  // else: the spin to the tick, watching for a frame on each turn
     e = timer.elapsedUs();
   }

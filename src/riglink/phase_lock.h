@@ -30,6 +30,7 @@
 
 #include "common/cycle_timer.h"
 #include "common/sleep_margin.h"
+#include "platform/clock.h"
 
 namespace portrelay {
 
@@ -50,9 +51,10 @@ class FrameSignal {
   // Frames signalled so far (wraps around).
   uint32_t sequence() const noexcept { return sequence_.load(std::memory_order_acquire); }
   void signal() noexcept;
-  // Blocks while the sequence is still `seen`, at most timeoutUs (see
-  // platform::waitOnWord); may return early. True when it has changed.
-  bool waitChange(uint32_t seen, int64_t timeoutUs) const noexcept;
+  // Blocks while the sequence is still `seen`, at most timeoutUs of `clock`
+  // (see platform::waitOnWord); may return early. True when it has changed.
+  bool waitChange(uint32_t seen, int64_t timeoutUs,
+                  const platform::Clock& clock = platform::realClock()) const noexcept;
 
  private:
   std::atomic<uint32_t> sequence_{0};
@@ -65,7 +67,7 @@ class PhaseLock {
   // signalled so far are this cycle's.
   void beginCycle(const FrameSignal& frames) noexcept { seen_ = frames.sequence(); }
   // At the end of a cycle: waits for the next frame or the loop's own tick
-  // (see the rule above), then ends the interval on `timer`.
+  // (see the rule above) on the timer's clock, then ends the interval on `timer`.
   void endCycle(CycleTimer& timer, const FrameSignal& frames);
   bool locked() const noexcept { return locked_; }
 
