@@ -13,8 +13,9 @@ namespace portrelay {
 
 MotionEngine::MotionEngine() : MotionEngine(RigLink::instance()) {}
 
-MotionEngine::MotionEngine(RigLink& link)
-    : link_(link),
+MotionEngine::MotionEngine(RigLink& link, const platform::Clock& clock)
+    : loopTimer(clock),
+      link_(link),
       launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {
   // A park keeps frames flowing through a detection pass too.
   games.setPauseBetweenTests([this](int milliseconds) { waitSendingPark(milliseconds); });

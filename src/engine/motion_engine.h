@@ -9,10 +9,10 @@
 #include <mutex>
 #include <thread>
 
+#include "common/cycle_timer.h"
 #include "engine/cue_profile.h"
 #include "engine/cue_tables.h"
 #include "engine/cycle_stalls.h"
-#include "common/cycle_timer.h"
 #include "engine/motion_cancel.h"
 #include "engine/output_frame.h"
 #include "engine/output_rate_limiter.h"
@@ -39,9 +39,10 @@ class RigLink;
 
 class MotionEngine {
  public:
-  // Feeds the process-wide rig link, or the given one.
+  // Feeds the process-wide rig link, or the given one; paces its cycles, and
+  // times the fade and the stall watch, on the system's clock or the given one.
   MotionEngine();
-  explicit MotionEngine(RigLink& link);
+  explicit MotionEngine(RigLink& link, const platform::Clock& clock = platform::realClock());
   ~MotionEngine();
   MotionEngine(const MotionEngine&) = delete;
   MotionEngine& operator=(const MotionEngine&) = delete;

@@ -130,19 +130,6 @@ TEST_F(MixFixture, DirectionChangeMidTransitionKeepsTheWeights) {
   for (double cue : engine.groundCues) EXPECT_EQ(cue, 0.0);
 }
 
-TEST_F(MixFixture, FadeBlendsFromTheStartValues) {
-  engine.loopTimer.markInterval();
-  sleepMilliseconds(2);
-  engine.loopTimer.markInterval();  // a cycle of about 2 ms
-  engine.restartFade();  // fadeStart = 0
-  engine.outputSuspended = 0;  // output flows: the fade advances
-  engine.outputCues[0] = 10.0;
-  engine.fadePosition = 0.5;  // 2000 of 4000 ms
-  engine.stepFade();
-  EXPECT_EQ(engine.outputCues[0], 5.0);
-  EXPECT_GT(engine.fadePosition.load(), 0.5);
-}
-
 // Distinct values on every channel, a distinct gain on every slot and distinct
 // limits on every axis: any crossed table index, weight index, mix term or
 // rig limit changes a number. The routing below is written out on its own.

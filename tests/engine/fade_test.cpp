@@ -1,0 +1,79 @@
+// The output fade, stepped cycle by cycle on a clock the test moves.
+#include <gtest/gtest.h>
+
+#include "engine/motion_engine.h"
+#include "riglink/link_state.h"
+#include "support/fake_clock.h"
+
+namespace portrelay {
+namespace {
+
+using testing::FakeClock;
+
+struct Fade : ::testing::Test {
+  FakeClock clock;
+  RigLink link;
+  MotionEngine engine{link, clock};
+
+  Fade() {
+    clock.ticksPerReading = 0;  // cycles of exactly the lengths given
+    engine.outputSuspended = 0;
+    engine.loopTimer.restart();
+  }
+  // One engine cycle of `ms`, ending with its fade step.
+  void cycle(double ms) {
+    clock.advanceUs(ms * 1000.0);
+    engine.loopTimer.markInterval();
+    engine.stepFade();
+  }
+};
+
+TEST_F(Fade, EachCycleAdvancesByItsRealLengthUpToTheStepLimit) {
+  struct Case {
+    double cycleMs;
+    bool suspended;
+    bool cleared;  // the loop's timer was cleared (searching, paused)
+    double advancedMs;
+  };
+  const Case cases[] = {
+      {2.0, false, false, 2.0},   {0.5, false, false, 0.5},
+      {10.0, false, false, 10.0}, {500.0, false, false, kMaxFadeStepMs},  // a stall finishes no fade
+      {2.0, true, false, 0.0},    // suspended output moves nothing: the fade waits
+      {2.0, false, true, 0.0},    // the first cycle after a pause has no length yet
+  };
+  for (const Case& c : cases) {
+    SCOPED_TRACE(::testing::Message() << c.cycleMs << " ms, suspended " << c.suspended << ", cleared " << c.cleared);
+    engine.restartFade();
+    engine.fadePosition = 0.25;
+    engine.outputSuspended = c.suspended ? 1 : 0;
+    if (c.cleared) engine.loopTimer.clear();
+    cycle(c.cycleMs);
+    EXPECT_NEAR(engine.fadePosition.load(), 0.25 + c.advancedMs / engine.fadeDurationMs, 1e-12);
+    engine.loopTimer.restart();
+  }
+}
+
+TEST_F(Fade, TakesFourSecondsOfTwoMillisecondCycles) {
+  engine.restartFade();
+  int cycles = 0;
+  while (engine.fadePosition.load() < 1.0 && cycles < 10000) {
+    cycle(2.0);
+    ++cycles;
+  }
+  EXPECT_GE(cycles, 2000);
+  EXPECT_LE(cycles, 2001);
+  EXPECT_EQ(engine.transitionStatus(), 100.0);
+}
+
+TEST_F(Fade, BlendsFromTheStartValues) {
+  cycle(2.0);
+  engine.restartFade();  // fadeStart = 0, the outputs last sent
+  engine.outputCues[0] = 10.0;
+  engine.fadePosition = 0.5;  // 2000 of 4000 ms
+  engine.stepFade();
+  EXPECT_EQ(engine.outputCues[0], 5.0);
+  EXPECT_DOUBLE_EQ(engine.fadePosition.load(), 0.5 + 2.0 / 4000.0);
+}
+
+}  // namespace
+}  // namespace portrelay
