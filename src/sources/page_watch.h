@@ -8,6 +8,7 @@
 #include <cstdint>
 #include <cstring>
 
+#include "platform/clock.h"
 #include "sources/byte_view.h"
 
 namespace portrelay {
@@ -45,11 +46,12 @@ class PageWatch {
 // game that crashed just then, or a page written once and left behind.
 class LifeSign {
  public:
-  using Clock = std::chrono::steady_clock;
+  explicit LifeSign(const platform::Clock& clock = platform::realClock()) : clock_(clock) {}
 
   // `moved`: the marker differs from the one the previous test saw.
-  bool test(bool moved, Clock::time_point now) {
-    const bool recent = tested_ && now - lastTest_ <= kLifeSignGap;
+  bool test(bool moved) {
+    const int64_t now = clock_.counter();
+    const bool recent = tested_ && now - lastTest_ <= kLifeSignGap.count() * clock_.frequency() / 1000;
     lastTest_ = now;
     tested_ = true;
     movesInARow_ = moved && recent ? movesInARow_ + 1 : 0;
@@ -57,7 +59,8 @@ class LifeSign {
   }
 
  private:
-  Clock::time_point lastTest_{};
+  const platform::Clock& clock_;
+  int64_t lastTest_ = 0;
   bool tested_ = false;
   int movesInARow_ = 0;
 };

@@ -5,6 +5,9 @@
 // cycles lets the game go.
 #pragma once
 #include <chrono>
+#include <cstdint>
+
+#include "platform/clock.h"
 
 namespace portrelay {
 
@@ -25,19 +28,22 @@ inline constexpr std::chrono::milliseconds kStalledAfter{250};
 
 class StallWatch {
  public:
-  using Clock = std::chrono::steady_clock;
+  explicit StallWatch(const platform::Clock& clock = platform::realClock()) : clock_(clock) {}
 
-  // The marker moved at `now`.
-  void changed(Clock::time_point now) {
-    lastChange_ = now;
+  // The marker moved just now.
+  void changed() {
+    lastChange_ = clock_.counter();
     seen_ = true;
   }
   // No change seen since the last reset, or none for longer than kStalledAfter.
-  bool stalled(Clock::time_point now) const { return !seen_ || now - lastChange_ > kStalledAfter; }
+  bool stalled() const {
+    return !seen_ || clock_.counter() - lastChange_ > kStalledAfter.count() * clock_.frequency() / 1000;
+  }
   void reset() { seen_ = false; }
 
  private:
-  Clock::time_point lastChange_{};
+  const platform::Clock& clock_;
+  int64_t lastChange_ = 0;
   bool seen_ = false;
 };
 

@@ -41,7 +41,7 @@ bool AcPhysicsPulse::test() {
   const int32_t packet = physics.view().i32(0);
   const bool moved = packet != lastPacket_;
   lastPacket_ = packet;
-  return life_.test(moved, LifeSign::Clock::now());
+  return life_.test(moved);
 }
 
 }  // namespace portrelay::readers

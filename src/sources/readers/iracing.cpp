@@ -131,7 +131,7 @@ bool IRacingReader::detect() {
   const int64_t tick = iRacingNewestTick(probe.view());
   const bool moved = tick >= 0 && tick != detectedTick_;
   detectedTick_ = tick;
-  return life_.test(moved, LifeSign::Clock::now());
+  return life_.test(moved);
 }
 
 // The reader polls the buffers' ticks every cycle and never waits on the
@@ -172,9 +172,8 @@ bool IRacingReader::read(SampleRecord& record) {
   // cost the cycle a system call and allocations).
   const IRacingPage page = takeIRacingSample(memory_.view(), buffers_, record);
   if (page == IRacingPage::Disconnected) return false;
-  const auto now = StallWatch::Clock::now();
-  if (page == IRacingPage::Moved) writes_.changed(now);
-  if (writes_.stalled(now)) return false;
+  if (page == IRacingPage::Moved) writes_.changed();
+  if (writes_.stalled()) return false;
   completeSample(record, Completion::Proper, kFullPi);
   return true;
 }

@@ -30,7 +30,7 @@ bool ProjectCarsReader::detect() {
   MappedSection probe;  // released when the test ends
   if (!probe.openExisting(kProjectCarsName) || !probe.map(kProjectCarsSize)) return false;
   const bool moved = page_.changed(probe.view());
-  return life_.test(moved, StallWatch::Clock::now()) && projectCarsPlaying(probe.view());
+  return life_.test(moved) && projectCarsPlaying(probe.view());
 }
 
 bool ProjectCarsReader::attach() {
@@ -41,15 +41,14 @@ bool ProjectCarsReader::attach() {
   memory_.closeHandle();
   printConsole(L"Memory mapped successfully\n");
   mapped_ = true;
-  writes_.changed(StallWatch::Clock::now());  // detection has just seen the page move
+  writes_.changed();  // detection has just seen the page move
   return true;
 }
 
 bool ProjectCarsReader::read(SampleRecord& record) {
   if (!memory_.mapped()) return false;
-  const auto now = StallWatch::Clock::now();
-  if (page_.changed(memory_.view())) writes_.changed(now);
-  if (writes_.stalled(now) || !projectCarsPlaying(memory_.view()) || !mappingExists(kProjectCarsName)) return false;
+  if (page_.changed(memory_.view())) writes_.changed();
+  if (writes_.stalled() || !projectCarsPlaying(memory_.view()) || !mappingExists(kProjectCarsName)) return false;
   copyProjectCars(memory_.view(), record);
   completeSample(record, Completion::Kinematic);
   return true;

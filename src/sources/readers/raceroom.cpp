@@ -43,7 +43,7 @@ bool RaceRoomReader::detect() {
   MappedSection probe;  // released when the test ends
   if (!probe.openExisting(kRaceRoomName) || !probe.map(kRaceRoomSize)) return false;
   const bool moved = page_.changed(probe.view());
-  if (!life_.test(moved, StallWatch::Clock::now()) || !raceRoomDriving(probe.view())) return false;
+  if (!life_.test(moved) || !raceRoomDriving(probe.view())) return false;
   printConsole(L"Found RRRE.exe, mapping shared memory...\n");
   return true;
 }
@@ -57,7 +57,7 @@ bool RaceRoomReader::attach() {
   memory_.closeHandle();
   printConsole(L"Memory mapped successfully\n");
   mapped_ = true;
-  writes_.changed(StallWatch::Clock::now());  // detection has just seen the page move
+  writes_.changed();  // detection has just seen the page move
   return true;
 }
 
@@ -65,9 +65,8 @@ bool RaceRoomReader::read(SampleRecord& record) {
   // The by-name open on every call notices a game that has quit and withdrawn
   // its memory; the stall watch one whose memory outlives it.
   if (!memory_.mapped()) return false;
-  const auto now = StallWatch::Clock::now();
-  if (page_.changed(memory_.view())) writes_.changed(now);
-  if (writes_.stalled(now) || !raceRoomDriving(memory_.view()) || !mappingExists(kRaceRoomName)) return false;
+  if (page_.changed(memory_.view())) writes_.changed();
+  if (writes_.stalled() || !raceRoomDriving(memory_.view()) || !mappingExists(kRaceRoomName)) return false;
   copyRaceRoom(memory_.view(), record);
   completeSample(record, Completion::Kinematic);
   return true;

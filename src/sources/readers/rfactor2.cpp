@@ -84,7 +84,7 @@ bool RFactor2Reader::detect() {
   const uint64_t stamp = probe.view().load<uint64_t>(12);  // bits: a NaN left behind never moves
   const bool moved = stamp != detectedStamp_;
   detectedStamp_ = stamp;
-  return life_.test(moved, LifeSign::Clock::now());
+  return life_.test(moved);
 }
 
 bool RFactor2Reader::attach() {

@@ -42,7 +42,7 @@ bool TruckSimReader::detect() {
   if (!memory.createOrOpen(kTruckSimName, kTruckSimSize) || !memory.map(kTruckSimSize)) return false;
   const ByteView page = memory.view();
   const bool moved = page_.changed(page);
-  return life_.test(moved, LifeSign::Clock::now()) && page.u8(0) != 0 && gameProcessRunning();
+  return life_.test(moved) && page.u8(0) != 0 && gameProcessRunning();
 }
 
 bool TruckSimReader::attach() {
@@ -56,9 +56,8 @@ bool TruckSimReader::read(SampleRecord& record) {
   if (!memory_.mapped()) return false;
   const ByteView page = memory_.view();
   if (!page.covers(0, kTruckSimSize)) return false;
-  const auto now = StallWatch::Clock::now();
-  if (page_.changed(page)) writes_.changed(now);
-  if (writes_.stalled(now) || !copyTruckSim(page, record)) return false;
+  if (page_.changed(page)) writes_.changed();
+  if (writes_.stalled() || !copyTruckSim(page, record)) return false;
   completeSample(record, Completion::Kinematic, kFullPi);
   return true;
 }
