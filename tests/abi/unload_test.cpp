@@ -13,25 +13,18 @@
 #include <thread>
 
 #include "tools/platform/dynamic_library.h"
+#include "support/wait.h"
 
 namespace portrelay {
 namespace {
 
 using Body = int32_t (*)();
 using VoidBody = void (*)();
+using testing::waitUntil;
 
 template <typename Function>
 Function symbol(platform::DynamicLibrary& library, const char* name) {
   return reinterpret_cast<Function>(library.symbol(name));
-}
-
-bool waitFor(const std::function<bool()>& condition, int milliseconds) {
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!condition()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
 }
 
 TEST(SharedLibrary, UnloadWithTheEngineThreadRunningReturns) {
@@ -80,11 +73,11 @@ TEST(SharedLibrary, UnloadWithTheEngineThreadRunningReturns) {
     returned = true;
   });
   host.detach();
-  if (!waitFor([&] { return threads() != 0; }, 5000)) std::_Exit(12);
+  if (!waitUntil([&] { return threads() != 0; }, std::chrono::milliseconds(5000))) std::_Exit(12);
   std::this_thread::sleep_for(std::chrono::milliseconds(100));  // in the middle of its work
 
   library.reset();
-  if (!waitFor([&] { return returned.load(); }, 3000)) std::_Exit(13);
+  if (!waitUntil([&] { return returned.load(); }, std::chrono::milliseconds(3000))) std::_Exit(13);
   std::this_thread::sleep_for(std::chrono::milliseconds(300));  // a thread in unmapped code faults by now
   std::_Exit(0);
 }

@@ -10,12 +10,14 @@
 #include "engine/motion_engine.h"
 #include "portrelay/portrelay.h"
 #include "support/test_game.h"
+#include "support/wait.h"
 
 namespace portrelay {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::TestGame;
+using testing::waitUntil;
 
 constexpr int kTestGameId = 3;
 
@@ -33,21 +35,12 @@ struct LoopFixture : ::testing::Test {
   }
   ~LoopFixture() override { engine.stop(); }
 
-  template <typename Predicate>
-  bool waitFor(Predicate done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(1ms);
-    }
-    return true;
-  }
 };
 
 TEST_F(LoopFixture, StartTwiceStopStartAgain) {
   EXPECT_NE(engine.start(), 0);
   EXPECT_EQ(engine.start(), 1);
-  EXPECT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  EXPECT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
   EXPECT_EQ(engine.games.getGameID(), kTestGameId);
   EXPECT_EQ(engine.outputSuspended.load(), 0);
 
@@ -59,8 +52,8 @@ TEST_F(LoopFixture, StartTwiceStopStartAgain) {
   EXPECT_EQ(game->detaches.load(), 0);
 
   EXPECT_NE(engine.start(), 0);
-  EXPECT_TRUE(waitFor([&] { return game->detaches.load() == 1; }));  // first resetEngine
-  EXPECT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  EXPECT_TRUE(waitUntil([&] { return game->detaches.load() == 1; }));  // first resetEngine
+  EXPECT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
   EXPECT_EQ(game->attaches.load(), 2);
 }
 
@@ -77,23 +70,23 @@ TEST_F(LoopFixture, ThreadCreationFailureLeavesEngineStartable) {
 
 TEST_F(LoopFixture, NotReadyReadsNothing) {
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(game->reads.load(), 0);
   EXPECT_EQ(engine.failedReads.load(), 0);
   engine.setMotionSystemReady(1);
-  EXPECT_TRUE(waitFor([&] { return game->reads.load() > 10; }));
+  EXPECT_TRUE(waitUntil([&] { return game->reads.load() > 10; }));
 }
 
 TEST_F(LoopFixture, LostGameResetsOnTheThousandAndFirstFailedRead) {
   game->onRead = [](SampleRecord&, int) { return false; };
   engine.setMotionSystemReady(1);
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return game->detaches.load() >= 1; }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return game->detaches.load() >= 1; }, 20s));
   // 1000 failed reads are tolerated; the 1001st detaches the game.
   EXPECT_EQ(game->readsAtFirstDetach.load(), 1001);
   // Detection starts again and finds the game.
-  EXPECT_TRUE(waitFor([&] { return game->attaches.load() >= 2; }));
+  EXPECT_TRUE(waitUntil([&] { return game->attaches.load() >= 2; }));
 }
 
 TEST_F(LoopFixture, FrozenDataRestartsFadeFromThe251stUnchangedCycle) {
@@ -104,7 +97,7 @@ TEST_F(LoopFixture, FrozenDataRestartsFadeFromThe251stUnchangedCycle) {
   };
   engine.setMotionSystemReady(1);
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 400; }));
+  ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 400; }));
   engine.stop();
   // Read n sees unchangedCycles == n - 1. The fade keeps rising while the
   // count is at most 250 and is restarted from then on.
@@ -117,11 +110,11 @@ TEST_F(LoopFixture, FrozenDataRestartsFadeFromThe251stUnchangedCycle) {
 TEST_F(LoopFixture, TimerPrecisionAroundThreadStart) {
   engine.loopTimer.setPreciseMode(0);
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return engine.attached.load() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
   EXPECT_EQ(engine.loopTimer.preciseMode(), 1);
   engine.loopTimer.setPreciseMode(0);
   engine.setMotionSystemReady(1);
-  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 100; }));
+  ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 100; }));
   EXPECT_EQ(engine.loopTimer.preciseMode(), 0);
   EXPECT_GT(engine.loopTimer.lastIntervalMs(), 0.5);
   EXPECT_LT(engine.loopTimer.lastIntervalMs(), 50.0);
@@ -178,7 +171,7 @@ struct IdleStretchRun : LoopFixture {
     return o;
   }
   bool waitForFadeEnd() {
-    const bool ended = waitFor([&] { return engine.fadePosition.load() >= 1.0 && engine.attached.load() == 1; }, 20s);
+    const bool ended = waitUntil([&] { return engine.fadePosition.load() >= 1.0 && engine.attached.load() == 1; }, 20s);
     std::this_thread::sleep_for(100ms);  // a few reads that see it ended
     return ended;
   }
@@ -217,7 +210,7 @@ TEST_F(IdleStretchRun, FadeTakesFourSecondsOfRunningMotionAfterEveryIdleStretch)
   const int detachesBefore = game->detaches.load();
   samplesFlow = false;
   game->running = false;
-  ASSERT_TRUE(waitFor([&] { return game->detaches.load() > detachesBefore; }));
+  ASSERT_TRUE(waitUntil([&] { return game->detaches.load() > detachesBefore; }));
   std::this_thread::sleep_for(1s);
   phase = 3;
   samplesFlow = true;
@@ -249,7 +242,7 @@ TEST_F(LoopFixture, ExceptionInACycleResetsAndSearchesAgain) {
   };
   engine.setMotionSystemReady(1);
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 60; }));
+  ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 60; }));
   EXPECT_EQ(game->readsAtFirstDetach.load(), 20);  // reset right after the fault
   EXPECT_EQ(game->attaches.load(), 2);             // found again
   EXPECT_EQ(engine.running.load(), 1);
@@ -267,7 +260,7 @@ TEST_F(LoopFixture, LongCyclesAreCountedAndTheLongestIsKept) {
   };
   engine.setMotionSystemReady(1);
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return game->reads.load() > 60; }));
+  ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 60; }));
   // A loaded machine may add stalls of its own, never take these away.
   EXPECT_GE(engine.cycleStalls.longCycles(), 2);
   const double longestMs = engine.cycleStalls.longestMs(engine.loopTimer.clock().milliseconds());
@@ -281,7 +274,7 @@ TEST_F(LoopFixture, LongCyclesAreCountedAndTheLongestIsKept) {
   };
   const int readsBefore = game->reads.load();
   engine.start();
-  ASSERT_TRUE(waitFor([&] { return game->reads.load() > readsBefore + 20; }));
+  ASSERT_TRUE(waitUntil([&] { return game->reads.load() > readsBefore + 20; }));
   EXPECT_LT(engine.cycleStalls.longCycles(), countedBefore);
 }
 

@@ -16,12 +16,14 @@
 #include "engine/motion_engine.h"
 #include "riglink/link_state.h"
 #include "support/test_game.h"
+#include "support/wait.h"
 
 namespace portrelay {
 namespace {
 
 using namespace std::chrono_literals;
 using testing::TestGame;
+using testing::waitUntil;
 
 constexpr int kTestGameId = 3;
 constexpr double kAxisStep = OutputRateLimiter::kDefaultAxisUnitsPerSecond * OutputRateLimiter::kFramePeriodSeconds;
@@ -133,24 +135,16 @@ struct OutputPath : ::testing::Test {
   void startMoving() {
     engine.setMotionSystemReady(1);
     engine.start();
-    ASSERT_TRUE(waitFor([&] { return game->reads.load() > 5; }));
+    ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 5; }));
     engine.fadePosition.store(1.0);
   }
   size_t frameCount() {
     std::lock_guard lock(framesMutex);
     return frames.size();
   }
-  bool waitFor(const std::function<bool()>& done, std::chrono::milliseconds limit = 10s) {
-    const auto deadline = std::chrono::steady_clock::now() + limit;
-    while (!done()) {
-      if (std::chrono::steady_clock::now() > deadline) return false;
-      std::this_thread::sleep_for(1ms);
-    }
-    return true;
-  }
   void runFrames(size_t count) {
     const size_t until = frameCount() + count;
-    ASSERT_TRUE(waitFor([&] { return frameCount() >= until; }));
+    ASSERT_TRUE(waitUntil([&] { return frameCount() >= until; }));
   }
   double largestStep() {
     std::lock_guard lock(framesMutex);
@@ -192,7 +186,7 @@ TEST_F(OutputPath, ParkRampsEveryAxisToNeutralHoldsItAndReleaseFadesIn) {
   const auto asked = std::chrono::steady_clock::now();
   engine.park.request(600);
   EXPECT_EQ(engine.park.status(), ParkController::kMoving);
-  ASSERT_TRUE(waitFor([&] { return engine.park.status() == ParkController::kParked; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kParked; }));
   const double parkMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
   runFrames(100);  // held while the game goes on
   {
@@ -207,7 +201,7 @@ TEST_F(OutputPath, ParkRampsEveryAxisToNeutralHoldsItAndReleaseFadesIn) {
   EXPECT_LT(parkMs, 600.0 + 300.0);  // the ramp's time, and slack for a loaded machine
 
   engine.park.request(0);
-  ASSERT_TRUE(waitFor([&] { return engine.park.status() == ParkController::kNotParked; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kNotParked; }));
   runFrames(250);  // half a second into the 4000-ms fade
   engine.stop();
   EXPECT_GT(engine.transitionStatus(), 5.0);
@@ -228,7 +222,7 @@ TEST_F(OutputPath, ParkKeepsFramesFlowingWhileNoGameIsAttached) {
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(frameCount(), 0u);  // searching sends nothing of its own
   engine.park.request(500);
-  ASSERT_TRUE(waitFor([&] { return engine.park.status() == ParkController::kParked; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kParked; }));
   const size_t before = frameCount();
   std::this_thread::sleep_for(400ms);
   // A frame every few ms, also through the pauses of the detection pass

@@ -101,7 +101,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
     const auto sent0 = udpLink().datagramsSent.load();
     std::thread listener([] { startUPDListenThread(); });
     std::thread sender([] { startUPDMulticastSenderThread(); });
-    waitFor([&] { return link.networkRunning.load() != 0; }, 2000);
+    waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000));
 
     // The engine's part: one tagged motion frame every 2 ms.
     auto next = Clock::now();
@@ -117,8 +117,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
       next += std::chrono::microseconds(2000);
       std::this_thread::sleep_until(next);
     }
-    waitFor([&] { return rig.rig().stats(rigsim::monotonicNs()).motionFrames >= kFrames - r.firstTagAfterValid; },
-            1000);
+    waitUntil([&] { return rig.rig().stats(rigsim::monotonicNs()).motionFrames >= kFrames - r.firstTagAfterValid; }, std::chrono::milliseconds(1000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
     r.autoChecksum = link.autoChecksum.load();
     uint8_t buffer[512];

@@ -178,7 +178,7 @@ class SenderOnLoopback : public ::testing::Test {
     udp_.setMulticastAddress("127.0.0.1");
     udp_.multicastPort = peer_.port();
     sender_ = std::thread([this] { runMulticastSender(link(), udp_); });
-    ASSERT_TRUE(waitFor([this] { return link().networkRunning.load() != 0; }, 2000));
+    ASSERT_TRUE(waitUntil([this] { return link().networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   }
   void TearDown() override {
     link().stopRelay();
@@ -281,7 +281,7 @@ TEST(MulticastSender, WithoutEthernetEndsAtOnceAndEndsTheListener) {
   UdpLink udp;
   udp.listenPort = freeUdpPort();
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitFor([&] { return link.networkRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   const auto started = std::chrono::steady_clock::now();
   runMulticastSender(link, udp);
   listener.join();
@@ -303,7 +303,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   udp.listenPort = freeUdpPort();
   udp.framesExpiryNs = 400'000'000;
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitFor([&] { return link.networkRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   LoopbackPeer rig;
   const uint16_t port = static_cast<uint16_t>(udp.listenPort.load());
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the port is open by now
@@ -327,11 +327,11 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   std::vector<uint8_t> twoFrames = identity;
   twoFrames.insert(twoFrames.end(), level.begin(), level.end());
   rig.sendTo(port, twoFrames);
-  ASSERT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
+  ASSERT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
   const auto validAt = std::chrono::steady_clock::now();
   EXPECT_EQ(link.autoChecksum.load(), 1);
   uint8_t read[512] = {};
-  ASSERT_TRUE(waitFor([&] { return link.newMessage() == 1; }, 500));
+  ASSERT_TRUE(waitUntil([&] { return link.newMessage() == 1; }, std::chrono::milliseconds(500)));
   ASSERT_EQ(link.readMessage(read), 8);
   EXPECT_EQ(std::vector<uint8_t>(read, read + 8), bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x0A, 0x0D}));
   ASSERT_EQ(link.readMessage(read), 8);
@@ -343,7 +343,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_EQ(link.serialTxQueue.size(), 3u);
 
   // Silence: UDP mode holds until the expiry, then both transmit queues are empty.
-  ASSERT_TRUE(waitFor([&] { return link.mode().transport() != LinkTransport::udp; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link.mode().transport() != LinkTransport::udp; }, std::chrono::milliseconds(2000)));
   const auto held = std::chrono::steady_clock::now() - validAt;
   EXPECT_GE(held, std::chrono::milliseconds(380));
   EXPECT_LT(held, std::chrono::milliseconds(900));
@@ -358,7 +358,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_NE(link.mode().transport(), LinkTransport::udp);
   EXPECT_TRUE(link.networkRxQueue.empty());
   link.mode().serialLost();
-  EXPECT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
+  EXPECT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
   EXPECT_EQ(link.networkRxQueue.size(), 1u);
 
   const auto stopAt = std::chrono::steady_clock::now();
@@ -393,14 +393,14 @@ TEST(UdpListener, ForgedDatagramsFromASecondAddressChangeNothing) {
   udp.listenPort = freeUdpPort();
   udp.framesExpiryNs = 400'000'000;
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitFor([&] { return link.networkRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   LoopbackPeer rig;
   LoopbackPeer forger(ip("127.0.0.2"));
   const uint16_t port = static_cast<uint16_t>(udp.listenPort.load());
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the port is open by now
 
   rig.sendTo(port, bytesOf({0xF9, 0xF9, 0x01, 0x00, 0x01, 0x00, 0x88, 0x11}));
-  ASSERT_TRUE(waitFor([&] { return link.mode().transport() == LinkTransport::udp; }, 1000));
+  ASSERT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
   const auto heardAt = std::chrono::steady_clock::now();
   EXPECT_EQ(link.mode().udpPeer(), ip("127.0.0.1"));
   uint8_t read[512];
@@ -421,7 +421,7 @@ TEST(UdpListener, ForgedDatagramsFromASecondAddressChangeNothing) {
   EXPECT_EQ(link.autoChecksum.load(), 0);
   // Ended 400 ms after the rig's frame; each forged frame would have moved
   // the end to 400 ms after it (700 ms or later).
-  ASSERT_TRUE(waitFor([&] { return link.mode().transport() != LinkTransport::udp; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link.mode().transport() != LinkTransport::udp; }, std::chrono::milliseconds(2000)));
   EXPECT_LT(std::chrono::steady_clock::now() - heardAt, std::chrono::milliseconds(680));
 
   link.stopRelay();
@@ -443,7 +443,7 @@ TEST(MulticastSender, RefusedSendsAreRetriedWithBackOffAndEndNothing) {
   udp.multicastPort = 0;
   std::thread listener([&] { runUdpListener(link, udp); });
   std::thread sender([&] { runMulticastSender(link, udp); });
-  ASSERT_TRUE(waitFor([&] { return udp.senderAdapter.load() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return udp.senderAdapter.load() != 0; }, std::chrono::milliseconds(2000)));
   const auto host = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x05, 0x00, 0x0A, 0x0D});
   ASSERT_EQ(link.sendMessage(host.data()), 1);
   // Delays of 10, 20, 40, 80, 160 ms: about six tries in 400 ms, where a

@@ -20,7 +20,7 @@ namespace portrelay {
 namespace {
 
 using testing::bytesOf;
-using testing::waitFor;
+using testing::waitUntil;
 
 // A device together with whatever sits at its far end.
 class DeviceUnderTest {
@@ -132,11 +132,11 @@ TEST_P(SerialDeviceContract, BytesBothWays) {
   uint32_t written = 0;
   ASSERT_TRUE(device().write(frame.data(), static_cast<uint32_t>(frame.size()), written));
   EXPECT_EQ(written, frame.size());
-  EXPECT_TRUE(waitFor([&] { return subject_->farEndReceived(frame); }, 2000));
+  EXPECT_TRUE(waitUntil([&] { return subject_->farEndReceived(frame); }, std::chrono::milliseconds(2000)));
 
   const auto answer = bytesOf({0xF9, 0xF9, 0x06, 0x00, 0x03, 0x04, 0x0A, 0x0D});
   ASSERT_TRUE(subject_->farEndSends(answer));
-  ASSERT_TRUE(waitFor([&] { return waiting() >= answer.size(); }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return waiting() >= answer.size(); }, std::chrono::milliseconds(2000)));
   std::vector<uint8_t> read(answer.size());
   uint32_t got = 0;
   ASSERT_TRUE(device().read(read.data(), static_cast<uint32_t>(read.size()), got));
@@ -145,7 +145,7 @@ TEST_P(SerialDeviceContract, BytesBothWays) {
   EXPECT_EQ(waiting(), 0u);
 
   ASSERT_TRUE(subject_->farEndSends(answer));
-  ASSERT_TRUE(waitFor([&] { return waiting() >= answer.size(); }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return waiting() >= answer.size(); }, std::chrono::milliseconds(2000)));
   ASSERT_TRUE(device().purge(platform::kPurgeRxClear));
   EXPECT_EQ(waiting(), 0u);
 }
@@ -156,12 +156,12 @@ TEST_P(SerialDeviceContract, FailsWhenClosedOrGone) {
   // Gone: the next status query or write fails (which of them notices first
   // is the driver's business).
   const auto frame = bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x00, 0x00, 0x0A, 0x0D});
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(waitUntil([&] {
     platform::SerialQueueStatus status;
     uint32_t written = 0;
     return !device().clearError(&status) ||
            !device().write(frame.data(), static_cast<uint32_t>(frame.size()), written);
-  }, 2000));
+  }, std::chrono::milliseconds(2000)));
   device().close();
   EXPECT_FALSE(device().isOpen());
   uint8_t byte = 0;

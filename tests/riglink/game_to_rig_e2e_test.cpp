@@ -26,7 +26,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::FanOnComPort;
 using testing::RigOnComPort;
-using testing::waitFor;
+using testing::waitUntil;
 using Frame = std::array<uint8_t, 36>;
 
 constexpr int kFrameBody = 34;  // everything but the end pair (CRC at the rig)
@@ -123,12 +123,12 @@ void GameToRig::record(RecordedRun& out) {
   enableAutoconnect();
   RelayThread relay;
   RigLink& link = RigLink::instance();
-  if (!waitFor([] { return getGameID() == 3; }, 10000)) return fail("game not detected");
-  if (!waitFor([&] { return link.mode().transport() == LinkTransport::serial; }, 10000))
+  if (!waitUntil([] { return getGameID() == 3; }, std::chrono::milliseconds(10000))) return fail("game not detected");
+  if (!waitUntil([&] { return link.mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(10000)))
     return fail("link not validated: port open " + std::to_string(link.portOpen.load()) + ", identity queries " +
                 std::to_string(rig.rig.stats().identityQueries) + ", level queries " +
                 std::to_string(rig.rig.stats().levelQueries));
-  if (!waitFor([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, 5000)) return fail("no motion");
+  if (!waitUntil([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, std::chrono::milliseconds(5000))) return fail("no motion");
 
   rig.rig.reset();
   fanSink.fan.reset();

@@ -12,6 +12,7 @@
 #include "platform/com_devices.h"
 #include "simulated_rig.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
 namespace portrelay::testing {
 
@@ -19,17 +20,6 @@ inline std::vector<uint8_t> bytesOf(std::initializer_list<int> values) {
   std::vector<uint8_t> bytes;
   for (int v : values) bytes.push_back(static_cast<uint8_t>(v));
   return bytes;
-}
-
-// Polls until done() holds or the time is up.
-template <typename Done>
-bool waitFor(Done&& done, int milliseconds) {
-  const auto end = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > end) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  }
-  return true;
 }
 
 inline platform::SimulatedComPort usbComPort(int number, const std::string& path,

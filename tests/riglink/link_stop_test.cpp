@@ -20,7 +20,7 @@
 namespace portrelay {
 namespace {
 
-using testing::waitFor;
+using testing::waitUntil;
 
 constexpr int32_t kRelayBit = 1, kListenerBit = 4;
 
@@ -46,7 +46,7 @@ TEST_F(LinkStop, AStopBeforeTheBodiesEnteredIsKeptForEach) {
     runUdpListener(*link_, udp_);
     bothReturned = true;
   });
-  const bool endedAtOnce = waitFor([&] { return bothReturned.load(); }, 2000);
+  const bool endedAtOnce = waitUntil([&] { return bothReturned.load(); }, std::chrono::milliseconds(2000));
   while (!bothReturned) link_->stopRelay();  // the stop was lost: more free the join
   late.join();
   ASSERT_TRUE(endedAtOnce);
@@ -55,7 +55,7 @@ TEST_F(LinkStop, AStopBeforeTheBodiesEnteredIsKeptForEach) {
   // Consumed: the next start runs until it is stopped.
   std::thread relay([&] { EXPECT_EQ(link_->runRelay(), 1); });
   std::thread listener([&] { runUdpListener(*link_, udp_); });
-  EXPECT_TRUE(waitFor([&] { return link_->threads.runningMask() == (kRelayBit | kListenerBit); }, 5000));
+  EXPECT_TRUE(waitUntil([&] { return link_->threads.runningMask() == (kRelayBit | kListenerBit); }, std::chrono::milliseconds(5000)));
   link_->stopRelay();
   EXPECT_EQ(link_->threads.runningMask(), 0);
   relay.join();
@@ -70,7 +70,7 @@ TEST_F(LinkStop, AKeptStopIsForgottenAfterItsWindow) {
   std::this_thread::sleep_for(std::chrono::milliseconds(LinkThreads::kKeptStopMs + 100));
   EXPECT_EQ(link_->threads.stopPendingMask(), 0);
   std::thread listener([&] { runUdpListener(*link_, udp_); });
-  EXPECT_TRUE(waitFor([&] { return link_->threads.runningMask() == kListenerBit; }, 5000));
+  EXPECT_TRUE(waitUntil([&] { return link_->threads.runningMask() == kListenerBit; }, std::chrono::milliseconds(5000)));
   link_->stopRelay();
   listener.join();
 }
@@ -91,7 +91,7 @@ TEST_F(LinkStop, StopRightAfterTheThreadsStartAlwaysWins) {
       });
       if (delayMs > 0) std::this_thread::sleep_for(std::chrono::milliseconds(delayMs));
       link_->stopRelay();
-      const bool bothReturned = waitFor([&] { return returned.load() == 2; }, 2000);
+      const bool bothReturned = waitUntil([&] { return returned.load() == 2; }, std::chrono::milliseconds(2000));
       if (!bothReturned) link_->stopRelay();  // a lost stop: a second one frees the join
       relay.join();
       listener.join();
@@ -112,7 +112,7 @@ TEST_F(LinkStop, StopDuringThePortScanIsBounded) {
   std::vector<double> stopMs;
   for (int round = 0; round < 12; ++round) {
     std::thread relay([&] { link_->runRelay(); });
-    ASSERT_TRUE(waitFor([&] { return link_->threads.runningMask() == kRelayBit; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return link_->threads.runningMask() == kRelayBit; }, std::chrono::milliseconds(5000)));
     std::this_thread::sleep_for(std::chrono::milliseconds(20 + 37 * round % 300));  // anywhere in the scan
     const auto asked = std::chrono::steady_clock::now();
     link_->stopRelay();

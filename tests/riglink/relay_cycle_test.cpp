@@ -278,7 +278,7 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
       while (relaying) link().relayCycle(generation);
     });
     // The relay cycles before the first frame (a loaded machine may start a thread late).
-    if (!testing::waitFor([&] { return link().autoTxQueue.size() < 147; }, 5000)) {
+    if (!testing::waitUntil([&] { return link().autoTxQueue.size() < 147; }, std::chrono::milliseconds(5000))) {
       relaying = false;
       relay.join();
       FAIL() << "the relay never cycled";
@@ -369,7 +369,7 @@ TEST(RelayStop, WaitsForTheLoopEvenWhenANetworkThreadEndedEarlier) {
     EXPECT_EQ(link->runRelay(), 1);
     loopReturned = true;
   });
-  ASSERT_TRUE(testing::waitFor([&] { return link->relayRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   link->networkStopped = 1;  // a network thread that has ended before
   link->stopRelay();
   EXPECT_EQ(link->relayStopped.load(), 1);
@@ -389,7 +389,7 @@ TEST(RelayStop, WaitsForNetworkThreads) {
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // closing its socket
     ended = true;
   });
-  ASSERT_TRUE(testing::waitFor([&] { return link->networkRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(testing::waitUntil([&] { return link->networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   EXPECT_EQ(link->networkStarted.load(), 1);
   link->stopRelay();
   EXPECT_TRUE(ended);
@@ -403,7 +403,7 @@ TEST(RelayLoop, IdlesWithoutSpinning) {
 #endif
   auto link = std::make_unique<RigLink>();
   std::thread relay([&] { link->runRelay(); });
-  ASSERT_TRUE(testing::waitFor([&] { return link->relayRunning.load() != 0; }, 2000));
+  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning.load() != 0; }, std::chrono::milliseconds(2000)));
   const auto cpuBefore = std::clock();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;

@@ -18,13 +18,13 @@ namespace {
 
 using testing::bytesOf;
 using testing::RigOnComPort;
-using testing::waitFor;
+using testing::waitUntil;
 
 // Runs the relay loop on a thread of its own, as a host does.
 class RelayThread {
  public:
   explicit RelayThread(RigLink& link) : link_(link), thread_([&link] { link.runRelay(); }) {
-    waitFor([&] { return link_.relayRunning.load() != 0; }, 2000);
+    waitUntil([&] { return link_.relayRunning.load() != 0; }, std::chrono::milliseconds(2000));
   }
   ~RelayThread() {
     link_.stopRelay();
@@ -144,11 +144,11 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   rig.rig.setFirmwareLevel(328);
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
   // The class-4 and class-2 messages go out checksummed; the level report
   // that answers class 2 validates the serial link and asks for checksummed
   // auto messages.
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(3000)));
   EXPECT_EQ(link().autoChecksum.load(), 1);
   EXPECT_EQ(link().isConnected(), 1);
   bool checksummed = false;
@@ -161,7 +161,7 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   // Host message out (checksummed), the rig's echo back (terminated for the host).
   const auto message = bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x34, 0x12, 0x0A, 0x0D});
   ASSERT_EQ(link().sendMessage(message.data()), 1);
-  ASSERT_TRUE(waitFor([&] { return link().newMessage() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link().newMessage() != 0; }, std::chrono::milliseconds(2000)));
   uint8_t echo[512];
   ASSERT_EQ(link().readMessage(echo), 8);
   EXPECT_EQ(std::vector<uint8_t>(echo, echo + 8), message);
@@ -177,7 +177,7 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   motion[34] = 0x0A;
   motion[35] = 0x0D;
   for (int i = 0; i < 5; ++i) ASSERT_EQ(link().queueMotionFrame(motion.data(), motion.size()), 1);
-  ASSERT_TRUE(waitFor([&] { return rig.rig.stats().motionFrames == 5; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return rig.rig.stats().motionFrames == 5; }, std::chrono::milliseconds(2000)));
   const rigsim::RigStats stats = rig.rig.stats();
   EXPECT_EQ(stats.checksummedMotionFrames, 5u);
   EXPECT_EQ(stats.checksumErrors, 0u);
@@ -186,8 +186,8 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
 
   // A lone auto message goes out twelve times, terminated.
   ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D}).data()), 1);
-  ASSERT_TRUE(waitFor([&] { return link().autoTxQueue.empty(); }, 2000));
-  ASSERT_TRUE(waitFor([&] { return framesOfClass(rig.rig, 0x05) == 12; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link().autoTxQueue.empty(); }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(waitUntil([&] { return framesOfClass(rig.rig, 0x05) == 12; }, std::chrono::milliseconds(2000)));
   EXPECT_EQ(framesOfClass(rig.rig, 0x05, &checksummed), 12u);
   EXPECT_FALSE(checksummed);
   EXPECT_GT(link().relayCycleTimer.lastIntervalMs(), 1.9);
@@ -207,7 +207,7 @@ TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
   ASSERT_EQ(link().serialTxQueue.size(), kTransmitQueueBound);
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   EXPECT_EQ(rig.rig.stats().levelQueries, 1u);
 }
 
@@ -216,7 +216,7 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   ASSERT_TRUE(rig.started());
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   ::testing::internal::CaptureStdout();
   ASSERT_TRUE(rig.rig.unplug());
   const auto motion = [] {
@@ -227,19 +227,19 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
     return m;
   }();
   // The engine keeps sending; the failing port is dropped.
-  EXPECT_TRUE(waitFor([&] {
+  EXPECT_TRUE(waitUntil([&] {
     link().queueMotionFrame(motion.data(), motion.size());
     return link().portOpen.load() == 0;
-  }, 3000));
+  }, std::chrono::milliseconds(3000)));
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
-  ASSERT_TRUE(waitFor([&] {
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] {
     link().queueMotionFrame(motion.data(), motion.size());
     return rig.rig.stats().checksummedMotionFrames > 0;
-  }, 3000));
+  }, std::chrono::milliseconds(3000)));
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
 }
 
@@ -254,17 +254,17 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
   std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the queue fills
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
 
   ASSERT_TRUE(rig.rig.unplug());
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() == 0; }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() == 0; }, std::chrono::milliseconds(3000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 3000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(3000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -279,18 +279,18 @@ TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
   MotionFeeder engine(link());
   link().autoconnect.store(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitFor([&] { return link().mode().transport() == LinkTransport::serial; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   ::testing::internal::CaptureStdout();
   const int64_t stalledNs = rigsim::monotonicNs();
   rig.rig.setBehaviour(rigsim::Behaviour::stalled);
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() == 0; }, 30000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() == 0; }, std::chrono::milliseconds(30000)));
   const int64_t closedNs = rigsim::monotonicNs();
   // While it stays stalled the scan finds no answer; once it reads again the
   // scan identifies it anew.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
   EXPECT_EQ(link().portOpen.load(), 0);
   rig.rig.setBehaviour(rigsim::Behaviour::normal);
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
   // What the controller had taken in before it stalled it reads now: whole
   // frames with their CRC, and at most the one the timed-out write cut short.
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -311,7 +311,7 @@ TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {
   ASSERT_EQ(link().resumeInterface(), 1);
   const auto message = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
   ASSERT_EQ(link().sendMessage(message.data()), 1);
-  ASSERT_TRUE(waitFor([&] { return link().newMessage() != 0; }, 2000));
+  ASSERT_TRUE(waitUntil([&] { return link().newMessage() != 0; }, std::chrono::milliseconds(2000)));
   EXPECT_EQ(link().isConnected(), 1);
 
   // Pausing closes the port under the running relay; it idles until resumed.
@@ -321,7 +321,7 @@ TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {
   EXPECT_FALSE(link().rigPort.isOpen());
   link().autoconnect.store(1);
   EXPECT_EQ(link().resumeInterface(), 1);
-  ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
   EXPECT_EQ(rig.rig.stats().identityQueries, 4u);
 }
 
@@ -331,7 +331,7 @@ TEST_F(RelayEndToEnd, StopClosesThePortBeforeReturning) {
   link().autoconnect.store(1);
   {
     RelayThread relay(link());
-    ASSERT_TRUE(waitFor([&] { return link().portOpen.load() != 0; }, 5000));
+    ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
     link().stopRelay();
     EXPECT_EQ(link().relayStopped.load(), 1);
     EXPECT_FALSE(link().rigPort.isOpen());

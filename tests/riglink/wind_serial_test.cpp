@@ -18,7 +18,7 @@ namespace {
 using namespace std::chrono_literals;
 using testing::FanOnComPort;
 using testing::valuesOf;
-using testing::waitFor;
+using testing::waitUntil;
 using Bytes = std::vector<uint8_t>;
 
 constexpr int kBaud = 115200;
@@ -38,7 +38,7 @@ class WindSerialPort : public ::testing::Test {
   }
   // Waits until the sink holds `count` bytes, then returns their values.
   Bytes received(size_t count, int limitMs = 3000) {
-    waitFor([&] { return sink.fan.bytes().size() >= count; }, limitMs);
+    waitUntil([&] { return sink.fan.bytes().size() >= count; }, std::chrono::milliseconds(limitMs));
     return valuesOf(sink.fan.bytes());
   }
 

@@ -52,15 +52,6 @@ bool detectWhileWriting(GameSource& source, std::initializer_list<gamesim::GameS
   return false;
 }
 
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit) {
-  const auto deadline = std::chrono::steady_clock::now() + limit;
-  while (!done()) {
-    if (std::chrono::steady_clock::now() > deadline) return false;
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
-  }
-  return true;
-}
-
 namespace {
 // Binds a fresh socket of the kind to 127.0.0.1 port 0 and reports the port picked.
 uint16_t freePort(platform::SocketHandle (*open)()) {

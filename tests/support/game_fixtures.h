@@ -12,6 +12,7 @@
 #include "tools/platform/child_process.h"
 #include "sources/game_source.h"
 #include "support/temp_dir.h"
+#include "support/wait.h"
 
 namespace portrelay::testing {
 
@@ -43,9 +44,6 @@ std::unique_ptr<platform::ChildProcess> launchGame(const IsolatedGames& scope, c
                                                    const std::string& executable,
                                                    const std::vector<std::string>& extra = {},
                                                    const std::string& readyMapping = "");
-
-// Polls `done` every millisecond until it holds or `limit` has passed.
-bool waitUntil(const std::function<bool()>& done, std::chrono::milliseconds limit = std::chrono::seconds(10));
 
 // A shared-memory game counts only once its page kept moving over three
 // detection tests: before each pass every given game writes the lap's sample at t, t +
