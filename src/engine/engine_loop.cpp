@@ -81,8 +81,8 @@ void MotionEngine::loopIteration() {
   }
   if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
     pauseCycling();
-    sleepMilliseconds(1);
-    sleepMilliseconds(1);
+    sleepMilliseconds(1, loopTimer.clock());
+    sleepMilliseconds(1, loopTimer.clock());
     return;
   }
   if (!cycling_) {
@@ -105,7 +105,7 @@ void MotionEngine::loopIteration() {
   runCycle();
   loopTimer.wait();
   cycleStalls.record(loopTimer.lastIntervalMs(), loopTimer.clock().milliseconds());
-  sleepMilliseconds(1);
+  sleepMilliseconds(1, loopTimer.clock());
 }
 
 // An exception inside a cycle (a reader, a filter, the rig link) must neither
@@ -131,7 +131,7 @@ void MotionEngine::recoverFromFault(std::exception_ptr fault) noexcept {
     outputSuspended.exchange(1);
     pauseCycling();
   }
-  sleepMilliseconds(1);
+  sleepMilliseconds(1, loopTimer.clock());
 }
 
 // Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade,
