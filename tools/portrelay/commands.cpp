@@ -7,6 +7,7 @@
 #include <filesystem>
 #include <memory>
 #include <mutex>
+#include <nlohmann/json.hpp>
 #include <optional>
 #include <thread>
 #include <vector>
@@ -19,6 +20,8 @@
 #include "tools/platform/child_process.h"
 #include "tools/platform/dynamic_library.h"
 #include "platform/processes.h"
+#include "panel_bridge.h"
+#include "panel_server.h"
 #include "profile.h"
 #include "host_actions.h"
 #include "tools/platform/console_keys.h"
@@ -124,6 +127,21 @@ class VirtualRig {
     }
 #else
     (void)view;
+#endif
+  }
+
+  // The axes of the last motion frame the rig received; false before any.
+  bool lastFrame(std::array<float, 6>& axes) {
+#if !defined(_WIN32)
+    if (!rig_) return false;
+    const std::vector<uint8_t> frame = rig_->stats().lastMotionFrame;
+    if (frame.size() < static_cast<size_t>(portrelay::kOutputFrameSize)) return false;
+    const portrelay::MotionFrameValues values = portrelay::decodeMotionFrame(frame.data());
+    for (size_t i = 0; i < axes.size(); ++i) axes[i] = values.axes[i];
+    return true;
+#else
+    (void)axes;
+    return false;
 #endif
   }
 
@@ -284,6 +302,181 @@ double percentile(std::vector<double> values, double p) {
 
 std::wstring wide(const std::string& text) { return std::wstring(text.begin(), text.end()); }
 
+// The browser panel of `portrelay ui`: its hooks read live values through the
+// exports on the server's threads, and hand every change to the main loop.
+class PanelSession {
+ public:
+  PanelSession(const LibraryApi& api, VirtualRig& rig, HostActions& actions, ProfileKeeper& keeper,
+               Recorder& recorder, std::string recordFolder)
+      : api_(api), rig_(rig), actions_(actions), keeper_(keeper), recorder_(recorder),
+        recordFolder_(std::move(recordFolder)) {}
+
+  bool start(const std::string& listen, std::string& error) {
+    PanelAddress address;
+    if (!parseListen(listen, address)) {
+      error = "--listen: expected ADDR:PORT with an IPv4 address, found '" + listen + "'";
+      return false;
+    }
+    server_ = std::make_unique<PanelServer>(api_, hooks(), address);
+    return server_->start(error);
+  }
+  std::string url() const { return server_->url(); }
+
+  // Main loop: the panel's waiting changes, and the status the page shows.
+  void serve(const ViewState& view, const std::string& notice) {
+    bridge_.serve();
+    if (!notice.empty()) notice_ = notice;
+    if (Clock::now() < nextStatus_) return;
+    nextStatus_ = Clock::now() + kViewInterval;
+    nlohmann::json muted = nlohmann::json::array();
+    for (int axis = 0; axis < 6; ++axis) muted.push_back(keeper_.muted(axis));
+    int32_t longCycles = 0;
+    double longestMs = 0;
+    api_.getEngineStalls(&longCycles, &longestMs);
+    bridge_.publish(nlohmann::json{{"operation", actions_.state()},
+                                   {"intensity", keeper_.intensity()},
+                                   {"muted", muted},
+                                   {"park", api_.getParkStatus()},
+                                   {"notice", notice_},
+                                   {"clipped", recorder_.clippedShares()},
+                                   {"library", view.libraryLine},
+                                   {"longCycles", longCycles},
+                                   {"longestCycleMs", longestMs},
+                                   {"elapsed", view.elapsed},
+                                   {"recording", recorder_.recording() ? recordName_ : ""},
+                                   {"recordedRows", recorder_.rows()}}
+                        .dump());
+  }
+
+  void stop() {
+    bridge_.close();
+    if (server_) server_->stop();
+    if (recorder_.recording() && !recordName_.empty()) recorder_.closeFile();
+  }
+
+ private:
+  PanelHooks hooks() {
+    using nlohmann::json;
+    PanelHooks hooks;
+    hooks.live = [this] {
+      ViewState view;
+      readView(api_, view);
+      std::array<float, 6> rigAxes{};
+      json live{{"game", view.game},        {"gameId", view.gameId},  {"profile", view.profile},
+                {"link", view.link},        {"fade", view.fadePercent}, {"air", view.airPercent},
+                {"ground", view.groundPercent}, {"axes", view.axes}, {"belt", view.belt},
+                {"fan", view.fanValue},     {"cycleMs", view.cycleMs}};
+      live["rig"] = rig_.lastFrame(rigAxes) ? json(rigAxes) : json();
+      live["status"] = json::parse(bridge_.status(), nullptr, false);
+      return live.dump();
+    };
+    const auto onLoop = [this](std::function<std::string()> job) {
+      return bridge_.run(std::move(job), R"({"ok":false,"message":"the host is busy; try again"})");
+    };
+    const auto answer = [](bool ok, const std::string& message) {
+      return json{{"ok", ok}, {"message", message}}.dump();
+    };
+    hooks.act = [this, onLoop, answer](const std::string& action, int axis) {
+      return onLoop([this, action, axis, answer] {
+        std::string notice;
+        if (action == "park") notice = actions_.togglePark();
+        else if (action == "stop") notice = actions_.emergencyStop();
+        else if (action == "intensity-up") notice = actions_.changeIntensity(+1);
+        else if (action == "intensity-down") notice = actions_.changeIntensity(-1);
+        else if (action == "mute") notice = actions_.toggleMute(axis);
+        else if (action == "reload") notice = actions_.reloadProfile();
+        else return answer(false, "no such action: " + action);
+        notice_ = notice;
+        return answer(true, notice);
+      });
+    };
+    hooks.profile = [this, onLoop] {
+      return onLoop([this] {
+        const Profile& applied = keeper_.applied();
+        json profiles = json::array();
+        for (int p = 0; p < kProfileCount; ++p) {
+          json slots = json::array();
+          for (int slot = 0; slot < kSlotCount; ++slot) {
+            const auto found = applied.profiles[static_cast<size_t>(p)].slots.find(slot);
+            const bool named = found != applied.profiles[static_cast<size_t>(p)].slots.end();
+            slots.push_back({{"filter", named ? found->second.filter.value_or("VALUE") : "VALUE"},
+                             {"active", named ? found->second.active.value_or(true) : true}});
+          }
+          profiles.push_back(slots);
+        }
+        json inputLimits = json::object(), rigLimits = json::object();
+        for (const auto& [slot, l] : applied.inputLimits) inputLimits[std::to_string(slot)] = {l.min, l.max};
+        for (const auto& [axis, l] : applied.rigLimits) rigLimits[std::to_string(axis)] = {l.min, l.max};
+        return json{{"file", keeper_.path()},
+                    {"profiles", profiles},
+                    {"inputLimits", inputLimits},
+                    {"rigLimits", rigLimits}}
+            .dump();
+      });
+    };
+    hooks.apply = [this, onLoop, answer](int profile, int slot, const std::string& filter, bool active) {
+      return onLoop([=, this] {
+        std::string error;
+        if (!keeper_.setSlot(profile, slot, filter, active, error)) return answer(false, error);
+        notice_ = std::string(profile == 0 ? "AIR" : "GROUND") + " slot " + std::to_string(slot) + " set to " +
+                  filter + " (fading in)";
+        return answer(true, notice_);
+      });
+    };
+    hooks.save = [this, onLoop, answer] {
+      return onLoop([this, answer] {
+        std::string error;
+        if (!keeper_.save(error)) return answer(false, error);
+        notice_ = "saved to " + keeper_.path() + " (the previous file kept as " + keeper_.path() + ".bak)";
+        return answer(true, notice_);
+      });
+    };
+    hooks.record = [this, onLoop](bool start) {
+      return onLoop([this, start] {
+        std::string error;
+        if (!start) {
+          if (!recorder_.recording()) return json{{"ok", false}, {"message", "no recording runs"}}.dump();
+          recorder_.closeFile();
+          notice_ = "recording " + recordName_ + " ended, " + std::to_string(recorder_.rows()) + " rows";
+          return json{{"ok", true}, {"message", notice_}, {"file", recordName_}}.dump();
+        }
+        const std::string name = "portrelay-" + std::to_string(platform::currentProcessId()) + "-" +
+                                 std::to_string(recordings_.size() + 1) + ".csv";
+        const std::string path = (std::filesystem::path(recordFolder_) / name).string();
+        if (!recorder_.openFile(path, error)) return json{{"ok", false}, {"message", error}}.dump();
+        recordName_ = name;
+        {
+          std::lock_guard lock(recordingsMutex_);
+          recordings_.push_back({name, path});
+        }
+        notice_ = "recording to " + path;
+        return json{{"ok", true}, {"message", notice_}, {"file", name}}.dump();
+      });
+    };
+    hooks.recordingPath = [this](const std::string& name) {
+      std::lock_guard lock(recordingsMutex_);
+      for (const auto& [known, path] : recordings_)
+        if (known == name) return path;
+      return std::string();
+    };
+    return hooks;
+  }
+
+  const LibraryApi& api_;
+  VirtualRig& rig_;
+  HostActions& actions_;
+  ProfileKeeper& keeper_;
+  Recorder& recorder_;
+  std::string recordFolder_;
+  PanelBridge bridge_;
+  std::unique_ptr<PanelServer> server_;
+  std::string notice_;      // main loop only
+  std::string recordName_;  // main loop only
+  std::mutex recordingsMutex_;
+  std::vector<std::pair<std::string, std::string>> recordings_;  // (name, path) made by the panel
+  Clock::time_point nextStatus_{};
+};
+
 }  // namespace
 
 int runCommand(const RunOptions& options) {
@@ -358,12 +551,28 @@ int runCommand(const RunOptions& options) {
     return 1;
   }
 
+  HostActions actions(api, keeper);
+  // The terminal view, or (ui) the panel in the browser; the terminal then
+  // prints lines as without the view.
+  const bool terminalView = !options.noView && !options.panel;
+  std::unique_ptr<PanelSession> panel;
+  if (options.panel) {
+    std::error_code ignored;
+    panel = std::make_unique<PanelSession>(api, virtualRig, actions, keeper, recorder,
+                                           std::filesystem::current_path(ignored).string());
+    if (!panel->start(options.listen, error)) {
+      std::fprintf(stderr, "portrelay: %s\n", error.c_str());
+      return error.rfind("--listen", 0) == 0 ? 2 : 1;
+    }
+  }
+
   // Start-up in the library's order: rig link, then the engine.
   std::thread relay = startRigLink(api, profile.rigPort);
   api.startGamesource_Thread();
   if (profile.preciseTimer) api.setTimerPrecision(*profile.preciseTimer ? 1 : 0);
   api.setMotionsystemready(1);
-  if (options.noView) {
+  if (panel) std::printf("portrelay: the panel is at %s\n", panel->url().c_str());
+  if (!terminalView) {
     std::printf("portrelay: running%s%s; %s\n", simulated ? ", simulating " : ", waiting for a game",
                 simulated ? options.simulate.c_str() : "",
                 options.seconds > 0 ? ("ends after " + std::to_string(options.seconds) + " s of motion").c_str()
@@ -379,19 +588,18 @@ int runCommand(const RunOptions& options) {
   double lastLook = steadySeconds();
   auto nextView = Clock::now();
   int32_t gameId = -1;
-  HostActions actions(api, keeper);
   LibraryLines libraryLines;
   if (!options.noView) api.setDiagnosticOutput(2, &LibraryLines::receive, &libraryLines);
   // Keys only with the view: without it standard input stays the caller's.
   std::optional<platform::ConsoleKeys> keys;
-  if (!options.noView) keys.emplace();
+  if (terminalView) keys.emplace();
   for (bool first = true; !platform::stopRequested();) {
     // A game let go leaves the rig where its last frame put it: park it
     // until a game is attached again, which then fades in.
     const int32_t nowGameId = api.getGameID();
     if (nowGameId < 0 && gameId >= 0) {
       api.parkRig(kParkMs);
-      if (options.noView) std::printf("portrelay: the game was let go; parking the rig\n");
+      if (!terminalView) std::printf("portrelay: the game was let go; parking the rig\n");
     } else if (nowGameId >= 0 && gameId < 0 && api.getParkStatus() != 0 && !actions.ownerParked()) {
       api.parkRig(0);
     }
@@ -419,13 +627,17 @@ int runCommand(const RunOptions& options) {
     if (!notice.empty()) {
       watchLimits();
       view.notice = notice;
-      if (options.noView) std::fprintf(stderr, "portrelay: %s\n", notice.c_str());
+      if (!terminalView) std::fprintf(stderr, "portrelay: %s\n", notice.c_str());
+    }
+    if (panel) {
+      view.libraryLine = libraryLines.last();
+      panel->serve(view, notice);
     }
     if (options.periodStats && view.motion) {
       const double period = api.getMotionDataTimeFrame();
       if (period > 0.0) periods.push_back(period);
     }
-    if (!options.noView && Clock::now() >= nextView) {
+    if (terminalView && Clock::now() >= nextView) {
       readView(api, view);
       virtualRig.fill(view);
       view.recordedRows = recorder.rows();
@@ -442,6 +654,7 @@ int runCommand(const RunOptions& options) {
 
   // Shut-down in the library's order: rig parked, then still, engine,
   // recording, link.
+  if (panel) panel->stop();
   parkAndWait(api);
   api.setMotionsystemready(0);
   api.stopGamesource_Thread();  // stops the fan too

@@ -14,6 +14,9 @@ struct RunOptions {
   std::string record;
   bool noView = false;
   bool periodStats = false;
+  // portrelay ui: the browser panel on this address instead of the terminal view.
+  bool panel = false;
+  std::string listen = "127.0.0.1:8787";
 };
 
 int runCommand(const RunOptions& options);

@@ -3,6 +3,7 @@
 //
 //   portrelay run [--profile FILE] [--simulate GAME] [--virtual-rig] [--rig-port COMn]
 //                 [--fan-port COMn] [--seconds S] [--record FILE.csv] [--no-view]
+//   portrelay ui  [the options of run] [--listen ADDR:PORT]
 //   portrelay test-axes [--profile FILE] [--virtual-rig | --rig-port COMn] [--seconds-per-axis S]
 //   portrelay ports [--virtual-rig]
 //   portrelay check "FILTER"
@@ -23,27 +24,41 @@ int main(int argc, char** argv) {
   app.require_subcommand(1);
   app.set_help_all_flag("--help-all", "help on every command");
 
+  // run and ui take the same options; ui shows the browser panel instead of
+  // the terminal view.
+  const auto addRunOptions = [](CLI::App* command, host::RunOptions& options, bool withView) {
+    // A missing file is a profile error like any other (exit code 2), not CLI11's.
+    command->add_option("--profile", options.profile, "profile file (JSON); default: the built-in car profile");
+    command->add_option("--simulate", options.simulate,
+                        "start gamesim playing GAME (see 'portrelay games'); without it the engine waits for a "
+                        "real game");
+    CLI::Option* virtualRig =
+        command->add_flag("--virtual-rig", options.virtualRig, "a virtual rig and fan on pseudo-terminals (POSIX)");
+    command->add_option("--rig-port", options.rigPort, "the rig's serial port COMn; default: the profile's, or a scan")
+        ->excludes(virtualRig);
+    command->add_option("--fan-port", options.fanPort, "the fan controller's serial port COMn; default: the profile's");
+    command->add_option("--seconds", options.seconds,
+                        "end after S seconds of motion (time without a game does not count); default: Ctrl-C or "
+                        "SIGTERM ends, with exit code 0")
+        ->check(CLI::PositiveNumber);
+    command->add_option("--record", options.record, "record every engine cycle to a CSV file");
+    if (withView) command->add_flag("--no-view", options.noView, "no live view: a line at the start and a summary at the end");
+    command->add_flag("--period-stats", options.periodStats,
+                      "sample the engine cycle length every 10 ms and print its distribution at the end");
+  };
   host::RunOptions run;
   CLI::App* runCommand =
       app.add_subcommand("run", "load a profile, start the engine and the rig link, show the live view");
-  // A missing file is a profile error like any other (exit code 2), not CLI11's.
-  runCommand->add_option("--profile", run.profile, "profile file (JSON); default: the built-in car profile");
-  runCommand->add_option("--simulate", run.simulate,
-                         "start gamesim playing GAME (see 'portrelay games'); without it the engine waits for a "
-                         "real game");
-  CLI::Option* virtualRig =
-      runCommand->add_flag("--virtual-rig", run.virtualRig, "a virtual rig and fan on pseudo-terminals (POSIX)");
-  runCommand->add_option("--rig-port", run.rigPort, "the rig's serial port COMn; default: the profile's, or a scan")
-      ->excludes(virtualRig);
-  runCommand->add_option("--fan-port", run.fanPort, "the fan controller's serial port COMn; default: the profile's");
-  runCommand->add_option("--seconds", run.seconds,
-                         "end after S seconds of motion (time without a game does not count); default: Ctrl-C or "
-                         "SIGTERM ends, with exit code 0")
-      ->check(CLI::PositiveNumber);
-  runCommand->add_option("--record", run.record, "record every engine cycle to a CSV file");
-  runCommand->add_flag("--no-view", run.noView, "no live view: a line at the start and a summary at the end");
-  runCommand->add_flag("--period-stats", run.periodStats,
-                       "sample the engine cycle length every 10 ms and print its distribution at the end");
+  addRunOptions(runCommand, run, true);
+
+  host::RunOptions ui;
+  ui.panel = true;
+  CLI::App* uiCommand = app.add_subcommand(
+      "ui", "like run, with a control panel in the browser instead of the terminal view (prints its address)");
+  addRunOptions(uiCommand, ui, false);
+  uiCommand->add_option("--listen", ui.listen,
+                        "the panel's ADDR:PORT (default 127.0.0.1:8787: this machine only; 0.0.0.0:8787 lets every "
+                        "device on the network that has the printed address operate the rig)");
 
   host::RunOptions axes;
   double secondsPerAxis = 8.0;
@@ -71,6 +86,7 @@ int main(int argc, char** argv) {
   CLI11_PARSE(app, argc, argv);
   try {
     if (runCommand->parsed()) return host::runCommand(run);
+    if (uiCommand->parsed()) return host::runCommand(ui);
     if (portsCommand->parsed()) return host::portsCommand(portsVirtual);
     if (axesCommand->parsed()) return host::testAxesCommand(axes, secondsPerAxis);
     if (checkCommand->parsed()) return host::checkCommand(filter);

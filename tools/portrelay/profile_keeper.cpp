@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <vector>
 
+#include "profile_writer.h"
+
 namespace host {
 namespace {
 
@@ -53,6 +55,38 @@ bool ProfileKeeper::setIntensity(int percent, std::string& error) {
 bool ProfileKeeper::setMuted(int axis, bool muted, std::string& error) {
   muted_[static_cast<size_t>(axis)] = muted;
   return applyFor(appliedGame_, error);
+}
+
+bool ProfileKeeper::setSlot(int profile, int slot, const std::string& filter, bool active, std::string& error) {
+  if (profile < 0 || profile >= kProfileCount || slot < 0 || slot >= kSlotCount) {
+    error = "no such slot";
+    return false;
+  }
+  char reason[8192] = {};
+  int32_t position = 0;
+  if (api_.checkFilterstring(filter.c_str(), reason, sizeof reason, &position) != 1) {
+    error = "invalid at character " + std::to_string(position + 1) + ": " + reason;
+    return false;
+  }
+  const Profile before = profile_;
+  SlotSetting& setting = profile_.profiles[static_cast<size_t>(profile)].slots[slot];
+  setting.filter = filter;
+  setting.active = active;
+  if (applyFor(appliedGame_, error)) return true;
+  profile_ = before;
+  std::string ignored;
+  applyFor(appliedGame_, ignored);
+  return false;
+}
+
+bool ProfileKeeper::save(std::string& error) {
+  if (path_.empty()) {
+    error = "the built-in profile has no file: start with --profile FILE to save";
+    return false;
+  }
+  if (!saveProfileSlots(path_, profile_, api_, error)) return false;
+  lastModified_ = modified();  // our own write is no edit to reload
+  return true;
 }
 
 void ProfileKeeper::poll(int gameId, std::string& notice) {

@@ -33,6 +33,13 @@ class ProfileKeeper {
   int intensity() const { return intensity_; }
   bool setMuted(int axis, bool muted, std::string& error);
   bool muted(int axis) const { return muted_[static_cast<size_t>(axis)]; }
+  // A slot of the file's own settings changed by the owner (the panel):
+  // checked with the library's parser, then applied with the fade.
+  bool setSlot(int profile, int slot, const std::string& filter, bool active, std::string& error);
+  // Writes the file's slots back (see saveProfileSlots); the built-in profile
+  // has no file.
+  bool save(std::string& error);
+  const std::string& path() const { return path_; }
   // Re-reads the file now (what poll does once the file was written).
   void reload(std::string& notice);
 

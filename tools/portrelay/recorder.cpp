@@ -61,22 +61,42 @@ std::vector<std::string> recordingColumns(const LibraryApi& api) {
 }
 
 bool Recorder::start(const std::string& path, std::string& error) {
-  if (!path.empty()) {
-    file_ = std::fopen(path.c_str(), "wb");
-    if (file_ == nullptr) {
-      error = path + ": cannot be created";
-      return false;
-    }
-    std::string header;
-    for (const std::string& column : recordingColumns(api_)) header += (header.empty() ? "" : ",") + column;
-    header += '\n';
-    std::fwrite(header.data(), 1, header.size(), file_);
-    std::fflush(file_);
-  }
+  if (!path.empty() && !openFile(path, error)) return false;
   startSeconds_ = counterSeconds();
   running_.store(true);
   thread_ = std::thread([this] { run(); });
   return true;
+}
+
+bool Recorder::openFile(const std::string& path, std::string& error) {
+  std::lock_guard lock(fileMutex_);
+  if (file_ != nullptr) {
+    error = "a recording is running already";
+    return false;
+  }
+  file_ = std::fopen(path.c_str(), "wb");
+  if (file_ == nullptr) {
+    error = path + ": cannot be created";
+    return false;
+  }
+  std::string header;
+  for (const std::string& column : recordingColumns(api_)) header += (header.empty() ? "" : ",") + column;
+  header += '\n';
+  std::fwrite(header.data(), 1, header.size(), file_);
+  std::fflush(file_);
+  rows_.store(0, std::memory_order_relaxed);
+  return true;
+}
+
+void Recorder::closeFile() {
+  std::lock_guard lock(fileMutex_);
+  if (file_ != nullptr) std::fclose(file_);
+  file_ = nullptr;
+}
+
+bool Recorder::recording() const {
+  std::lock_guard lock(fileMutex_);
+  return file_ != nullptr;
 }
 
 void Recorder::stop() {
@@ -84,8 +104,7 @@ void Recorder::stop() {
   running_.store(false);
   thread_.join();
   drain();
-  if (file_ != nullptr) std::fclose(file_);
-  file_ = nullptr;
+  closeFile();
 }
 
 void Recorder::setRigLimits(const std::array<std::array<double, 2>, 6>& limits) {
@@ -119,8 +138,9 @@ void Recorder::run() {
   while (running_.load()) {
     std::this_thread::sleep_for(kDrainInterval);
     drain();
-    if (file_ != nullptr && Clock::now() - lastFlush >= kFlushInterval) {
-      std::fflush(file_);
+    if (Clock::now() - lastFlush >= kFlushInterval) {
+      std::lock_guard lock(fileMutex_);
+      if (file_ != nullptr) std::fflush(file_);
       lastFlush = Clock::now();
     }
   }
@@ -153,6 +173,7 @@ void Recorder::drain() {
 void Recorder::writeRows() {
   const size_t ready = std::min({calculations_.size() / kCalculationValues, accelerations_.size() / kAccelerationValues,
                                  frames_.size() / kFrameValues});
+  std::lock_guard lock(fileMutex_);
   for (size_t r = 0; r < ready; ++r) {
     const double* frame = &frames_[r * kFrameValues];
     watchClipping(&calculations_[r * kCalculationValues], frame[0]);

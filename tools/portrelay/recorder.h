@@ -34,6 +34,11 @@ class Recorder {
   // Per axis, the share (0..1) of the last second's cycles whose output lay
   // outside its rig limit, so that the rig got the limit instead.
   std::array<double, 6> clippedShares() const;
+  // A recording begun or ended while the engine runs (the panel's); its
+  // time_s starts again at 0, wall_time_s keeps counting from the run's start.
+  bool openFile(const std::string& path, std::string& error);
+  void closeFile();
+  bool recording() const;
   // Drains what is left (call after stopGamesource_Thread), flushes and closes.
   void stop();
 
@@ -50,6 +55,7 @@ class Recorder {
   void writeRows();
 
   const LibraryApi& api_;
+  mutable std::mutex fileMutex_;  // file_ opens and closes while the drain writes
   std::FILE* file_ = nullptr;
   std::thread thread_;
   std::atomic<bool> running_{false};
