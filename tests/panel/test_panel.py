@@ -70,7 +70,7 @@ def panel(tmp_path_factory):
 @pytest.fixture(scope="module")
 def browser(panel):
     options = webdriver.ChromeOptions()
-    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1300"):
+    for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1700"):
         options.add_argument(argument)
     options.binary_location = "/usr/bin/chromium"
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
@@ -142,8 +142,9 @@ def test_bad_chain_shows_its_reason_and_a_good_one_its_responses(browser):
     verdict = browser.find_element(By.ID, "verdict")
     wait_for(lambda: "bad" in verdict.get_attribute("class") and "character" in verdict.text, 5, "the reason")
     edit_slot(browser, 0, "EMALP(VALUE;8)")
-    wait_for(lambda: "good" in verdict.get_attribute("class"), 5, "a valid verdict")
-    check = wait_for(lambda: browser.execute_script("return window.panelLastCheck"), 5, "the responses")
+    check = wait_for(lambda: browser.execute_script(
+        "const c = window.panelLastCheck; return c && c.filter === 'EMALP(VALUE;8)' && c"), 5, "the responses")
+    assert "good" in verdict.get_attribute("class")
     assert check["linear"] and len(check["frequency"]["gain"]) > 10
     # An 8-cycle low-pass: a step settles to 1, the gain falls with frequency.
     assert abs(check["step"]["y"][-1] - 1.0) < 1e-3
@@ -168,6 +169,8 @@ def test_apply_changes_the_rig_frame_park_brings_it_to_neutral_and_save_keeps_it
           f"{(time.monotonic() - clicked) * 1000:.0f} ms")
     wait_for(lambda: abs(rig(browser)[0] - 0.5) < 0.01, 10, "sway at 0.5 after the fade")
     screenshot = os.environ.get("PORTRELAY_PANEL_SCREENSHOT", os.path.join(BIN, "panel.png"))
+    browser.execute_script("window.scrollTo(0, 0)")
+    time.sleep(0.3)
     browser.save_screenshot(screenshot)
 
     browser.find_element(By.ID, "save").click()

@@ -348,10 +348,11 @@ class PanelSession {
                         .dump());
   }
 
+  // A recording the panel started goes on through the park at the end; the
+  // recorder closes it when it stops.
   void stop() {
     bridge_.close();
     if (server_) server_->stop();
-    if (recorder_.recording() && !recordName_.empty()) recorder_.closeFile();
   }
 
  private:

@@ -171,7 +171,9 @@ function edit(p, slot) {
 let stepChart = null, gainChart = null, checkTimer = null, checked = 0;
 async function check() {
   const sent = ++checked;
-  const answer = await post('/api/check', { filter: $('chain').value });
+  const filter = $('chain').value;
+  const answer = await post('/api/check', { filter });
+  answer.filter = filter;
   if (sent !== checked) return;  // an older answer after a newer keystroke
   const verdict = $('verdict');
   if (!answer.valid) {
