@@ -35,7 +35,7 @@ def wait_for(condition, seconds, what):
         if value:
             return value
         time.sleep(0.02)
-    raise AssertionError(f"not within {seconds} s: {what}")
+    raise AssertionError(f"not within {seconds} s: {what() if callable(what) else what}")
 
 
 @pytest.fixture(scope="module")
@@ -73,6 +73,7 @@ def browser(panel):
     for argument in ("--headless=new", "--no-sandbox", "--disable-gpu", "--window-size=1400,1700"):
         options.add_argument(argument)
     options.binary_location = "/usr/bin/chromium"
+    options.set_capability("goog:loggingPrefs", {"browser": "ALL"})
     driver = webdriver.Chrome(service=Service("/usr/bin/chromedriver"), options=options)
     driver.get(panel["url"])
     yield driver
@@ -143,12 +144,17 @@ def test_bad_chain_shows_its_reason_and_a_good_one_its_responses(browser):
     wait_for(lambda: "bad" in verdict.get_attribute("class") and "character" in verdict.text, 5, "the reason")
     edit_slot(browser, 0, "EMALP(VALUE;8)")
     check = wait_for(lambda: browser.execute_script(
-        "const c = window.panelLastCheck; return c && c.filter === 'EMALP(VALUE;8)' && c"), 5, "the responses")
+        "const c = window.panelLastCheck; return c && c.filter === 'EMALP(VALUE;8)' && c"), 15,
+        lambda: f"the responses ({verdict.text!r}, field {browser.find_element(By.ID, 'chain').get_attribute('value')!r}, "
+                f"last {browser.execute_script('return window.panelLastCheck && window.panelLastCheck.filter')!r}, "
+                f"console {browser.get_log('browser')!r})")
     assert "good" in verdict.get_attribute("class")
     assert check["linear"] and len(check["frequency"]["gain"]) > 10
     # An 8-cycle low-pass: a step settles to 1, the gain falls with frequency.
     assert abs(check["step"]["y"][-1] - 1.0) < 1e-3
     assert check["frequency"]["gain"][0] > 0.99 and check["frequency"]["gain"][-1] < 0.5
+    errors = [e for e in browser.get_log("browser") if e["level"] == "SEVERE" and "favicon" not in e["message"]]
+    assert not errors, errors
 
 
 def apply_chain(browser, slot, chain):

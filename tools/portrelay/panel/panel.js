@@ -194,8 +194,9 @@ async function check() {
   $('gainChart').hidden = !answer.frequency;
   if (answer.frequency) {
     const data = answer.frequency.f.map((f, i) => [f, answer.frequency.gain[i], answer.frequency.phase[i]]);
-    const options = { labels: ['Hz', 'gain', 'phase (deg)'], logscale: true, xlabel: 'Hz', legend: 'always',
-      series: { 'phase (deg)': { axis: 'y2' } }, axes: { x: { logscale: true }, y2: { logscale: false } } };
+    // Frequency on a log axis; gain and phase (which is negative) on linear ones.
+    const options = { labels: ['Hz', 'gain', 'phase (deg)'], xlabel: 'Hz', legend: 'always',
+      series: { 'phase (deg)': { axis: 'y2' } }, axes: { x: { logscale: true }, y: { logscale: false } } };
     if (!gainChart) gainChart = new Dygraph($('gainChart'), data, options);
     else gainChart.updateOptions({ file: data });
   }
