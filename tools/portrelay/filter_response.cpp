@@ -6,7 +6,7 @@
 #include <set>
 
 #include "platform/processes.h"
-#include "platform/tools/dynamic_library.h"
+#include "tools/platform/dynamic_library.h"
 
 namespace host {
 namespace {
