@@ -73,6 +73,11 @@ namespace PortRelay
         [DllImport(Library, EntryPoint = "getEngineStalls", CallingConvention = CallingConvention.Cdecl)]
         public static extern void getEngineStalls(out int longCycles, out double longestMs);
 
+        /// <summary>What the latest detection test of a game (0..17) found: bit 1 its telemetry,
+        /// bit 2 one of its processes (one without the other: why it is not detected); -1 for another id.</summary>
+        [DllImport(Library, EntryPoint = "getDetectionClues", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int getDetectionClues(int gameId);
+
         /// <summary>Always 44.</summary>
         [DllImport(Library, EntryPoint = "getGameDataCount", CallingConvention = CallingConvention.Cdecl)]
         public static extern int getGameDataCount();
@@ -315,6 +320,13 @@ namespace PortRelay
         /// standard port of resumeInterface. 1 when taken, 0 when the text holds no "COM".</summary>
         [DllImport(Library, EntryPoint = "setStandartPort", CallingConvention = CallingConvention.Cdecl)]
         public static extern int setStandartPort([MarshalAs(UnmanagedType.LPStr)] string port);
+
+        /// <summary>The rig as the link knows it: returns the transport that talks to it (0 none,
+        /// 1 serial, 2 UDP); the identified COM number (0 none), the identity reply's value (0 none),
+        /// the last level report (-1 none), links lost and motion frames dropped since loading.</summary>
+        [DllImport(Library, EntryPoint = "getRigLinkStatus", CallingConvention = CallingConvention.Cdecl)]
+        public static extern int getRigLinkStatus(out int comNumber, out int identity, out int level, out int linksLost,
+                                                  out int framesDropped);
 
         /// <summary>Length of the last relay cycle in milliseconds.</summary>
         [DllImport(Library, EntryPoint = "getOutputTimeFrame", CallingConvention = CallingConvention.Cdecl)]

@@ -279,6 +279,19 @@ PORTRELAY_API double getGameTimeFrame(void);
  * restart has completed. */
 PORTRELAY_API double getMotionDataTimeFrame(void);
 
+/* Why a running game may not be detected, for a host that explains it: what
+ * the latest detection test of game `gameId` (0..17) found, as bits: 1 its
+ * telemetry (a datagram on its port, its shared memory moving, its client
+ * connection), 2 one of its processes. Games whose test needs both report
+ * them: 1 alone means telemetry arrives but the process it needs does not run
+ * (for example datagrams on port 4321 but no X-Plane.exe), 2 alone the
+ * reverse (the game runs but sends nothing). Reported by the tests of ids 0,
+ * 1, 2, 7, 13, 15, 16 and 17; 0 for the other games. A part the test did not
+ * reach counts as not found. Detection runs only while no game is attached
+ * (the values stay from its last pass then). Returns -1 for another id. Any
+ * thread; does not block. */
+PORTRELAY_API int32_t getDetectionClues(int32_t gameId);
+
 /* Stalls of the engine thread, for a host that warns of them. Stores in
  * *longCycles the number of engine cycles longer than 10 ms since the engine
  * thread last started (startGamesource_Thread; it stops counting at
@@ -653,6 +666,25 @@ PORTRELAY_API int32_t setStandartPort(const char* port);
 PORTRELAY_API int32_t getSerialPortInfo(int32_t index, int32_t* comNumber, char* friendlyName,
                                         int32_t friendlyNameSize, char* hardwareIds, int32_t hardwareIdsSize,
                                         uint8_t* rigController);
+
+/* The rig as the link knows it, for a host that shows it. Returns the
+ * transport that talks to the rig: 0 none yet (searching, or the rig has not
+ * answered), 1 the serial port, 2 UDP. Stores in *comNumber the COM number of
+ * the rig's identified serial port (0 while none is); in *identity the value
+ * of the rig's last identity reply (1 or 2; 0 before any identification); in
+ * *level the level of the rig's last level report (a class-2 frame from the
+ * rig: byte 5 x 100 + byte 4, signed bytes; -1 before one has arrived since
+ * the last identification); in *linksLost how often, since the library was
+ * loaded, the link lost a rig it reached (a port operation failed on the
+ * identified serial port, or 8 s passed without a valid frame over UDP; a
+ * pause or a stop is no loss); in *framesDropped the engine's motion frames
+ * that the link talking to the rig refused since the library was loaded
+ * because its transmit queue held 150 messages (frames made while no link
+ * talks are not counted). The counters stop at INT32_MAX. Null arguments are
+ * ignored; on failure 0 is returned and stored (-1 for the level). Any
+ * thread; does not block. */
+PORTRELAY_API int32_t getRigLinkStatus(int32_t* comNumber, int32_t* identity, int32_t* level, int32_t* linksLost,
+                                       int32_t* framesDropped);
 
 /* Length of the last relay cycle in milliseconds (while the engine sends
  * motion, the time between two of its frames); 0 while the relay loop

@@ -63,6 +63,14 @@ double getMotionDataTimeFrame(void) {
   return guarded(0.0, [](MotionEngine& e) { return e.loopTimer.lastIntervalMs(); });
 }
 
+int32_t getDetectionClues(int32_t gameId) {
+  return guarded(int32_t{-1}, [&](MotionEngine& e) {
+    if (static_cast<uint32_t>(gameId) >= static_cast<uint32_t>(portrelay::kGameCount)) return int32_t{-1};
+    const portrelay::GameReader* reader = e.games.reader(gameId);
+    return reader != nullptr ? reader->detectionClues() : int32_t{0};
+  });
+}
+
 void getEngineStalls(int32_t* longCycles, double* longestMs) {
   try {
     const MotionEngine& engine = MotionEngine::instance();

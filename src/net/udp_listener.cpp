@@ -27,7 +27,7 @@ int64_t monotonicNs() {
 void takeDatagram(RigLinkState& link, std::vector<uint8_t>& datagram, uint32_t source) {
   LinkMode& mode = link.mode();
   if (!mode.udpAccepts(source)) return;  // not the rig's address: not even parsed
-  if (parseFrames(datagram, link.networkRxQueue, link.autoChecksum) == 0) return;
+  if (parseFrames(datagram, link.networkRxQueue, link.autoChecksum, &link.facts.level) == 0) return;
   const bool wasUdp = mode.transport() == LinkTransport::udp;
   // Becoming UDP: motion queued while the rig was unheard is stale.
   if (mode.udpHeard(source, monotonicNs()) && !wasUdp) dropQueuedMotionFrames(link.networkTxQueue);
@@ -80,6 +80,7 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
 
     if (link.mode().expireUdp(monotonicNs(), expiryNs)) {
       // The rig went silent: nothing queued for it now may reach it later.
+      link.facts.linkLost();
       link.serialTxQueue.clear();
       link.networkTxQueue.clear();
     }

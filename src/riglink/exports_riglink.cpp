@@ -88,6 +88,27 @@ int32_t setStandartPort(const char* port) {
   return guarded(int32_t{0}, [&](portrelay::RigLink& link) { return link.setStandardPort(port); });
 }
 
+int32_t getRigLinkStatus(int32_t* comNumber, int32_t* identity, int32_t* level, int32_t* linksLost,
+                         int32_t* framesDropped) {
+  const auto store = [](int32_t* out, int32_t value) {
+    if (out != nullptr) *out = value;
+  };
+  try {
+    const portrelay::RigLink& link = portrelay::RigLink::instance();
+    const portrelay::RigFacts& facts = link.facts;
+    store(comNumber, facts.comNumber.load(std::memory_order_relaxed));
+    store(identity, facts.identity.load(std::memory_order_relaxed));
+    store(level, facts.level.load(std::memory_order_relaxed));
+    store(linksLost, facts.linksLost.load(std::memory_order_relaxed));
+    store(framesDropped, facts.framesDropped.load(std::memory_order_relaxed));
+    return static_cast<int32_t>(link.mode().transport());
+  } catch (...) {
+    for (int32_t* out : {comNumber, identity, linksLost, framesDropped}) store(out, 0);
+    store(level, -1);
+    return 0;
+  }
+}
+
 double getOutputTimeFrame(void) {
   return guarded(0.0, [](portrelay::RigLink& link) { return link.relayCycleTimer.lastIntervalMs(); });
 }

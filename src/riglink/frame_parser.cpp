@@ -28,7 +28,7 @@ int levelOf(const uint8_t* frame) {
 
 void applyLevelRule(const uint8_t* frame, std::atomic<uint8_t>& autoChecksum) {
   if (autoChecksum.load(std::memory_order_relaxed) != 0) return;
-  if (frame[2] == 2 && levelOf(frame) >= kChecksummedAutoLevel) autoChecksum.store(1, std::memory_order_relaxed);
+  if (frame[2] == kLevelClass && levelOf(frame) >= kChecksummedAutoLevel) autoChecksum.store(1, std::memory_order_relaxed);
 }
 
 // For each byte b: the CRC of b followed by `span` zero bytes, which is what
@@ -106,7 +106,8 @@ struct KindCrcs {
 
 }  // namespace
 
-int parseFrames(std::vector<uint8_t>& input, MessageQueue& output, std::atomic<uint8_t>& autoChecksum) {
+int parseFrames(std::vector<uint8_t>& input, MessageQueue& output, std::atomic<uint8_t>& autoChecksum,
+                std::atomic<int32_t>* level) {
   int accepted = 0;
   size_t front = 0;  // bytes consumed so far; removed from the buffer once at the end
   KindCrcs crcs;
@@ -137,7 +138,10 @@ int parseFrames(std::vector<uint8_t>& input, MessageQueue& output, std::atomic<u
     frame[length - 2] = kLineFeed;
     frame[length - 1] = kCarriageReturn;
     output.pushIfBelow(frame, length, kReceiveQueueBound);  // beyond the bound the frame is dropped
-    if (length == kShortFrameLength) applyLevelRule(frame, autoChecksum);
+    if (length == kShortFrameLength) {
+      applyLevelRule(frame, autoChecksum);
+      if (level != nullptr && frame[2] == kLevelClass) level->store(levelOf(frame), std::memory_order_relaxed);
+    }
     front += length;
     accepted = 1;
   }

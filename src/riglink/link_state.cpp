@@ -44,6 +44,7 @@ bool RigLink::releaseAtUnload() noexcept {
 int32_t RigLink::closeRigPort() {
   rigPort.close();
   portOpen.store(0, std::memory_order_relaxed);
+  facts.portClosed();
   return 1;
 }
 

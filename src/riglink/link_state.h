@@ -24,6 +24,7 @@
 #include "riglink/message_queue.h"
 #include "riglink/phase_lock.h"
 #include "riglink/queue_wait.h"
+#include "riglink/rig_facts.h"
 #include "riglink/rig_serial_port.h"
 
 namespace portrelay {
@@ -72,6 +73,8 @@ struct RigLinkState {
   // How long the engine's motion frames waited in the transmit queues before
   // the relay or the multicast sender took them (for measuring tools).
   QueueWaitHistogram motionQueueWait;
+  // The rig's port, identity and level, links lost and frames dropped.
+  RigFacts facts;
 
   // The transport that talks to the rig and the pause: asked and told, never set.
   LinkMode& mode() { return mode_; }

@@ -71,7 +71,11 @@ int32_t RigLink::queueMotionFrame(const uint8_t* frame, size_t length) {
   if (!linkRunning(*this) || frame == nullptr || length < 2 || length > kMaxMessageLength) return -1;
   if (frame[length - 2] != kLineFeed || frame[length - 1] != kCarriageReturn) return -1;
   const int32_t result = route(*this, frame, length);
-  if (result == 1) motionFrames.signal();
+  if (result == 1) {
+    motionFrames.signal();
+  } else if (mode().transport() != LinkTransport::undecided) {
+    facts.frameDropped();  // the link that talks to the rig could not take it
+  }
   return result;
 }
 

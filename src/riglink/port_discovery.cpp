@@ -87,7 +87,7 @@ bool scanMayGoOn(const RigLinkState& link) {
 enum class ProbeResult { identified, noRig, abortScan };
 
 // The identity handshake on one scanned port (the port is open).
-ProbeResult probeOpenPort(RigLink& link) {
+ProbeResult probeOpenPort(RigLink& link, int comNumber) {
   CSerialPort& port = link.rigPort;
   const uint64_t generation = port.generation();
   try {
@@ -111,6 +111,7 @@ ProbeResult probeOpenPort(RigLink& link) {
     }
     const bool known = std::find(kIdentityReplies.begin(), kIdentityReplies.end(), reply) != kIdentityReplies.end();
     if (!known || !markIdentified(link, generation, Greeting::queue)) return ProbeResult::noRig;
+    link.facts.identified(comNumber, reply[4]);
   } catch (const CSerialException& e) {
     printConsole(L"Serialexception , Error:%u\n", e.error);
     return ProbeResult::noRig;
@@ -225,6 +226,7 @@ int32_t RigLink::connectStandardPort() {
           return 0;
         }
         if (markIdentified(link, generation, Greeting::none)) {
+          link.facts.identified(number, reply[4]);
           printConsole(L"..id correct. \n");
           return 1;
         }
@@ -260,7 +262,7 @@ int32_t RigLink::scanForRig() {
     if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
     if (!checkUsbId(comName(number))) continue;
     if (openRigPort(static_cast<int>(number)) != 0) {
-      switch (probeOpenPort(link)) {
+      switch (probeOpenPort(link, static_cast<int>(number))) {
         case ProbeResult::identified: return 1;
         case ProbeResult::abortScan: return 0;
         case ProbeResult::noRig: break;

@@ -37,7 +37,11 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
   } catch (const CSerialException&) {
     // The device has gone, or the handle was closed already: nothing waits.
   }
-  if (link.rigPort.closeIfGeneration(generation)) link.portOpen.store(0, std::memory_order_relaxed);
+  if (link.rigPort.closeIfGeneration(generation)) {
+    link.portOpen.store(0, std::memory_order_relaxed);
+    link.facts.portClosed();
+    link.facts.linkLost();
+  }
 }
 
 void transmitQueue(RigLinkState& link, uint64_t generation) {
@@ -166,7 +170,8 @@ void RigLink::relayCycleWork(uint64_t generation) {
   transmitQueue(link, generation);
   transmitAutoMessage(link, generation);
   if (!receive(link, generation)) return;
-  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum) != 0) link.mode().serialHeard();
+  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum, &link.facts.level) != 0)
+    link.mode().serialHeard();
 }
 
 void RigLink::relayCycle(uint64_t generation) {

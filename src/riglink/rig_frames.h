@@ -43,6 +43,8 @@ inline constexpr const ShortFrame& kTerminatedIdentityReply = kIdentityReplies[0
 inline constexpr ShortFrame kClass4Message = {0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D};
 inline constexpr ShortFrame kClass2Message = {0xF9, 0xF9, 0x02, 0x00, 0x01, 0x00, 0x0A, 0x0D};
 
+// The message class of the rig's level report (byte 2 of an 8-byte frame).
+inline constexpr uint8_t kLevelClass = 2;
 // Class-2 reports from firmware at this level or above ask for checksummed auto messages.
 inline constexpr int kChecksummedAutoLevel = 328;
 

@@ -37,6 +37,14 @@ class GameReader {
   // 1 on the ground (GROUND profile), 0 otherwise.
   int32_t groundState() const { return groundState_.load(std::memory_order_relaxed); }
 
+  // What this game's latest detection test found (kCluesTelemetry,
+  // kCluesProcess), so a host can tell why a running game is not detected:
+  // its telemetry arrives but its process is missing, or the reverse. Only
+  // games whose test needs both report clues; any thread.
+  static constexpr int32_t kCluesTelemetry = 1;
+  static constexpr int32_t kCluesProcess = 2;
+  int32_t detectionClues() const { return clues_.load(std::memory_order_relaxed); }
+
  protected:
   // Timing step shared by all readers: markInterval, then the record's time frame.
   void markSample(SampleRecord& record) {
@@ -50,11 +58,17 @@ class GameReader {
     splitGravity(record, completion, pi);
   }
   void setGroundState(int32_t state) { groundState_.store(state, std::memory_order_relaxed); }
+  // A two-part test records both parts; a part it did not reach counts as not found.
+  bool recordClues(bool telemetry, bool process) {
+    clues_.store((telemetry ? kCluesTelemetry : 0) | (process ? kCluesProcess : 0), std::memory_order_relaxed);
+    return telemetry && process;
+  }
 
   CycleTimer timer_;
 
  private:
   std::atomic<int32_t> groundState_{0};
+  std::atomic<int32_t> clues_{0};
 };
 
 }  // namespace portrelay

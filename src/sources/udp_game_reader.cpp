@@ -16,10 +16,14 @@ bool UdpGameReader::detect() {
   switch (detection_.order) {
     case UdpDetection::Order::ProbeOnly:
       return endpoint_.probe(detection_.port) != 0;
-    case UdpDetection::Order::ProbeThenProcess:
-      return endpoint_.probe(detection_.port) != 0 && anyProcessRunning();
-    case UdpDetection::Order::ProcessThenProbe:
-      return anyProcessRunning() && endpoint_.probe(detection_.port) != 0;
+    case UdpDetection::Order::ProbeThenProcess: {
+      const bool datagram = endpoint_.probe(detection_.port) != 0;
+      return recordClues(datagram, datagram && anyProcessRunning());
+    }
+    case UdpDetection::Order::ProcessThenProbe: {
+      const bool process = anyProcessRunning();
+      return recordClues(process && endpoint_.probe(detection_.port) != 0, process);
+    }
   }
   return false;
 }

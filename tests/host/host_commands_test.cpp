@@ -32,9 +32,10 @@ struct Outcome {
 };
 
 // Runs the host with `arguments` (already quoted as the shell needs them).
-Outcome runHost(const std::string& arguments, const TempDir& dir) {
+// `wrapper` (POSIX) runs the host under another command, such as timeout.
+Outcome runHost(const std::string& arguments, const TempDir& dir, const std::string& wrapper = "") {
   const std::string capture = (dir.path() / "output.txt").string();
-  const std::string command = quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1";
+  const std::string command = wrapper + quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1";
 #if defined(_WIN32)
   // cmd /c drops the first and the last quote of a line that starts with one.
   const int exitCode = std::system(quoted(command).c_str());
@@ -141,8 +142,8 @@ TEST(HostCommands, AnswerAsDocumented) {
                     "RRRE64.exe, RRRE.exe", "assetto-corsa"}},
 #if !defined(_WIN32)
       {"ports --virtual-rig", 0,
-       {"COM7    yes  USB-SERIAL CH340 (COM7)            USB\\VID_1A86&PID_7523&REV_0254\n",
-        "COM8    no   Fan controller (COM8)"}},
+       {"COM7    yes  USB-SERIAL CH340 (COM7)            USB\\VID_1A86&PID_7523&REV_0254   (virtual)\n",
+        "COM8    no   Fan controller (COM8)              -   (virtual)\n"}},
 #endif
       {"run --help", 0, {"--profile", "--simulate", "--virtual-rig", "--rig-port", "--fan-port", "--seconds", "--record",
                          "--no-view"}},
@@ -164,6 +165,26 @@ TEST(HostCommands, AnswerAsDocumented) {
     }
   }
 }
+
+#if !defined(_WIN32)
+TEST(HostCommands, VirtualRigJoinsTheRealPorts) {
+  TempDir dir;
+  const Outcome real = runHost("ports", dir);
+  const Outcome both = runHost("ports --virtual-rig", dir);
+  ASSERT_EQ(real.exitCode, 0) << real.output;
+  ASSERT_EQ(both.exitCode, 0) << both.output;
+  size_t realPorts = 0;
+  for (const std::string& line : split(real.output, '\n')) {
+    if (line.rfind("COM", 0) != 0) continue;
+    ++realPorts;
+    EXPECT_NE(both.output.find(line + "\n"), std::string::npos) << line << "\n" << both.output;
+  }
+  const std::vector<std::string> lines = split(both.output, '\n');
+  EXPECT_EQ(std::count_if(lines.begin(), lines.end(), [](const std::string& l) { return l.rfind("COM", 0) == 0; }),
+            static_cast<std::ptrdiff_t>(realPorts + 2))
+      << both.output;
+}
+#endif
 
 TEST(HostProfiles, BadFilesAreRefusedBeforeAnythingStarts) {
   struct Case {
@@ -227,6 +248,9 @@ TEST(HostRun, ShippedProfilesDriveTheRig) {
     EXPECT_EQ(outcome.exitCode, 0) << profile << "\n" << outcome.output;
     EXPECT_GT(rigFrames(outcome.output), 100u) << profile << "\n" << outcome.output;
     EXPECT_NE(outcome.output.find("the rig is parked"), std::string::npos) << profile << "\n" << outcome.output;
+    // The rig as the library found it: the scanned port, its identity reply and its level report.
+    EXPECT_NE(outcome.output.find("portrelay: rig COM7, identity 1, level 328 (serial link)\n"), std::string::npos)
+        << profile << "\n" << outcome.output;
   }
 }
 
@@ -372,6 +396,24 @@ TEST(HostRun, PerGameSettingsAndEditsOfTheRunningProfile) {
   EXPECT_GT(highest, 0.1);
   EXPECT_NEAR(sweep.rows.back()[sway], -0.1, 0.02);
   EXPECT_LT(largestStep, 0.01);
+}
+
+TEST(HostRun, SaysWhyARunningGameIsNotDetected) {
+  // X-Plane's datagrams on port 4321 (loopback), from a gamesim that does not
+  // run as X-Plane.exe: detection needs both, so the host waits and says why.
+  auto game = platform::ChildProcess::launch(platform::executableDirectory() + "/gamesim" + platform::kExecutableSuffix,
+                                             "gamesim", {"xplane", "--seconds", "30"});
+  ASSERT_NE(game, nullptr);
+  TempDir dir;
+  // Ctrl-C after 5 s: the run ends as after --seconds, with exit code 0.
+  const Outcome outcome = runHost("run --virtual-rig --no-view", dir, "timeout --preserve-status -s INT 5 ");
+  game->stop();
+  EXPECT_EQ(outcome.exitCode, 0) << outcome.output;
+  EXPECT_NE(outcome.output.find("portrelay: warning: Xplane: datagrams arrive on port 4321 but no X-Plane.exe runs; "
+                                "the game counts only with its process (gamesim: --as X-Plane.exe)\n"),
+            std::string::npos)
+      << outcome.output;
+  EXPECT_NE(outcome.output.find("0.0 s of motion"), std::string::npos) << outcome.output;
 }
 
 TEST(HostRun, CtrlCEndsTheRunWithACompleteRecording) {

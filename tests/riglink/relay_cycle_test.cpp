@@ -195,6 +195,7 @@ TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
+    link().facts.identified(line_->comNumber(), 1);
     switch (c.fault) {
       case Fault::shortWrite: line_->acceptAtMost(20); break;
       case Fault::stall: line_->stall(true); break;
@@ -211,6 +212,10 @@ TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
     EXPECT_FALSE(link().rigPort.isOpen());
     EXPECT_TRUE(link().serialTxQueue.empty());
     EXPECT_EQ(link().networkTxQueue.size(), 3u);  // the network link's copies stay
+    // One loss, however many operations failed on the way; the rig's identity stays known.
+    EXPECT_EQ(link().facts.linksLost.load(), 1);
+    EXPECT_EQ(link().facts.comNumber.load(), 0);
+    EXPECT_EQ(link().facts.identity.load(), 1);
     line_ = std::make_shared<FakeSerialLine>();
   }
 }
@@ -227,10 +232,12 @@ TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
   cycle();
   EXPECT_NE(link().mode().transport(), LinkTransport::serial);
   EXPECT_EQ(link().newMessage(), 0);
+  EXPECT_EQ(link().facts.level.load(), -1);
   line_->deliver({stream.begin() + 9, stream.end()});
   cycle();
   EXPECT_EQ(link().mode().transport(), LinkTransport::serial);
   EXPECT_EQ(link().autoChecksum.load(), 1);
+  EXPECT_EQ(link().facts.level.load(), 328);
   uint8_t out[kMaxMessageLength];
   ASSERT_EQ(link().readMessage(out), 8);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 8), report);
@@ -238,6 +245,19 @@ TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
   EXPECT_EQ(out[2], 0x31);
   EXPECT_EQ(link().readMessage(out), 0);
   EXPECT_EQ(link().portOpen.load(), 1);
+}
+
+// Motion frames the link that talks to the rig cannot take are counted as
+// dropped; those made while no link talks are not (nothing could take them).
+TEST_F(RelayCycle, CountsTheMotionFramesTheTalkingLinkRefuses) {
+  const auto motion = motionFrame(0x20);
+  for (size_t i = 0; i < kTransmitQueueBound + 5; ++i) link().queueMotionFrame(motion.data(), motion.size());
+  EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
+  EXPECT_EQ(link().facts.framesDropped.load(), 0);
+  ASSERT_TRUE(link().mode().serialHeard());
+  EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
+  EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
+  EXPECT_EQ(link().facts.framesDropped.load(), 2);
 }
 
 int64_t steadyNs() {

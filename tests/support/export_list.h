@@ -8,7 +8,7 @@ inline constexpr const char* kExportNames[] = {
     "startGamesource_Thread", "stopGamesource_Thread", "setMotionsystemready",
     "setTimerPrecision",      "getGameID",             "getGameName",
     "getGameTimeFrame",       "getMotionDataTimeFrame", "getEngineStalls",
-    "getGameDataCount",
+    "getGameDataCount",       "getDetectionClues",
     "getGameData",            "getGameDataNames",      "getMotionCueData",
     "getOutputData",          "setActiveAxis",         "setBelt_Mix",
     "SetRigDofLimitValue",    "SetInputDofLimitValue", "getactiveProfil",
@@ -27,6 +27,7 @@ inline constexpr const char* kExportNames[] = {
     "isConnected",            "isInterfaceRunning",    "pauseInterface",
     "resumeInterface",        "enableAutoconnect",     "disableAutoconnect",
     "setStandartPort",        "getOutputTimeFrame",    "getPortRelayThreads",
+    "getRigLinkStatus",
     // diagnostics
     "setDiagnosticOutput",
     // UDP link

@@ -27,6 +27,7 @@
 #include "tools/platform/console_keys.h"
 #include "profile_keeper.h"
 #include "recorder.h"
+#include "view_warnings.h"
 #if !defined(_WIN32)
 #include "simulated_fan.h"
 #include "simulated_rig.h"
@@ -292,6 +293,26 @@ void parkAndWait(const LibraryApi& api) {
     std::fprintf(stderr, "\nportrelay: the rig did not report parked within %lld ms; stopping anyway\n", ms);
   }
 }
+
+// Without the view, each warning is printed once when it appears (its
+// numbers aside), and again only after it has gone away.
+class WarningPrinter {
+ public:
+  void print(const std::vector<std::string>& lines) {
+    std::vector<std::string> kinds;
+    for (const std::string& line : lines) {
+      std::string kind = line;
+      std::erase_if(kind, [](char c) { return c >= '0' && c <= '9'; });
+      if (std::find(shown_.begin(), shown_.end(), kind) == shown_.end())
+        std::fprintf(stderr, "portrelay: warning: %s\n", line.c_str());
+      kinds.push_back(std::move(kind));
+    }
+    shown_ = std::move(kinds);
+  }
+
+ private:
+  std::vector<std::string> shown_;
+};
 
 double percentile(std::vector<double> values, double p) {
   if (values.empty()) return 0.0;
@@ -589,6 +610,10 @@ int runCommand(const RunOptions& options) {
   double lastLook = steadySeconds();
   auto nextView = Clock::now();
   int32_t gameId = -1;
+  ViewWarnings warnings;
+  WarningPrinter warningPrinter;
+  std::string shownRig;
+  auto nextLook = Clock::now();
   LibraryLines libraryLines;
   if (!options.noView) api.setDiagnosticOutput(2, &LibraryLines::receive, &libraryLines);
   // Keys only with the view: without it standard input stays the caller's.
@@ -629,6 +654,20 @@ int runCommand(const RunOptions& options) {
       watchLimits();
       view.notice = notice;
       if (!terminalView) std::fprintf(stderr, "portrelay: %s\n", notice.c_str());
+    }
+    if (Clock::now() >= nextLook) {
+      LibraryFacts facts = readLibraryFacts(api);
+      facts.clipped = recorder.clippedShares();
+      warnings.observe(facts, steadySeconds());
+      view.rig = warnings.rigLine();
+      view.warnings = warnings.lines();
+      if (!terminalView) {
+        warningPrinter.print(view.warnings);
+        // The rig as it is found: its port, identity and level, once each change.
+        if (!shownRig.empty() && view.rig != shownRig) std::printf("portrelay: rig %s\n", view.rig.c_str());
+        shownRig = view.rig;
+      }
+      nextLook += kViewInterval;
     }
     if (panel) {
       view.libraryLine = libraryLines.last();
@@ -740,26 +779,37 @@ int testAxesCommand(const RunOptions& options, double secondsPerAxis) {
   return options.virtualRig && rigFrames == 0 ? 1 : 0;
 }
 
-int portsCommand(bool virtualRigWanted) {
-  Library library;
-  if (!loadLibrary(library, virtualRigWanted)) return 1;
-  VirtualRig virtualRig;
-  if (virtualRigWanted && !virtualRig.start(*library.handle)) return 1;
-  int listed = 0;
+// One row per port the library's enumeration sees now; false when it fails.
+bool listPorts(const LibraryApi& api, const char* mark, int& listed) {
   for (int32_t index = 0;; ++index) {
     int32_t number = 0;
     char friendlyName[256] = {}, hardwareIds[1024] = {};
     uint8_t rigController = 0;
-    const int32_t found = library.api.getSerialPortInfo(index, &number, friendlyName, sizeof friendlyName,
-                                                        hardwareIds, sizeof hardwareIds, &rigController);
-    if (found < 0) {
-      std::fprintf(stderr, "portrelay: the serial ports cannot be enumerated\n");
-      return 1;
-    }
-    if (found == 0) break;
+    const int32_t found = api.getSerialPortInfo(index, &number, friendlyName, sizeof friendlyName, hardwareIds,
+                                                sizeof hardwareIds, &rigController);
+    if (found < 0) return false;
+    if (found == 0) return true;
     if (listed++ == 0) std::printf("%-7s %-4s %-34s %s\n", "port", "rig", "friendly name", "hardware ids");
-    std::printf("COM%-4d %-4s %-34s %s\n", number, rigController ? "yes" : "no",
-                friendlyName[0] ? friendlyName : "(no device information)", hardwareIds[0] ? hardwareIds : "-");
+    std::printf("COM%-4d %-4s %-34s %s%s\n", number, rigController ? "yes" : "no",
+                friendlyName[0] ? friendlyName : "(no device information)", hardwareIds[0] ? hardwareIds : "-", mark);
+  }
+}
+
+int portsCommand(bool virtualRigWanted) {
+  Library library;
+  if (!loadLibrary(library, virtualRigWanted)) return 1;
+  // The real ports first: once the virtual rig is registered, the library
+  // sees only the virtual ones.
+  int listed = 0;
+  bool enumerated = listPorts(library.api, "", listed);
+  VirtualRig virtualRig;
+  if (enumerated && virtualRigWanted) {
+    if (!virtualRig.start(*library.handle)) return 1;
+    enumerated = listPorts(library.api, "   (virtual)", listed);
+  }
+  if (!enumerated) {
+    std::fprintf(stderr, "portrelay: the serial ports cannot be enumerated\n");
+    return 1;
   }
   if (listed == 0) std::printf("no serial ports\n");
   return 0;

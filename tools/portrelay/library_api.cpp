@@ -35,6 +35,8 @@ bool resolve(const portrelay::platform::DynamicLibrary& library, LibraryApi& api
   LOOK_UP(parkRig);
   LOOK_UP(getParkStatus);
   LOOK_UP(getEngineStalls);
+  LOOK_UP(getDetectionClues);
+  LOOK_UP(getRigLinkStatus);
   LOOK_UP(setDiagnosticOutput);
   LOOK_UP(getactiveProfil);
   LOOK_UP(getTransitionStatus);

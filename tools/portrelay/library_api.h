@@ -28,6 +28,8 @@ struct LibraryApi {
   int32_t (*parkRig)(int32_t);
   int32_t (*getParkStatus)();
   void (*getEngineStalls)(int32_t*, double*);
+  int32_t (*getDetectionClues)(int32_t);
+  int32_t (*getRigLinkStatus)(int32_t*, int32_t*, int32_t*, int32_t*, int32_t*);
   int32_t (*setDiagnosticOutput)(int32_t, void (*)(int32_t, const char*, void*), void*);
   int32_t (*getactiveProfil)();
   double (*getTransitionStatus)();

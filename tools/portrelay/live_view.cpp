@@ -43,21 +43,15 @@ void drawView(const ViewState& s, bool first) {
   std::printf("\nbelt      %10u\033[K\n", s.belt);
   std::printf("fan       %10u\033[K\n", s.fanValue);
   std::printf("link      %s\033[K\n", s.link.c_str());
+  if (!s.rig.empty()) std::printf("rig       %s\033[K\n", s.rig.c_str());
   if (s.virtualRig) {
-    std::printf("rig       %5.0f frames/s   %llu frames, %llu checksum errors (virtual rig)\033[K\n",
+    std::printf("received  %5.0f frames/s   %llu frames, %llu checksum errors (virtual rig)\033[K\n",
                 s.rigFramesPerSecond, static_cast<unsigned long long>(s.rigFrames),
                 static_cast<unsigned long long>(s.checksumErrors));
     std::printf("fan port  last byte %4d   %5.1f bytes/s (virtual fan)\033[K\n", s.lastFanByte, s.fanBytesPerSecond);
   }
   if (!s.operation.empty()) std::printf("operate   %s\033[K\n", s.operation.c_str());
-  std::string clipping;
-  for (int i = 0; i < 6; ++i)
-    if (s.clipped[static_cast<size_t>(i)] > 0.0)
-      clipping += std::string(kAxes[i]) + " " + std::to_string(std::lround(100.0 * s.clipped[static_cast<size_t>(i)])) + " %  ";
-  if (s.longestCycleMs > 10.0)
-    std::printf("WARNING   engine stalls: %d cycles over 10 ms, the longest of the last 10 s %.0f ms\033[K\n",
-                s.longCycles, s.longestCycleMs);
-  if (!clipping.empty()) std::printf("WARNING   held at a rig limit in the last second: %s\033[K\n", clipping.c_str());
+  for (const std::string& warning : s.warnings) std::printf("WARNING   %s\033[K\n", warning.c_str());
   if (!s.notice.empty()) std::printf("last      %s\033[K\n", s.notice.c_str());
   if (!s.libraryLine.empty()) std::printf("library   %s\033[K\n", s.libraryLine.c_str());
   if (!s.keys.empty()) std::printf("\n%s\033[K\n", s.keys.c_str());

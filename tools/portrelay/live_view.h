@@ -3,6 +3,7 @@
 #include <array>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 namespace host {
 
@@ -28,9 +29,11 @@ struct ViewState {
   std::string notice;                // the last action, profile switch, reload or refusal
   std::string operation, keys;      // intensity, mutes and park; the keys
   std::string libraryLine;          // the library's newest diagnostic line
-  std::array<double, 6> clipped{};
+  std::array<double, 6> clipped{};   // per axis, share of the last second's cycles held at a rig limit
   int32_t longCycles = 0;            // engine cycles over 10 ms since the start
-  double longestCycleMs = 0;         // the longest of the last 10 s   // per axis, share of the last second's cycles held at a rig limit
+  double longestCycleMs = 0;         // the longest of the last 10 s
+  std::string rig;                   // the rig's port, identity and level (view_warnings.h)
+  std::vector<std::string> warnings;  // one line each, most urgent first (view_warnings.h)
 };
 
 // Draws the state; `first` clears the screen, later calls overwrite it.

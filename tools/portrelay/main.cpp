@@ -74,7 +74,8 @@ int main(int argc, char** argv) {
 
   bool portsVirtual = false;
   CLI::App* portsCommand = app.add_subcommand("ports", "list the serial ports the library sees");
-  portsCommand->add_flag("--virtual-rig", portsVirtual, "register the virtual rig and fan first (POSIX)");
+  portsCommand->add_flag("--virtual-rig", portsVirtual,
+                         "also register the virtual rig and fan and list them after the real ports, marked (POSIX)");
 
   std::string filter;
   CLI::App* checkCommand = app.add_subcommand("check", "check a filter string with the library's parser");

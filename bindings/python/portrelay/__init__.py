@@ -113,6 +113,13 @@ class Library:
         self.raw.getEngineStalls(ctypes.byref(count), ctypes.byref(longest))
         return count.value, longest.value
 
+    def getRigLinkStatus(self):
+        """(transport 0 none / 1 serial / 2 UDP, COM number, identity, level,
+        links lost, motion frames dropped)."""
+        values = [ctypes.c_int32(0) for _ in range(5)]
+        transport = self.raw.getRigLinkStatus(*(ctypes.byref(v) for v in values))
+        return (transport,) + tuple(v.value for v in values)
+
     def getGameDataNames(self):
         """The 43 channel names, index 0..42 (the last two are empty)."""
         first, count = ctypes.c_char_p(), ctypes.c_int32(0)

@@ -38,6 +38,8 @@ EXPORTS = {
     "getEngineStalls": (None, [POINTER(c_int32), POINTER(c_double)],
         "Engine cycles longer than 10 ms since the thread started, and the longest cycle of the last 10 s in ms."),
     "getGameDataCount": (c_int32, [], "Always 44."),
+    "getDetectionClues": (c_int32, [c_int32],
+        "What the latest detection test of a game found: 1 its telemetry, 2 one of its processes; -1 for another id."),
     "getGameData": (None, [POINTER(c_double_p), POINTER(c_int32)],
         "Address of the live game-data array (43 doubles, rewritten every cycle) and the count 43."),
     "getGameDataNames": (None, [POINTER(c_char_p), POINTER(c_int32)],
@@ -124,6 +126,9 @@ EXPORTS = {
                                     POINTER(c_uint8)],
         "Serial port number index as the autoconnect scan enumerates it: COM number, friendly "
         "name, hardware ids joined by ';', rig-controller USB id; 1 filled, 0 no such index, -1 failed."),
+    "getRigLinkStatus": (c_int32, [POINTER(c_int32)] * 5,
+        "Transport that talks to the rig (0 none, 1 serial, 2 UDP); stores COM number, identity, level, "
+        "links lost and motion frames dropped."),
     "getOutputTimeFrame": (c_double, [], "Length of the last relay cycle in milliseconds."),
     # ---- UDP link to the rig ----
     "startUPDMulticastSenderThread": (None, [],

@@ -191,6 +191,23 @@ class Engine:
         last 10 s in ms): a host warns when either grows."""
         return self.library.getEngineStalls()
 
+    def rig_status(self):
+        """The rig as the link knows it: a dict with transport (None,
+        'serial' or 'udp'), port ('COM7' or None), identity, level (None
+        before a report), links_lost and frames_dropped."""
+        transport, com, identity, level, lost, dropped = self.library.getRigLinkStatus()
+        return {"transport": {1: "serial", 2: "udp"}.get(transport), "port": "COM%d" % com if com > 0 else None,
+                "identity": identity or None, "level": None if level < 0 else level,
+                "links_lost": lost, "frames_dropped": dropped}
+
+    def detection_clues(self, game_id):
+        """What the latest detection test of a game found: (telemetry seen,
+        process seen)."""
+        clues = self.library.getDetectionClues(game_id)
+        if clues < 0:
+            raise ValueError("no game id %r (0..17)" % (game_id,))
+        return bool(clues & 1), bool(clues & 2)
+
     def game_data(self):
         """A copy of the 43 game-data values, keyed by channel index."""
         return list(self.library.getGameData())

@@ -5,7 +5,8 @@
 namespace portrelay::readers {
 
 bool AssettoCorsaEvoReader::detect() {
-  return pulse_.test() && gameProcessRunning();
+  const bool moving = pulse_.test();
+  return recordClues(moving, moving && gameProcessRunning());
 }
 
 bool AssettoCorsaEvoReader::gameProcessRunning() const { return platform::isProcessRunning(L"AssettoCorsaEVO.exe"); }

@@ -148,8 +148,8 @@ bool FlightSimulatorReader::gameProcessRunning() const { return platform::isProc
 
 bool FlightSimulatorReader::detect() {
   connection_ = connector_ ? connector_(kFlightSimClientName) : nullptr;
-  if (connection_ == nullptr) return false;
-  if (platform::isProcessRunning(processName_)) return true;
+  if (connection_ == nullptr) return recordClues(false, false);
+  if (recordClues(true, platform::isProcessRunning(processName_))) return true;
   connection_.reset();
   return false;
 }

@@ -39,10 +39,11 @@ bool TruckSimReader::gameProcessRunning() const { return platform::isProcessRunn
 
 bool TruckSimReader::detect() {
   MappedSection memory;  // released when the test ends
-  if (!memory.createOrOpen(kTruckSimName, kTruckSimSize) || !memory.map(kTruckSimSize)) return false;
+  if (!memory.createOrOpen(kTruckSimName, kTruckSimSize) || !memory.map(kTruckSimSize)) return recordClues(false, false);
   const ByteView page = memory.view();
   const bool moved = page_.changed(page);
-  return life_.test(moved) && page.u8(0) != 0 && gameProcessRunning();
+  const bool live = life_.test(moved) && page.u8(0) != 0;
+  return recordClues(live, live && gameProcessRunning());
 }
 
 bool TruckSimReader::attach() {
