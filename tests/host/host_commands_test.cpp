@@ -398,6 +398,44 @@ TEST(HostRun, PerGameSettingsAndEditsOfTheRunningProfile) {
   EXPECT_LT(largestStep, 0.01);
 }
 
+// The host held still for half a second (as a stalled machine holds it):
+// the recording's wall time shows the gap that the cycle count cannot.
+TEST(HostRun, RecordingKeepsWallTimeThroughAStall) {
+  TempDir dir;
+  const std::string profile = writeCoarseProfile(dir);
+  const std::string path = (dir.path() / "stalled.csv").string();
+  auto host = platform::ChildProcess::launch(hostPath(), "portrelay",
+                                             {"run", "--profile", profile, "--simulate", "assetto-corsa", "--virtual-rig",
+                                              "--no-view", "--seconds", "4", "--record", path});
+  ASSERT_NE(host, nullptr);
+  const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+  while (std::chrono::steady_clock::now() < deadline && readRecording(path).rows.size() < 500)
+    std::this_thread::sleep_for(std::chrono::milliseconds(100));
+  const std::string id = std::to_string(host->id());
+  ASSERT_EQ(std::system(("kill -STOP " + id).c_str()), 0);
+  std::this_thread::sleep_for(std::chrono::milliseconds(500));
+  ASSERT_EQ(std::system(("kill -CONT " + id).c_str()), 0);
+  EXPECT_EQ(host->wait(30000), 0);
+  const Recording recording = readRecording(path);
+  ASSERT_TRUE(recording.complete);
+  ASSERT_GE(recording.rows.size(), 1000u);
+  const size_t wall = column(recording, "wall_time_s");
+  double longestGap = 0.0;
+  size_t at = 0;
+  for (size_t r = 1; r < recording.rows.size(); ++r) {
+    const double gap = recording.rows[r][wall] - recording.rows[r - 1][wall];
+    ASSERT_GT(gap, 0.0) << r;
+    if (gap > longestGap) {
+      longestGap = gap;
+      at = r;
+    }
+  }
+  EXPECT_GE(longestGap, 0.45);
+  EXPECT_LT(longestGap, 5.0);
+  // The cycle count goes on as if nothing happened: 2 ms a row.
+  EXPECT_NEAR(recording.rows[at][0] - recording.rows[at - 1][0], 0.002, 1e-9);
+}
+
 TEST(HostRun, SaysWhyARunningGameIsNotDetected) {
   // X-Plane's datagrams on port 4321 (loopback), from a gamesim that does not
   // run as X-Plane.exe: detection needs both, so the host waits and says why.
