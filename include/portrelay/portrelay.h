@@ -285,8 +285,9 @@ PORTRELAY_API double getMotionDataTimeFrame(void);
  * connection), 2 one of its processes. Games whose test needs both report
  * them: 1 alone means telemetry arrives but the process it needs does not run
  * (for example datagrams on port 4321 but no X-Plane.exe), 2 alone the
- * reverse (the game runs but sends nothing). Reported by the tests of ids 0,
- * 1, 2, 7, 13, 15, 16 and 17; 0 for the other games. A part the test did not
+ * reverse (the game runs but sends nothing: in a menu, or its telemetry
+ * output is off). Reported by the tests of ids 0, 1, 2, 4, 7, 10, 13, 14, 15,
+ * 16 and 17; 0 for the other games. A part the test did not
  * reach counts as not found. Detection runs only while no game is attached
  * (the values stay from its last pass then). Returns -1 for another id. Any
  * thread; does not block. */

@@ -92,7 +92,7 @@ TEST(ViewWarnings, EachConditionGivesItsLine) {
           f.gameId = -1;
           f.detectionClues[7] = 2;
         }}},
-       {"F1-2023-24: the game runs but no datagrams arrive on port 20777; is its telemetry output switched on?"}},
+       {"F1-2023-24: the game runs but no datagrams arrive on port 20777: in a menu, or its telemetry output is off"}},
       {"no hints while a game is attached", {{0, [](LibraryFacts& f) { f.detectionClues[0] = 1; }}}, {}},
   };
   for (const Case& c : cases) {

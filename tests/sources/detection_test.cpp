@@ -39,6 +39,8 @@ struct Detection : ::testing::Test {
     for (int other = 0; other < kGameCount; ++other) source.installReader(other, nullptr);
     source.installReader(id, std::move(reader));
   }
+  // What the game's latest detection test saw (GameReader::kClues*).
+  int32_t clues(int id) const { return source.reader(id)->detectionClues(); }
   std::string name() const {
     char buffer[32] = {};
     source.getGameName(buffer);
@@ -135,12 +137,14 @@ TEST_F(Detection, RaceRoomNeedsItsProcessAndItsMemory) {
   auto wrongCase = runProcess("rrre64.exe");
   ASSERT_NE(wrongCase, nullptr);
   EXPECT_FALSE(testing::detectWhileWriting(source, {&r3e}, 1.0));
+  EXPECT_EQ(clues(4), 0);  // the process test comes first: nothing seen
   auto game = runProcess("RRRE.exe");
   ASSERT_NE(game, nullptr);
   ASSERT_TRUE(testing::detectWhileWriting(source, {&r3e}, 1.0));
   EXPECT_EQ(source.getGameID(), 4);
   r3e.stop();
   EXPECT_FALSE(source.detectGame());
+  EXPECT_EQ(clues(4), GameReader::kCluesProcess);  // the game runs, its memory is gone
 }
 
 TEST_F(Detection, ProbeOnlyGameByItsDatagrams) {
@@ -165,22 +169,31 @@ TEST_F(Detection, XPlaneNeedsDatagramsAndItsProcess) {
   {
     LoopbackStream stream(port);
     EXPECT_FALSE(source.detectGame());  // datagrams without the process
+    EXPECT_EQ(clues(0), GameReader::kCluesTelemetry);
   }
   auto game = runProcess("X-Plane.exe");
   ASSERT_NE(game, nullptr);
   EXPECT_FALSE(source.detectGame());  // the process, silent
+  EXPECT_EQ(clues(0), 0);              // the probe comes first: the process is not asked
   LoopbackStream stream(port);
   EXPECT_TRUE(source.detectGame());
   EXPECT_EQ(source.getGameID(), 0);
+  EXPECT_EQ(clues(0), GameReader::kCluesTelemetry | GameReader::kCluesProcess);
 }
 
 TEST_F(Detection, ProcessFirstGameProbesOnlyWithItsProcess) {
   const uint16_t port = testing::freeUdpPort();
   keepOnly(7, std::make_unique<readers::F1Reader>(port));
-  LoopbackStream stream(port);
-  EXPECT_FALSE(source.detectGame());
+  {
+    LoopbackStream stream(port);
+    EXPECT_FALSE(source.detectGame());
+    EXPECT_EQ(clues(7), 0);
+  }
   auto game = runProcess("F1_24_64.exe");
   ASSERT_NE(game, nullptr);
+  EXPECT_FALSE(source.detectGame());
+  EXPECT_EQ(clues(7), GameReader::kCluesProcess);  // the game runs, its telemetry is off
+  LoopbackStream stream(port);
   EXPECT_TRUE(source.detectGame());
   EXPECT_EQ(source.getGameID(), 7);
 }

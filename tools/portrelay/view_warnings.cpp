@@ -54,7 +54,7 @@ void detectionHints(const LibraryFacts& facts, std::vector<std::string>& lines) 
                              std::string(game.name).c_str(), telemetryArrives(game).c_str(),
                              eitherProcess(game).c_str(), firstProcess(game).c_str()));
     } else if (clues == kProcessSeen) {
-      lines.push_back(formatted("%s: the game runs but %s; is its telemetry output switched on?",
+      lines.push_back(formatted("%s: the game runs but %s: in a menu, or its telemetry output is off",
                              std::string(game.name).c_str(), telemetryMissing(game).c_str()));
     }
   }

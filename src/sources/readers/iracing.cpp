@@ -125,13 +125,13 @@ int64_t iRacingNewestTick(ByteView memory) {
 }
 
 bool IRacingReader::detect() {
-  if (!gameRunning()) return false;
+  if (!gameRunning()) return recordClues(false, false);
   MappedSection probe;  // released when the test ends
-  if (!probe.openExisting(kIRacingName) || !probe.map(0)) return false;
+  if (!probe.openExisting(kIRacingName) || !probe.map(0)) return recordClues(false, true);
   const int64_t tick = iRacingNewestTick(probe.view());
   const bool moved = tick >= 0 && tick != detectedTick_;
   detectedTick_ = tick;
-  return life_.test(moved);
+  return recordClues(life_.test(moved), true);
 }
 
 // The reader polls the buffers' ticks every cycle and never waits on the

@@ -39,13 +39,13 @@ bool RaceRoomReader::gameRunning() {
 }
 
 bool RaceRoomReader::detect() {
-  if (!gameRunning()) return false;
+  if (!gameRunning()) return recordClues(false, false);
   MappedSection probe;  // released when the test ends
-  if (!probe.openExisting(kRaceRoomName) || !probe.map(kRaceRoomSize)) return false;
+  if (!probe.openExisting(kRaceRoomName) || !probe.map(kRaceRoomSize)) return recordClues(false, true);
   const bool moved = page_.changed(probe.view());
-  if (!life_.test(moved) || !raceRoomDriving(probe.view())) return false;
+  if (!life_.test(moved) || !raceRoomDriving(probe.view())) return recordClues(false, true);
   printConsole(L"Found RRRE.exe, mapping shared memory...\n");
-  return true;
+  return recordClues(true, true);
 }
 
 bool RaceRoomReader::attach() {

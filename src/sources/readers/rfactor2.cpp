@@ -78,13 +78,13 @@ bool copyRFactor2(ByteView page, double& lastStamp, SampleRecord& record) {
 bool RFactor2Reader::gameProcessRunning() const { return platform::isProcessRunning(L"rFactor2.exe"); }
 
 bool RFactor2Reader::detect() {
-  if (!gameProcessRunning()) return false;
+  if (!gameProcessRunning()) return recordClues(false, false);
   MappedSection probe;  // released when the test ends
-  if (!probe.openExisting(kRFactor2Name) || !probe.map(kRFactor2Size)) return false;
+  if (!probe.openExisting(kRFactor2Name) || !probe.map(kRFactor2Size)) return recordClues(false, true);
   const uint64_t stamp = probe.view().load<uint64_t>(12);  // bits: a NaN left behind never moves
   const bool moved = stamp != detectedStamp_;
   detectedStamp_ = stamp;
-  return life_.test(moved);
+  return recordClues(life_.test(moved), true);
 }
 
 bool RFactor2Reader::attach() {
