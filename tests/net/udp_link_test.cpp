@@ -330,6 +330,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   ASSERT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
   const auto validAt = std::chrono::steady_clock::now();
   EXPECT_EQ(link.autoChecksum.load(), 1);
+  EXPECT_EQ(link.facts.level.load(), 328);
   uint8_t read[512] = {};
   ASSERT_TRUE(waitUntil([&] { return link.newMessage() == 1; }, std::chrono::milliseconds(500)));
   ASSERT_EQ(link.readMessage(read), 8);
@@ -349,6 +350,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_LT(held, std::chrono::milliseconds(900));
   EXPECT_TRUE(link.networkTxQueue.empty());
   EXPECT_TRUE(link.serialTxQueue.empty());
+  EXPECT_EQ(link.facts.linksLost.load(), 1);  // the rig went silent: a lost link
 
   // While the serial link talks, datagrams wait in the socket; they are read after.
   link.mode().serialHeard();
@@ -366,6 +368,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
   listener.join();
   EXPECT_NE(link.mode().transport(), LinkTransport::udp);  // no listener, no UDP mode: the serial relay may work
+  EXPECT_EQ(link.facts.linksLost.load(), 1);  // a stop is no loss
   const auto log = logMessages(documents.logFile());
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "INFO Udp listen thread: starting");
