@@ -75,18 +75,15 @@ TEST(ViewWarnings, EachConditionGivesItsLine) {
           f.gameId = -1;
           f.detectionClues[0] = 1;
         }}},
-       {"Xplane: datagrams arrive on port 4321 but no X-Plane.exe runs; the game counts only with its process "
-        "(gamesim: --as X-Plane.exe)"}},
+       {"Xplane: datagrams arrive on port 4321 but no X-Plane.exe runs (gamesim: --as X-Plane.exe)"}},
       {"telemetry without either process",
        {{0, [](LibraryFacts& f) {
           f.gameId = -1;
           f.detectionClues[17] = 1;
           f.detectionClues[1] = 1;
         }}},
-       {"DCS: datagrams arrive on port 4124 but no DCS.exe or DCS64.exe runs; the game counts only with its process "
-        "(gamesim: --as DCS.exe)",
-        "ETSM2/AMT: its shared memory SCSTelemetryExample moves but no eurotrucks2.exe runs; the game counts only "
-        "with its process (gamesim: --as eurotrucks2.exe)"}},
+       {"DCS: datagrams arrive on port 4124 but no DCS.exe or DCS64.exe runs (gamesim: --as DCS.exe)",
+        "ETSM2/AMT: its shared memory SCSTelemetryExample moves but no eurotrucks2.exe runs (gamesim: --as eurotrucks2.exe)"}},
       {"process without telemetry",
        {{0, [](LibraryFacts& f) {
           f.gameId = -1;

@@ -50,7 +50,7 @@ void detectionHints(const LibraryFacts& facts, std::vector<std::string>& lines) 
     if (game.id < 0 || game.id >= kGameCount || game.processes.empty()) continue;
     const int32_t clues = facts.detectionClues[static_cast<size_t>(game.id)];
     if (clues == kTelemetrySeen) {
-      lines.push_back(formatted("%s: %s but no %s runs; the game counts only with its process (gamesim: --as %s)",
+      lines.push_back(formatted("%s: %s but no %s runs (gamesim: --as %s)",
                              std::string(game.name).c_str(), telemetryArrives(game).c_str(),
                              eitherProcess(game).c_str(), firstProcess(game).c_str()));
     } else if (clues == kProcessSeen) {
