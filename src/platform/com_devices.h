@@ -78,7 +78,12 @@ struct SimulatedComPort {
 // While set, the COM device information lists exactly these ports, and on
 // POSIX the COM numbering (names, existence, open) does too. std::nullopt
 // restores the system's view.
+// Test variant only: the shipped library has no seam and lists the system's ports.
+#ifdef PORTRELAY_TEST_SEAMS
 void overrideComPorts(std::optional<std::vector<SimulatedComPort>> ports);
 std::optional<std::vector<SimulatedComPort>> comPortOverride();
+#else
+inline std::optional<std::vector<SimulatedComPort>> comPortOverride() { return std::nullopt; }
+#endif
 
 }  // namespace portrelay::platform

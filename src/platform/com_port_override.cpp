@@ -2,18 +2,18 @@
 
 #include "platform/com_devices.h"
 
+// The COM-port seam exists in the test variant alone.
+#ifdef PORTRELAY_TEST_SEAMS
 namespace portrelay::platform {
 namespace {
 std::mutex overrideMutex;
 std::optional<std::vector<SimulatedComPort>> portsOverride;
 }  // namespace
 
-#ifdef PORTRELAY_TEST_SEAMS
 void overrideComPorts(std::optional<std::vector<SimulatedComPort>> ports) {
   std::lock_guard lock(overrideMutex);
   portsOverride = std::move(ports);
 }
-#endif
 
 std::optional<std::vector<SimulatedComPort>> comPortOverride() {
   std::lock_guard lock(overrideMutex);
@@ -21,3 +21,4 @@ std::optional<std::vector<SimulatedComPort>> comPortOverride() {
 }
 
 }  // namespace portrelay::platform
+#endif

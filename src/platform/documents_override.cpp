@@ -3,19 +3,19 @@
 #include <mutex>
 
 namespace portrelay::platform {
+
+std::string systemDocumentsFolder();  // implemented per OS
+
+#ifdef PORTRELAY_TEST_SEAMS
 namespace {
 std::mutex overrideMutex;
 std::optional<std::string> documentsOverride;
 }  // namespace
 
-std::string systemDocumentsFolder();  // implemented per OS
-
-#ifdef PORTRELAY_TEST_SEAMS
 void overrideDocumentsFolder(std::optional<std::string> path) {
   std::lock_guard lock(overrideMutex);
   documentsOverride = std::move(path);
 }
-#endif
 
 std::string documentsFolder() {
   {
@@ -24,5 +24,9 @@ std::string documentsFolder() {
   }
   return systemDocumentsFolder();
 }
+#else
+// The shipped library has no seam.
+std::string documentsFolder() { return systemDocumentsFolder(); }
+#endif
 
 }  // namespace portrelay::platform

@@ -50,8 +50,10 @@ struct AdapterQuery {
 // of its main-table routes, else kNoIpv4Metric.
 AdapterQuery queryNetworkAdapters();
 
+#ifdef PORTRELAY_TEST_SEAMS
 // Test seam: while set, queryNetworkAdapters() answers this instead of asking
 // the system. std::nullopt restores the system's list.
 void overrideNetworkAdapters(std::optional<AdapterQuery> query);
+#endif
 
 }  // namespace portrelay::platform

@@ -3,12 +3,14 @@
 #include "platform/network_adapters.h"
 
 namespace portrelay::platform {
+
+AdapterQuery systemNetworkAdapters();  // implemented per OS
+
+#ifdef PORTRELAY_TEST_SEAMS
 namespace {
 std::mutex overrideMutex;
 std::optional<AdapterQuery> adaptersOverride;
 }  // namespace
-
-AdapterQuery systemNetworkAdapters();  // implemented per OS
 
 void overrideNetworkAdapters(std::optional<AdapterQuery> query) {
   std::lock_guard lock(overrideMutex);
@@ -22,5 +24,9 @@ AdapterQuery queryNetworkAdapters() {
   }
   return systemNetworkAdapters();
 }
+#else
+// The shipped library has no seam.
+AdapterQuery queryNetworkAdapters() { return systemNetworkAdapters(); }
+#endif
 
 }  // namespace portrelay::platform

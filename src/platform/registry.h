@@ -13,9 +13,11 @@ namespace portrelay::platform {
 std::optional<std::string> readUserRegistryString(const std::string& key, const std::string& value,
                                                   size_t capacity);
 
+#ifdef PORTRELAY_TEST_SEAMS
 // Test seam: while set, readUserRegistryString answers from these values
 // (keyed by key + "\\" + value name) instead of the registry, with the same
 // capacity rule. std::nullopt restores the registry.
 void overrideUserRegistry(std::optional<std::map<std::string, std::string>> values);
+#endif
 
 }  // namespace portrelay::platform

@@ -3,14 +3,16 @@
 #include <mutex>
 
 namespace portrelay::platform {
-namespace {
-std::mutex overrideMutex;
-std::optional<std::map<std::string, std::string>> registryOverride;
-}  // namespace
 
 // implemented per OS
 std::optional<std::string> systemUserRegistryString(const std::string& key, const std::string& value,
                                                     size_t capacity);
+
+#ifdef PORTRELAY_TEST_SEAMS
+namespace {
+std::mutex overrideMutex;
+std::optional<std::map<std::string, std::string>> registryOverride;
+}  // namespace
 
 void overrideUserRegistry(std::optional<std::map<std::string, std::string>> values) {
   std::lock_guard lock(overrideMutex);
@@ -29,5 +31,12 @@ std::optional<std::string> readUserRegistryString(const std::string& key, const 
   }
   return systemUserRegistryString(key, value, capacity);
 }
+#else
+// The shipped library has no seam.
+std::optional<std::string> readUserRegistryString(const std::string& key, const std::string& value,
+                                                  size_t capacity) {
+  return systemUserRegistryString(key, value, capacity);
+}
+#endif
 
 }  // namespace portrelay::platform
