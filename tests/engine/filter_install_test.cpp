@@ -13,8 +13,10 @@ namespace {
 
 MotionEngine& engine() { return MotionEngine::instance(); }
 
+// A new engine's slots (the process-wide one holds what earlier tests installed).
 TEST(ProfileChains, EverySlotStartsWithItsOwnValueChain) {
-  for (CueProfile* profile : {&engine().airProfile, &engine().groundProfile}) {
+  MotionEngine fresh;
+  for (CueProfile* profile : {&fresh.airProfile, &fresh.groundProfile}) {
     std::set<FilterSys*> heads;
     for (int slot = 0; slot < kCueSlotCount; ++slot) {
       const auto head = profile->chains[static_cast<size_t>(slot)].chain();
@@ -26,9 +28,9 @@ TEST(ProfileChains, EverySlotStartsWithItsOwnValueChain) {
     }
     EXPECT_EQ(heads.size(), static_cast<size_t>(kCueSlotCount));
   }
-  EXPECT_EQ(engine().airProfile.evaluateSlot(23, 1.0), 0.0);
-  EXPECT_EQ(engine().airProfile.evaluateSlot(-1, 1.0), 0.0);
-  EXPECT_FALSE(engine().airProfile.slotChainValid(23));
+  EXPECT_EQ(fresh.airProfile.evaluateSlot(23, 1.0), 0.0);
+  EXPECT_EQ(fresh.airProfile.evaluateSlot(-1, 1.0), 0.0);
+  EXPECT_FALSE(fresh.airProfile.slotChainValid(23));
 }
 
 TEST(SetcheckFilterstring, InstallsAValidChainAndResumesOutput) {

@@ -258,6 +258,9 @@ TEST(PoseSection, AnotherProcessSeesThePoseConverge) {
   // Input limits an earlier test set (the binary run whole) would let the lap in.
   for (int slot = 0; slot < 8; ++slot) SetInputDofLimitValue(slot, 0.0, 0.0);
   setMotionsystemready(1);
+  // A pose section an earlier test left open has its name in that test's
+  // namespace: closed here, the engine thread opens it in this one.
+  activateMotionCancel(0);
   ASSERT_NE(startGamesource_Thread(), 0);
   ASSERT_TRUE(testing::waitUntil([] { return getGameID() == 3 && getTransitionStatus() == 100.0; }, 20s));
   // The section exists since the engine thread started; the reader maps it,

@@ -33,8 +33,6 @@ std::vector<std::string> lines(const std::string& text) {
   return out;
 }
 
-// The first logger of the process (each test runs in a process of its own,
-// and this is the first to open a file) starts with the version line.
 // Hosts compare the version they loaded with the one the log starts with.
 TEST(Logger, VersionLineNamesTheExportedVersion) {
   const std::string version = getPortRelayVersion();
@@ -42,30 +40,37 @@ TEST(Logger, VersionLineNamesTheExportedVersion) {
   EXPECT_EQ(libraryVersionLine(), "PortRelay " + version);
 }
 
-TEST(Logger, LineFormatAfterTheVersionLine) {
+// The version line comes with the first logger of a process, so this case
+// runs in a process of its own (a fresh one, not a copy of this one): exit
+// code 0 when the file holds the version line and then the three lines.
+[[noreturn]] void logThreeLinesInAFreshProcess() {
   ScopedDocumentsFolder documents;
   {
     Logger logger;
-    EXPECT_TRUE(logger.hasFile());
+    if (!logger.hasFile()) std::_Exit(10);
     logger.info("Port closed.");
     logger.error("Opening port: 4321");
     logger.info("");
   }
   const auto written = lines(readFile(documents.logFile()));
-  ASSERT_EQ(written.size(), 4u);
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(written[0], match, kLine)) << written[0];
-  EXPECT_EQ(match[1], "INFO");
-  EXPECT_EQ(match[3], std::string("PortRelay ") + PORTRELAY_VERSION);
+  if (written.size() != 4u) std::_Exit(11);
+  const std::pair<const char*, std::string> expected[] = {
+      {"INFO", std::string("PortRelay ") + PORTRELAY_VERSION},
+      {"INFO", "Port closed."},
+      {"ERROR", "Opening port: 4321"},
+      {"INFO", ""}};
+  for (size_t i = 0; i < 4; ++i) {
+    std::smatch match;
+    if (!std::regex_match(written[i], match, kLine)) std::_Exit(20 + static_cast<int>(i));
+    if (match[1] != expected[i].first || match[3] != expected[i].second) std::_Exit(30 + static_cast<int>(i));
+  }
+  std::_Exit(0);
+}
+
+TEST(Logger, LineFormatAfterTheVersionLine) {
   EXPECT_TRUE(std::regex_match(std::string(PORTRELAY_VERSION), std::regex(R"(\d+\.\d+\.\d+)")));
-  ASSERT_TRUE(std::regex_match(written[1], match, kLine)) << written[1];
-  EXPECT_EQ(match[1], "INFO");
-  EXPECT_EQ(match[3], "Port closed.");
-  ASSERT_TRUE(std::regex_match(written[2], match, kLine));
-  EXPECT_EQ(match[1], "ERROR");
-  EXPECT_EQ(match[3], "Opening port: 4321");
-  ASSERT_TRUE(std::regex_match(written[3], match, kLine));
-  EXPECT_EQ(match[3], "");
+  GTEST_FLAG_SET(death_test_style, "threadsafe");
+  EXPECT_EXIT(logThreeLinesInAFreshProcess(), ::testing::ExitedWithCode(0), "");
 }
 
 TEST(Logger, TimestampIsLocalTimeOf19Characters) {
