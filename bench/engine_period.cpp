@@ -61,11 +61,11 @@ int main(int argc, char** argv) {
   RigLink& link = RigLink::instance();
   if (withRelay) {
     if (bench::startRigOnComPort(rig, "engine_period") == 0) return 1;
-    link.autoconnect = 1;
+    link.setAutoconnect(1);
     relay = std::thread([&link] { link.runRelay(); });
-    for (int i = 0; i < 1000 && link.portOpen.load() == 0; ++i)
+    for (int i = 0; i < 1000 && link.portOpen() == 0; ++i)
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    if (link.portOpen.load() == 0) std::fprintf(stderr, "the virtual rig was not found\n");
+    if (link.portOpen() == 0) std::fprintf(stderr, "the virtual rig was not found\n");
   }
   MotionEngine engine;
   for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);

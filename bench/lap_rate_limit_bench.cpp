@@ -83,7 +83,7 @@ void runGame(const std::string& key, const nlohmann::json& profile, double secon
   if (child == nullptr) return;
 
   RigLink link;
-  link.relayRunning.store(1);
+  link.setRelayRunning(1);
   MotionEngine engine(link);
   for (int id = 0; id < kGameCount; ++id)
     if (id != entry->gameId) engine.games.installReader(id, nullptr);
@@ -104,9 +104,9 @@ void runGame(const std::string& key, const nlohmann::json& profile, double secon
   std::array<float, kRigAxisCount> previous{};
   uint8_t bytes[kMaxMessageLength];
   while (result.attached && Clock::now() < end) {
-    while (link.serialTxQueue.takeFront(bytes)) {
+    while (link.serialTxQueue().takeFront(bytes)) {
       const MotionFrameValues frame = decodeMotionFrame(bytes);
-      link.networkTxQueue.removeIf([](const uint8_t*, size_t) { return true; });
+      link.networkTxQueue().removeIf([](const uint8_t*, size_t) { return true; });
       for (size_t r = 0; r < kRates.size(); ++r) {
         std::array<double, kRateLimitedChannels> values{};
         for (int axis = 0; axis < kRigAxisCount; ++axis) values[static_cast<size_t>(axis)] = frame.axes[static_cast<size_t>(axis)];

@@ -98,11 +98,11 @@ int main(int argc, char** argv) {
   if (isConnected() == 0) std::fprintf(stderr, "the rig was not found on COM%d\n", com);
   const int64_t offset = rig.clockOffsetNs();
   rig.reset();
-  RigLink::instance().motionQueueWait.clear();
+  RigLink::instance().motionQueueWait().clear();
   recording = true;
   std::this_thread::sleep_for(std::chrono::seconds(seconds));
   recording = false;
-  const QueueWaitHistogram& queueWait = RigLink::instance().motionQueueWait;
+  const QueueWaitHistogram& queueWait = RigLink::instance().motionQueueWait();
   const uint64_t queued = queueWait.count();
   const double queueWaitP50 = queueWait.quantileMs(0.50), queueWaitP99 = queueWait.quantileMs(0.99);
   const double queueWaitMax = queueWait.maxMs();

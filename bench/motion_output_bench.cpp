@@ -50,8 +50,8 @@ void BM_EngineCycleOutput(benchmark::State& state) {
     engine.stepFade();
     engine.sendOutput();
     if (++n % 64 == 0) {
-      link.serialTxQueue.clear();
-      link.networkTxQueue.clear();
+      link.serialTxQueue().clear();
+      link.networkTxQueue().clear();
     }
     uint8_t frame[kOutputFrameSize];
     engine.copyOutputFrame(frame);

@@ -44,15 +44,15 @@ int main(int argc, char** argv) {
 
   auto link = std::make_unique<RigLink>();  // large: its queues hold fixed slots
   RigLink& state = *link;
-  state.relayRunning = 1;
+  state.setRelayRunning(1);
   state.mode().resume();
-  state.autoconnect = 1;
+  state.setAutoconnect(1);
   if (state.scanForRig() != 1) {
     std::fprintf(stderr, "the virtual rig was not found on COM%d\n", com);
     return 1;
   }
   const int64_t offset = rig.clockOffsetNs();
-  const uint64_t generation = state.rigPort.generation();
+  const uint64_t generation = state.rigPort().generation();
 
   // Messages at 3 to 7 ms intervals, as a host might send them.
   std::atomic<bool> sending{true};

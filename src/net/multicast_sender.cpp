@@ -21,8 +21,6 @@ constexpr int kFirstRetryDelayMs = 10;
 constexpr int kLongestRetryDelayMs = 1000;
 constexpr int kRetrySliceMs = 10;
 
-bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
-
 std::string lastError() { return std::to_string(platform::lastSocketError()); }
 
 bool sendDatagram(UdpLink& udp, platform::SocketHandle socket, const uint8_t* bytes, size_t length,
@@ -41,23 +39,23 @@ bool sendPendingMessages(RigLinkState& link, UdpLink& udp, platform::SocketHandl
   int64_t queuedAt = 0;
   uint64_t id = 0;
   // Every waiting network message, oldest first, with its CRC in place of the terminator.
-  while (const auto length = link.networkTxQueue.copyFront(message, &queuedAt, &id)) {
-    if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
+  while (const auto length = link.networkTxQueue().copyFront(message, &queuedAt, &id)) {
+    if (isMotionFrame(message, *length)) link.motionQueueWait().recordQueuedSince(queuedAt);
     if (*length > 2) {
       storeCrcInEndPair(message, *length);
       if (!sendDatagram(udp, socket, message, *length, to)) return false;  // it stays queued
     }
     // What was sent, not a message that took the front while it was sent.
-    link.networkTxQueue.removeFront(id);
+    link.networkTxQueue().removeFront(id);
   }
   // The front auto message, checksummed once the rig's firmware takes it so.
-  const auto length = link.autoTxQueue.copyFront(message, nullptr, &id);
+  const auto length = link.autoTxQueue().copyFront(message, nullptr, &id);
   if (!length) return true;
   if (*length > 2) {
-    if (flag(link.autoChecksum)) storeCrcInEndPair(message, *length);
+    if (link.autoChecksum()) storeCrcInEndPair(message, *length);
     if (!sendDatagram(udp, socket, message, *length, to)) return false;
   }
-  link.autoTxQueue.popFrontIf(id, [&](size_t size) {
+  link.autoTxQueue().popFrontIf(id, [&](size_t size) {
     if (size >= 2) {
       udp.networkRepeatCount.store(0, std::memory_order_relaxed);
       return true;
@@ -77,7 +75,7 @@ void waitBeforeRetry(const RigLinkState& link, int failures) {
   int delayMs = kFirstRetryDelayMs;
   for (int i = 1; i < failures && delayMs < kLongestRetryDelayMs; ++i) delayMs *= 2;
   if (delayMs > kLongestRetryDelayMs) delayMs = kLongestRetryDelayMs;
-  for (int waited = 0; waited < delayMs && flag(link.networkRunning); waited += kRetrySliceMs)
+  for (int waited = 0; waited < delayMs && link.networkRunning(); waited += kRetrySliceMs)
     sleepMilliseconds(kRetrySliceMs);
 }
 
@@ -143,18 +141,18 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
   // Motion queued before this start (while no sender ran) is out of date.
   bool wasIdle = true;
   int failures = 0;  // sends failed in a row
-  while (flag(link.networkRunning)) {
+  while (link.networkRunning()) {
     if (!link.mode().udpMayRun()) {
       wasIdle = true;
-      sleepWhileSet(link.networkRunning, kIdleSleepMs);
+      sleepWhileSet(link.networkRunFlag(), kIdleSleepMs);
       continue;
     }
     if (wasIdle) {
       // Motion queued while this link sent nothing is out of date by now.
-      dropQueuedMotionFrames(link.networkTxQueue);
+      dropQueuedMotionFrames(link.networkTxQueue());
       wasIdle = false;
     }
-    phase.beginCycle(link.motionFrames);
+    phase.beginCycle(link.motionFrames());
     if (!sendPendingMessages(link, udp, socket, destination)) {
       // The failing message stays queued and is tried again after a
       // back-off; the link goes on (a group the network refuses for now, a
@@ -172,7 +170,7 @@ void runMulticastSender(RigLinkState& link, UdpLink& udp) {
       logger.info("Multicastthread: Sending again after " + std::to_string(failures) + " failed sends");
       failures = 0;
     }
-    phase.endCycle(udp.networkCycleTimer, link.motionFrames);
+    phase.endCycle(udp.networkCycleTimer, link.motionFrames());
   }
 
   logger.info("Multicastthread: Closing Socket:" + lastError());

@@ -16,8 +16,6 @@ namespace {
 constexpr int kSerialIdleSleepMs = 100;
 constexpr int kPassSleepMs = 2;
 
-bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
-
 int64_t monotonicNs() {
   return std::chrono::duration_cast<std::chrono::nanoseconds>(std::chrono::steady_clock::now().time_since_epoch())
       .count();
@@ -27,10 +25,10 @@ int64_t monotonicNs() {
 void takeDatagram(RigLinkState& link, std::vector<uint8_t>& datagram, uint32_t source) {
   LinkMode& mode = link.mode();
   if (!mode.udpAccepts(source)) return;  // not the rig's address: not even parsed
-  if (parseFrames(datagram, link.networkRxQueue, link.autoChecksum, &link.facts.level) == 0) return;
+  if (parseFrames(datagram, link.networkRxQueue(), link.autoChecksumFlag(), &link.facts().level) == 0) return;
   const bool wasUdp = mode.transport() == LinkTransport::udp;
   // Becoming UDP: motion queued while the rig was unheard is stale.
-  if (mode.udpHeard(source, monotonicNs()) && !wasUdp) dropQueuedMotionFrames(link.networkTxQueue);
+  if (mode.udpHeard(source, monotonicNs()) && !wasUdp) dropQueuedMotionFrames(link.networkTxQueue());
 }
 
 }  // namespace
@@ -56,10 +54,10 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
   std::vector<uint8_t> datagram;
   datagram.reserve(Udp::kBufferSize);  // no allocation per pass
 
-  while (flag(link.networkRunning)) {
+  while (link.networkRunning()) {
     // The rig talks over the serial link: leave the datagrams waiting.
-    while (link.mode().transport() == LinkTransport::serial && flag(link.networkRunning))
-      sleepWhileSet(link.networkRunning, kSerialIdleSleepMs);
+    while (link.mode().transport() == LinkTransport::serial && link.networkRunning())
+      sleepWhileSet(link.networkRunFlag(), kSerialIdleSleepMs);
 
     // The sender chose its adapter after this port was opened: receive on it alone.
     if (const uint32_t adapter = udp.senderAdapter.load(std::memory_order_relaxed); adapter != boundTo) {
@@ -80,9 +78,9 @@ void runUdpListener(RigLinkState& link, UdpLink& udp) {
 
     if (link.mode().expireUdp(monotonicNs(), expiryNs)) {
       // The rig went silent: nothing queued for it now may reach it later.
-      link.facts.linkLost();
-      link.serialTxQueue.clear();
-      link.networkTxQueue.clear();
+      link.facts().linkLost();
+      link.serialTxQueue().clear();
+      link.networkTxQueue().clear();
     }
     sleepMilliseconds(kPassSleepMs);
   }

@@ -25,7 +25,7 @@ int32_t startPortRelay_Thread(void) {
 
 int32_t getPortRelayThreads(void) {
   return guarded(int32_t{0}, [](portrelay::RigLink& link) {
-    return link.threads.runningMask() | (link.threads.stopPendingMask() << 3);
+    return link.threads().runningMask() | (link.threads().stopPendingMask() << 3);
   });
 }
 
@@ -72,14 +72,14 @@ int32_t resumeInterface(void) {
 
 int32_t enableAutoconnect(void) {
   return guarded(int32_t{1}, [](portrelay::RigLink& link) {
-    link.autoconnect.store(1, std::memory_order_relaxed);
+    link.setAutoconnect(1);
     return int32_t{1};
   });
 }
 
 int32_t disableAutoconnect(void) {
   return guarded(int32_t{1}, [](portrelay::RigLink& link) {
-    link.autoconnect.store(0, std::memory_order_relaxed);
+    link.setAutoconnect(0);
     return int32_t{1};
   });
 }
@@ -95,7 +95,7 @@ int32_t getRigLinkStatus(int32_t* comNumber, int32_t* identity, int32_t* level, 
   };
   try {
     const portrelay::RigLink& link = portrelay::RigLink::instance();
-    const portrelay::RigFacts& facts = link.facts;
+    const portrelay::RigFacts& facts = link.facts();
     store(comNumber, facts.comNumber.load(std::memory_order_relaxed));
     store(identity, facts.identity.load(std::memory_order_relaxed));
     store(level, facts.level.load(std::memory_order_relaxed));
@@ -110,7 +110,7 @@ int32_t getRigLinkStatus(int32_t* comNumber, int32_t* identity, int32_t* level, 
 }
 
 double getOutputTimeFrame(void) {
-  return guarded(0.0, [](portrelay::RigLink& link) { return link.relayCycleTimer.lastIntervalMs(); });
+  return guarded(0.0, [](portrelay::RigLink& link) { return link.relayCycleTimer().lastIntervalMs(); });
 }
 
 }  // extern "C"

@@ -30,9 +30,9 @@ RigLink& RigLink::instance() {
 bool RigLink::releaseAtUnload() noexcept {
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
   bool ended = false;
-  while (!(ended = !threads.anyRunning()) && std::chrono::steady_clock::now() < deadline) {
-    relayRunning.store(0, std::memory_order_relaxed);
-    networkRunning.store(0, std::memory_order_relaxed);
+  while (!(ended = !threads_.anyRunning()) && std::chrono::steady_clock::now() < deadline) {
+    relayRunning_.store(0, std::memory_order_relaxed);
+    networkRunning_.store(0, std::memory_order_relaxed);
     std::this_thread::sleep_for(std::chrono::milliseconds(1));
   }
   // A body that has left its loop still returns through a few instructions of
@@ -42,35 +42,35 @@ bool RigLink::releaseAtUnload() noexcept {
 }
 
 int32_t RigLink::closeRigPort() {
-  rigPort.close();
-  portOpen.store(0, std::memory_order_relaxed);
-  facts.portClosed();
+  rigPort_.close();
+  portOpen_.store(0, std::memory_order_relaxed);
+  facts_.portClosed();
   return 1;
 }
 
 NetworkThreadScope::NetworkThreadScope(RigLinkState& link, LinkThread body)
-    : link_(link), body_(body), entered_(link.threads.enter(body)) {
+    : link_(link), body_(body), entered_(link.threads_.enter(body)) {
   if (!entered_) return;
   claimed_ = DriverClaim::instance().acquire();
   if (claimed_) return;
-  link_.threads.leave(body_);
+  link_.threads_.leave(body_);
   entered_ = false;
 }
 
 void NetworkThreadScope::announceRunning() {
   if (!entered_) return;
-  link_.networkRunning.store(1, std::memory_order_relaxed);
-  link_.networkStopped.store(0, std::memory_order_relaxed);
+  link_.networkRunning_.store(1, std::memory_order_relaxed);
+  link_.networkStopped_.store(0, std::memory_order_relaxed);
   link_.mode().resume();
-  link_.networkStarted.store(1, std::memory_order_relaxed);
+  link_.networkStarted_.store(1, std::memory_order_relaxed);
 }
 
 NetworkThreadScope::~NetworkThreadScope() {
   if (!entered_) return;
-  link_.networkRunning.store(0, std::memory_order_relaxed);
-  link_.networkStopped.store(1, std::memory_order_relaxed);
+  link_.networkRunning_.store(0, std::memory_order_relaxed);
+  link_.networkStopped_.store(1, std::memory_order_relaxed);
   DriverClaim::instance().release();
-  link_.threads.leave(body_);
+  link_.threads_.leave(body_);
 }
 
 }  // namespace portrelay

@@ -2,10 +2,12 @@
 // the five message queues, the rig's serial port) with its parts as members:
 // the message API (message_api.cpp), the relay loop (relay_loop.cpp) and the
 // discovery of the rig's port (port_discovery.cpp). The relay loop, the
-// engine thread, the network link threads and host threads share it. Flags
-// are single atomic bytes (relaxed: each access is one load or one store);
-// queues follow the discipline of MessageQueue. Which transport talks to the
-// rig, and the pause, belong to LinkMode alone (link_mode.h).
+// engine thread, the network link threads and host threads share it, through
+// named accessors: flags are single atomic bytes (relaxed: each access is one
+// load or one store) that only the link's loops and scopes change, apart from
+// the few setters below; queues follow the discipline of MessageQueue. Which
+// transport talks to the rig, and the pause, belong to LinkMode alone
+// (link_mode.h).
 //
 // The library has one process-wide link, looked up at the C boundary; the
 // engine holds a reference to the link it feeds; tests build one per case.
@@ -29,58 +31,114 @@
 
 namespace portrelay {
 
-struct RigLinkState {
+// The link's state: the flags, queues and port that its parts share, behind
+// names. What the network link threads, the exports, measuring tools and
+// tests need is public; how the flags change is the link's own (RigLink,
+// NetworkThreadScope).
+class RigLinkState {
+ public:
   RigLinkState() = default;
-  explicit RigLinkState(std::unique_ptr<platform::SerialDevice> device) : rigPort(std::move(device)) {}
+  explicit RigLinkState(std::unique_ptr<platform::SerialDevice> device) : rigPort_(std::move(device)) {}
 
-  // ---- flags ----
-  std::atomic<uint8_t> relayRunning{0};        // the relay loop is asked to run
-  std::atomic<uint8_t> relayStopped{0};        // the relay loop has ended
-  std::atomic<uint8_t> portOpen{0};            // the rig's port is open and identified
-  std::atomic<uint8_t> networkRunning{0};      // a network link thread is asked to run
-  std::atomic<uint8_t> networkStopped{0};      // a network link thread has ended
-  std::atomic<uint8_t> networkStarted{0};      // a network link thread was ever started
-  std::atomic<uint8_t> autoconnect{0};         // the relay loop scans for the rig
-  std::atomic<uint8_t> autoChecksum{0};        // UDP auto messages leave checksummed
+  // ---- flags (each read is one relaxed load) ----
+  // The relay loop is asked to run / has ended.
+  bool relayRunning() const { return isSet(relayRunning_); }
+  bool relayStopped() const { return isSet(relayStopped_); }
+  // The rig's port is open and identified (acquire: what identified it is seen).
+  bool portOpen() const { return portOpen_.load(std::memory_order_acquire) != 0; }
+  // A network link thread is asked to run / has ended / was ever started.
+  bool networkRunning() const { return isSet(networkRunning_); }
+  bool networkStopped() const { return isSet(networkStopped_); }
+  bool networkStarted() const { return isSet(networkStarted_); }
+  // The relay loop scans for the rig.
+  bool autoconnect() const { return isSet(autoconnect_); }
+  void setAutoconnect(bool on) { autoconnect_.store(on ? 1 : 0, std::memory_order_relaxed); }
+  // UDP auto messages leave checksummed (the rig's firmware reported taking them).
+  bool autoChecksum() const { return isSet(autoChecksum_); }
+  // The COM number of the manual connection; the auto queue's repetition count.
+  int32_t standardPort() const { return standardPort_.load(std::memory_order_relaxed); }
+  int32_t repeatCount() const { return repeatCount_.load(std::memory_order_relaxed); }
+  // What a network link thread waits on: it runs while this reads nonzero.
+  const std::atomic<uint8_t>& networkRunFlag() const { return networkRunning_; }
+  // Where a parser records the rig's report that it takes checksummed auto messages.
+  std::atomic<uint8_t>& autoChecksumFlag() { return autoChecksum_; }
 
-  // Loop bodies actually executing, so that stopRelay can wait for every loop
-  // it stops (the flags above tell what was asked, not what runs), and the
-  // stops that came before a body was entered.
-  std::atomic<uint8_t> relayActive{0};  // one relay loop at a time
-  LinkThreads threads;
+  // The run flags as a loop sets them on its way in, for code that drives the
+  // link's cycles without the loops (measuring tools, tests).
+  void setRelayRunning(bool on) { relayRunning_.store(on ? 1 : 0, std::memory_order_relaxed); }
+  void setNetworkRunning(bool on) { networkRunning_.store(on ? 1 : 0, std::memory_order_relaxed); }
+  void setNetworkStarted(bool on) { networkStarted_.store(on ? 1 : 0, std::memory_order_relaxed); }
+  // As the relay marks a port it identified (release: paired with portOpen()).
+  void setPortOpen(bool on) { portOpen_.store(on ? 1 : 0, std::memory_order_release); }
 
-  std::atomic<int32_t> standardPort{0};  // COM number for the manual connection
-  std::atomic<int32_t> repeatCount{0};   // auto-queue repetition counter of the serial link
+  // ---- the five message queues (each follows MessageQueue's discipline) ----
+  MessageQueue& serialTxQueue() { return serialTxQueue_; }
+  MessageQueue& networkTxQueue() { return networkTxQueue_; }
+  MessageQueue& autoTxQueue() { return autoTxQueue_; }
+  MessageQueue& serialRxQueue() { return serialRxQueue_; }
+  MessageQueue& networkRxQueue() { return networkRxQueue_; }
 
-  CSerialPort rigPort;
-  // One connection attempt (a scanned port or the manual connection) at a time.
-  std::mutex connectionMutex;
-
-  std::vector<uint8_t> serialRxBuffer;  // relay thread only
-
-  MessageQueue serialTxQueue;
-  MessageQueue networkTxQueue;
-  MessageQueue autoTxQueue;
-  MessageQueue serialRxQueue;
-  MessageQueue networkRxQueue;
-
-  CycleTimer relayCycleTimer;
-  PhaseLock relayPhase;  // relay thread only
-
+  // The rig's serial port.
+  CSerialPort& rigPort() { return rigPort_; }
+  // Which thread bodies run, and the stops waiting for them.
+  const LinkThreads& threads() const { return threads_; }
+  // The relay's cycle lengths (getOutputTimeFrame).
+  const CycleTimer& relayCycleTimer() const { return relayCycleTimer_; }
   // Raised each time the engine's motion frame is queued; the relay and the
   // multicast sender run their next cycle on it (phase_lock.h).
-  FrameSignal motionFrames;
+  FrameSignal& motionFrames() { return motionFrames_; }
   // How long the engine's motion frames waited in the transmit queues before
   // the relay or the multicast sender took them (for measuring tools).
-  QueueWaitHistogram motionQueueWait;
+  QueueWaitHistogram& motionQueueWait() { return motionQueueWait_; }
   // The rig's port, identity and level, links lost and frames dropped.
-  RigFacts facts;
+  RigFacts& facts() { return facts_; }
+  const RigFacts& facts() const { return facts_; }
 
   // The transport that talks to the rig and the pause: asked and told, never set.
   LinkMode& mode() { return mode_; }
   const LinkMode& mode() const { return mode_; }
 
  private:
+  friend class RigLink;
+  friend class NetworkThreadScope;
+  static bool isSet(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relaxed) != 0; }
+
+  // Flags are single atomic bytes (relaxed: each access is one load or one store).
+  std::atomic<uint8_t> relayRunning_{0};
+  std::atomic<uint8_t> relayStopped_{0};
+  std::atomic<uint8_t> portOpen_{0};
+  std::atomic<uint8_t> networkRunning_{0};
+  std::atomic<uint8_t> networkStopped_{0};
+  std::atomic<uint8_t> networkStarted_{0};
+  std::atomic<uint8_t> autoconnect_{0};
+  std::atomic<uint8_t> autoChecksum_{0};
+
+  // Loop bodies actually executing, so that stopRelay can wait for every loop
+  // it stops (the flags above tell what was asked, not what runs), and the
+  // stops that came before a body was entered.
+  std::atomic<uint8_t> relayActive_{0};  // one relay loop at a time
+  LinkThreads threads_;
+
+  std::atomic<int32_t> standardPort_{0};
+  std::atomic<int32_t> repeatCount_{0};
+
+  CSerialPort rigPort_;
+  // One connection attempt (a scanned port or the manual connection) at a time.
+  std::mutex connectionMutex_;
+
+  std::vector<uint8_t> serialRxBuffer_;  // relay thread only
+
+  MessageQueue serialTxQueue_;
+  MessageQueue networkTxQueue_;
+  MessageQueue autoTxQueue_;
+  MessageQueue serialRxQueue_;
+  MessageQueue networkRxQueue_;
+
+  CycleTimer relayCycleTimer_;
+  PhaseLock relayPhase_;  // relay thread only
+  FrameSignal motionFrames_;
+  QueueWaitHistogram motionQueueWait_;
+  RigFacts facts_;
   LinkMode mode_;
 };
 
@@ -159,6 +217,10 @@ class RigLink : public RigLinkState {
   // The relay under this copy's DriverClaim; false when another copy holds it.
   bool runClaimedRelay();
   void runRelayLoop();
+  // A cycle's steps on the port of `portGeneration`: the front auto message
+  // with its repetition rule; what the driver holds into serialRxBuffer_.
+  void transmitAutoMessage(uint64_t portGeneration);
+  bool receive(uint64_t portGeneration);
 };
 
 // Held by a network link thread body (UDP sender or listener) for its whole

@@ -14,30 +14,29 @@ constexpr int kManualAttempts = 3;
 constexpr int kManualRetryDelayMs = 500;
 
 bool linkRunning(const RigLinkState& link) {
-  return link.relayRunning.load(std::memory_order_relaxed) != 0 ||
-         link.networkRunning.load(std::memory_order_relaxed) != 0;
+  return link.relayRunning() || link.networkRunning();
 }
 
 int32_t route(RigLinkState& link, const uint8_t* message, size_t length) {
   switch (link.mode().transport()) {
     case LinkTransport::serial:
-      return link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
+      return link.serialTxQueue().pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
     case LinkTransport::udp:
-      return link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
+      return link.networkTxQueue().pushIfBelow(message, length, kTransmitQueueBound) ? 1 : -1;
     case LinkTransport::undecided:
       break;
   }
   // No link has heard the rig yet: offer the message to both; it is queued
   // when either took it, refused when both were full.
-  const bool serial = link.serialTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
-  const bool network = link.networkTxQueue.pushIfBelow(message, length, kTransmitQueueBound);
+  const bool serial = link.serialTxQueue().pushIfBelow(message, length, kTransmitQueueBound);
+  const bool network = link.networkTxQueue().pushIfBelow(message, length, kTransmitQueueBound);
   return (serial || network) ? 1 : -1;
 }
 
 MessageQueue* receiveQueue(RigLinkState& link) {
   switch (link.mode().transport()) {
-    case LinkTransport::serial: return &link.serialRxQueue;
-    case LinkTransport::udp: return &link.networkRxQueue;
+    case LinkTransport::serial: return &link.serialRxQueue();
+    case LinkTransport::udp: return &link.networkRxQueue();
     case LinkTransport::undecided: return nullptr;
   }
   return nullptr;
@@ -72,9 +71,9 @@ int32_t RigLink::queueMotionFrame(const uint8_t* frame, size_t length) {
   if (frame[length - 2] != kLineFeed || frame[length - 1] != kCarriageReturn) return -1;
   const int32_t result = route(*this, frame, length);
   if (result == 1) {
-    motionFrames.signal();
+    motionFrames_.signal();
   } else if (mode().transport() != LinkTransport::undecided) {
-    facts.frameDropped();  // the link that talks to the rig could not take it
+    facts_.frameDropped();  // the link that talks to the rig could not take it
   }
   return result;
 }
@@ -85,7 +84,7 @@ int32_t RigLink::autoMessage(const uint8_t* buffer) {
     printConsole(L"no valid data");
     return 0;
   }
-  return autoTxQueue.pushIfBelow(buffer, length, kTransmitQueueBound) ? 1 : 0;
+  return autoTxQueue_.pushIfBelow(buffer, length, kTransmitQueueBound) ? 1 : 0;
 }
 
 int32_t RigLink::readMessage(uint8_t* destination) {
@@ -106,7 +105,7 @@ int32_t RigLink::newMessage() {
 }
 
 int32_t RigLink::isConnected() const {
-  if (portOpen.load(std::memory_order_relaxed) == 0 && networkStarted.load(std::memory_order_relaxed) == 0) return 0;
+  if (portOpen_.load(std::memory_order_relaxed) == 0 && networkStarted_.load(std::memory_order_relaxed) == 0) return 0;
   return linkRunning(*this) ? 1 : 0;
 }
 
@@ -114,7 +113,7 @@ int32_t RigLink::setStandardPort(const char* text) {
   if (text == nullptr) return 0;
   const char* com = std::strstr(text, "COM");
   if (com == nullptr) return 0;
-  standardPort.store(parseDecimal(com + 3), std::memory_order_relaxed);
+  standardPort_.store(parseDecimal(com + 3), std::memory_order_relaxed);
   return 1;
 }
 
@@ -126,10 +125,10 @@ int32_t RigLink::pauseInterface() {
 
 int32_t RigLink::resumeInterface() {
   mode().resume();
-  if (autoconnect.load(std::memory_order_relaxed) != 0) return 1;
+  if (autoconnect_.load(std::memory_order_relaxed) != 0) return 1;
   for (int attempt = 0; attempt < kManualAttempts; ++attempt) {
     connectStandardPort();
-    if (portOpen.load(std::memory_order_relaxed) != 0) return 1;
+    if (portOpen_.load(std::memory_order_relaxed) != 0) return 1;
     sleepMilliseconds(kManualRetryDelayMs);
   }
   return 0;

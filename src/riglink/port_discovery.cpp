@@ -61,34 +61,32 @@ enum class Greeting { none, queue };
 bool markIdentified(RigLinkState& link, uint64_t generation, Greeting greeting) {
   const bool serialGreeting =
       greeting == Greeting::queue && link.mode().transport() != LinkTransport::udp;
-  const bool identified = link.rigPort.whileCurrent(generation, [&] {
+  const bool identified = link.rigPort().whileCurrent(generation, [&] {
     if (serialGreeting) {
-      link.serialTxQueue.purgeAndPushFront(kMotionFrameHeader, {kClass4Message, kClass2Message}, kTransmitQueueBound);
+      link.serialTxQueue().purgeAndPushFront(kMotionFrameHeader, {kClass4Message, kClass2Message}, kTransmitQueueBound);
     } else {
-      link.serialTxQueue.purgeAndPushFront(kMotionFrameHeader, {}, kTransmitQueueBound);
+      link.serialTxQueue().purgeAndPushFront(kMotionFrameHeader, {}, kTransmitQueueBound);
     }
-    link.portOpen.store(1, std::memory_order_release);
+    link.setPortOpen(true);
   });
   // The UDP link gets its copies as sendMessagemmf gives them while the
   // serial link has not heard the rig yet.
   if (identified && greeting == Greeting::queue) {
-    link.networkTxQueue.pushIfBelow(kClass4Message.data(), kClass4Message.size(), kTransmitQueueBound);
-    link.networkTxQueue.pushIfBelow(kClass2Message.data(), kClass2Message.size(), kTransmitQueueBound);
+    link.networkTxQueue().pushIfBelow(kClass4Message.data(), kClass4Message.size(), kTransmitQueueBound);
+    link.networkTxQueue().pushIfBelow(kClass2Message.data(), kClass2Message.size(), kTransmitQueueBound);
   }
   return identified;
 }
 
 bool scanMayGoOn(const RigLinkState& link) {
-  return link.relayRunning.load(std::memory_order_relaxed) != 0 &&
-         !link.mode().paused() &&
-         link.autoconnect.load(std::memory_order_relaxed) != 0;
+  return link.relayRunning() && !link.mode().paused() && link.autoconnect();
 }
 
 enum class ProbeResult { identified, noRig, abortScan };
 
 // The identity handshake on one scanned port (the port is open).
 ProbeResult probeOpenPort(RigLink& link, int comNumber) {
-  CSerialPort& port = link.rigPort;
+  CSerialPort& port = link.rigPort();
   const uint64_t generation = port.generation();
   try {
     port.purge(platform::kPurgeRxClear);
@@ -111,7 +109,7 @@ ProbeResult probeOpenPort(RigLink& link, int comNumber) {
     }
     const bool known = std::find(kIdentityReplies.begin(), kIdentityReplies.end(), reply) != kIdentityReplies.end();
     if (!known || !markIdentified(link, generation, Greeting::queue)) return ProbeResult::noRig;
-    link.facts.identified(comNumber, reply[4]);
+    link.facts().identified(comNumber, reply[4]);
   } catch (const CSerialException& e) {
     printConsole(L"Serialexception , Error:%u\n", e.error);
     return ProbeResult::noRig;
@@ -167,7 +165,7 @@ bool hasAcceptedUsbId(const std::vector<std::string>& hardwareIds) {
 }
 
 bool RigLink::openPortHandle(int comNumber) {
-  CSerialPort& port = rigPort;
+  CSerialPort& port = rigPort_;
   if (!port.open(comNumber)) return false;
   if (!port.applyLineSettings(rigLineSettings())) {
     const uint32_t error = systemError();
@@ -179,7 +177,7 @@ bool RigLink::openPortHandle(int comNumber) {
 }
 
 int32_t RigLink::openRigPort(int comNumber) {
-  CSerialPort& port = rigPort;
+  CSerialPort& port = rigPort_;
   try {
     if (!platform::comPortExists(comNumber)) throw CSerialException(systemError());
     if (!openPortHandle(comNumber)) throw CSerialException(systemError());
@@ -202,16 +200,16 @@ int32_t RigLink::openRigPort(int comNumber) {
 
 int32_t RigLink::connectStandardPort() {
   RigLink& link = *this;
-  std::lock_guard attempt(link.connectionMutex);
-  if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
+  std::lock_guard attempt(link.connectionMutex_);
+  if (link.portOpen_.load(std::memory_order_relaxed) != 0) return 0;
   sleepMilliseconds(5);
-  const int32_t number = link.standardPort.load(std::memory_order_relaxed);
+  const int32_t number = link.standardPort_.load(std::memory_order_relaxed);
   if (!checkUsbId(comName(number))) {
     printConsole(L"fail vid..");
     return 0;
   }
   if (openRigPort(number) != 0) {
-    CSerialPort& port = link.rigPort;
+    CSerialPort& port = link.rigPort_;
     const uint64_t generation = port.generation();
     try {
       printConsole(L"opened..");
@@ -226,7 +224,7 @@ int32_t RigLink::connectStandardPort() {
           return 0;
         }
         if (markIdentified(link, generation, Greeting::none)) {
-          link.facts.identified(number, reply[4]);
+          link.facts().identified(number, reply[4]);
           printConsole(L"..id correct. \n");
           return 1;
         }
@@ -244,22 +242,22 @@ int32_t RigLink::connectStandardPort() {
 int32_t RigLink::scanForRig() {
   RigLink& link = *this;
   // The scan's pauses end early on a stop: stopPortRelay_Thread waits for it.
-  sleepWhileSet(link.relayRunning, 50);
+  sleepWhileSet(link.relayRunning_, 50);
   if (!scanMayGoOn(link)) return 0;
   std::vector<unsigned> ports;
   if (!CEnumerateSerial::UsingQueryDosDevice(ports)) {
     printConsole(L"CEnumerateSerial::UsingQueryDosDevice failed, Error:%u\n", systemError());
     return 0;
   }
-  sleepWhileSet(link.relayRunning, 50);
+  sleepWhileSet(link.relayRunning_, 50);
   for (unsigned number : ports) printConsole(L"COM%u ", number);
 
   for (unsigned number : ports) {
-    sleepWhileSet(link.relayRunning, 200);
+    sleepWhileSet(link.relayRunning_, 200);
     if (!scanMayGoOn(link)) return 0;
-    std::lock_guard attempt(link.connectionMutex);
+    std::lock_guard attempt(link.connectionMutex_);
     // A manual connection may have identified the rig meanwhile.
-    if (link.portOpen.load(std::memory_order_relaxed) != 0) return 0;
+    if (link.portOpen_.load(std::memory_order_relaxed) != 0) return 0;
     if (!checkUsbId(comName(number))) continue;
     if (openRigPort(static_cast<int>(number)) != 0) {
       switch (probeOpenPort(link, static_cast<int>(number))) {

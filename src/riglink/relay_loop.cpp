@@ -33,14 +33,14 @@ bool flag(const std::atomic<uint8_t>& f) { return f.load(std::memory_order_relax
 void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t generation) {
   printConsole(L" Serial Exception Error: %u \n", e.error);
   try {
-    link.rigPort.purge(platform::kPurgeTxAbort | platform::kPurgeTxClear, generation);
+    link.rigPort().purge(platform::kPurgeTxAbort | platform::kPurgeTxClear, generation);
   } catch (const CSerialException&) {
     // The device has gone, or the handle was closed already: nothing waits.
   }
-  if (link.rigPort.closeIfGeneration(generation)) {
-    link.portOpen.store(0, std::memory_order_relaxed);
-    link.facts.portClosed();
-    link.facts.linkLost();
+  if (link.rigPort().closeIfGeneration(generation)) {
+    link.setPortOpen(false);
+    link.facts().portClosed();
+    link.facts().linkLost();
   }
 }
 
@@ -48,86 +48,86 @@ void transmitQueue(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
   uint64_t id = 0;
-  while (auto length = link.serialTxQueue.copyFront(message, &queuedAt, &id)) {
-    if (isMotionFrame(message, *length)) link.motionQueueWait.recordQueuedSince(queuedAt);
+  while (auto length = link.serialTxQueue().copyFront(message, &queuedAt, &id)) {
+    if (isMotionFrame(message, *length)) link.motionQueueWait().recordQueuedSince(queuedAt);
     if (*length > 0) {
       storeCrcInEndPair(message, *length);
       try {
-        link.rigPort.write(message, static_cast<uint32_t>(*length), generation);
+        link.rigPort().write(message, static_cast<uint32_t>(*length), generation);
       } catch (const CSerialException& e) {
         relayFailure(link, e, generation);
       }
     }
-    link.serialTxQueue.removeFront(id);  // what was written, not what took its place
+    link.serialTxQueue().removeFront(id);  // what was written, not what took its place
   }
 }
 
-void transmitAutoMessage(RigLinkState& link, uint64_t generation) {
+}  // namespace
+
+void RigLink::transmitAutoMessage(uint64_t generation) {
   uint8_t message[kMaxMessageLength];
   uint64_t id = 0;
-  const auto length = link.autoTxQueue.copyFront(message, nullptr, &id);
+  const auto length = autoTxQueue_.copyFront(message, nullptr, &id);
   if (!length) return;
   if (*length > 2) {
     try {
-      link.rigPort.write(message, static_cast<uint32_t>(*length), generation);
+      rigPort_.write(message, static_cast<uint32_t>(*length), generation);
     } catch (const CSerialException& e) {
-      relayFailure(link, e, generation);
+      relayFailure(*this, e, generation);
     }
   }
   // The newest auto message repeats until a newer one waits behind it or it
   // has gone out twelve times in a row from a count of 0.
-  link.autoTxQueue.popFrontIf(id, [&](size_t size) {
+  autoTxQueue_.popFrontIf(id, [&](size_t size) {
     if (size >= 2) {
-      link.repeatCount.store(0, std::memory_order_relaxed);
+      repeatCount_.store(0, std::memory_order_relaxed);
       return true;
     }
-    if (link.repeatCount.load(std::memory_order_relaxed) > 10) {
-      link.repeatCount.store(1, std::memory_order_relaxed);
+    if (repeatCount_.load(std::memory_order_relaxed) > 10) {
+      repeatCount_.store(1, std::memory_order_relaxed);
       return true;
     }
-    link.repeatCount.fetch_add(1, std::memory_order_relaxed);
+    repeatCount_.fetch_add(1, std::memory_order_relaxed);
     return false;
   });
 }
 
 // Reads what the driver reports waiting, never more, so no read blocks.
-bool receive(RigLinkState& link, uint64_t generation) {
+bool RigLink::receive(uint64_t generation) {
   uint8_t chunk[kMaxMessageLength];
   try {
     for (int round = 0; round < kMaxReadsPerCycle; ++round) {
       platform::SerialQueueStatus status;
-      link.rigPort.clearError(&status, generation);
+      rigPort_.clearError(&status, generation);
       if (status.bytesIn == 0) break;
       const uint32_t want = std::min<uint32_t>(status.bytesIn, sizeof chunk);
-      const uint32_t got = link.rigPort.read(chunk, want, generation);
-      link.serialRxBuffer.insert(link.serialRxBuffer.end(), chunk, chunk + got);
+      const uint32_t got = rigPort_.read(chunk, want, generation);
+      serialRxBuffer_.insert(serialRxBuffer_.end(), chunk, chunk + got);
       if (got < want) break;
     }
   } catch (const CSerialException& e) {
-    relayFailure(link, e, generation);
+    relayFailure(*this, e, generation);
     return false;
   }
   return true;
 }
 
-}  // namespace
-
 void RigLink::runRelayLoop() {
   RigLink& link = *this;
-  link.relayRunning.store(1, std::memory_order_relaxed);
-  link.relayStopped.store(0, std::memory_order_relaxed);
+  link.relayRunning_.store(1, std::memory_order_relaxed);
+  link.relayStopped_.store(0, std::memory_order_relaxed);
   link.mode().resume();
-  link.relayCycleTimer.restart();  // a stopped relay has no cycle length until its first cycle
-  while (flag(link.relayRunning)) {
+  link.relayCycleTimer_.restart();  // a stopped relay has no cycle length until its first cycle
+  while (flag(link.relayRunning_)) {
     if (!link.mode().serialMayRun()) {
-      link.relayCycleTimer.clear();  // a pause is no cycle
-      sleepWhileSet(link.relayRunning, kPausedSleepMs);
+      link.relayCycleTimer_.clear();  // a pause is no cycle
+      sleepWhileSet(link.relayRunning_, kPausedSleepMs);
       continue;
     }
-    if (link.portOpen.load(std::memory_order_acquire) == 0) {
-      link.relayCycleTimer.clear();  // neither is a scan
+    if (link.portOpen_.load(std::memory_order_acquire) == 0) {
+      link.relayCycleTimer_.clear();  // neither is a scan
       link.mode().serialLost();
-      if (flag(link.autoconnect)) {
+      if (flag(link.autoconnect_)) {
         scanForRig();
       } else {
         sleepMilliseconds(kIdleCheckMs);  // nothing to do: do not spin
@@ -138,11 +138,11 @@ void RigLink::runRelayLoop() {
     // (a handle opened by a manual connection in between and not yet
     // identified would otherwise get this cycle's writes). If that handle has
     // gone since, the cycle's operations fail as on a closed port.
-    const uint64_t generation = link.rigPort.generation();
+    const uint64_t generation = link.rigPort_.generation();
     relayCycle(generation);
   }
   closeRigPort();
-  link.relayStopped.store(1, std::memory_order_relaxed);
+  link.relayStopped_.store(1, std::memory_order_relaxed);
 }
 
 namespace {
@@ -168,29 +168,29 @@ struct RelaySection {
 void RigLink::relayCycleWork(uint64_t generation) {
   RigLinkState& link = *this;
   transmitQueue(link, generation);
-  transmitAutoMessage(link, generation);
-  if (!receive(link, generation)) return;
-  if (parseFrames(link.serialRxBuffer, link.serialRxQueue, link.autoChecksum, &link.facts.level) != 0)
+  transmitAutoMessage(generation);
+  if (!receive(generation)) return;
+  if (parseFrames(link.serialRxBuffer_, link.serialRxQueue_, link.autoChecksum_, &link.facts_.level) != 0)
     link.mode().serialHeard();
 }
 
 void RigLink::relayCycle(uint64_t generation) {
-  relayPhase.beginCycle(motionFrames);
+  relayPhase_.beginCycle(motionFrames_);
   relayCycleWork(generation);
-  relayPhase.endCycle(relayCycleTimer, motionFrames);
+  relayPhase_.endCycle(relayCycleTimer_, motionFrames_);
 }
 
 int32_t RigLink::runRelay() {
   RigLinkState& link = *this;
-  if (link.relayActive.exchange(1) != 0) return 1;  // another thread runs the loop
-  if (!link.threads.enter(LinkThread::relay)) {  // stopped before it began
-    link.relayActive.store(0, std::memory_order_release);
+  if (link.relayActive_.exchange(1) != 0) return 1;  // another thread runs the loop
+  if (!link.threads_.enter(LinkThread::relay)) {  // stopped before it began
+    link.relayActive_.store(0, std::memory_order_release);
     return 0;
   }
   const bool ran = runClaimedRelay();
   // Leaving is the last touch of the link: an unload may destroy it right after.
-  link.relayActive.store(0, std::memory_order_release);
-  link.threads.leave(LinkThread::relay);
+  link.relayActive_.store(0, std::memory_order_release);
+  link.threads_.leave(LinkThread::relay);
   return ran ? 1 : 0;
 }
 
@@ -199,11 +199,11 @@ bool RigLink::runClaimedRelay() {
   DriverClaimScope claim;  // another copy of the library drives the rig: do not run
   if (!claim.held()) return false;
   // Asked to run from the first moment, so a stop that comes now is not lost.
-  link.relayRunning.store(1, std::memory_order_relaxed);
+  link.relayRunning_.store(1, std::memory_order_relaxed);
   platform::requestMillisecondTimer();
   platform::raiseProcessPriority();
   platform::raiseThreadPriority();
-  if (link.serialRxBuffer.capacity() < kRxBufferReserve) link.serialRxBuffer.reserve(kRxBufferReserve);
+  if (link.serialRxBuffer_.capacity() < kRxBufferReserve) link.serialRxBuffer_.reserve(kRxBufferReserve);
   {
     RelaySection tx, rx;
     if (tx.open("Tiltaverse_tx")) rx.open("Tiltaverse_rx");
@@ -217,15 +217,15 @@ void RigLink::stopRelay() {
   RigLinkState& link = *this;
   // A body not running now ends at its next entry: a stop is never lost to a
   // thread that the host has created but that has not entered yet.
-  link.threads.requestStop();
-  link.relayRunning.store(0, std::memory_order_relaxed);
-  link.networkRunning.store(0, std::memory_order_relaxed);
+  link.threads_.requestStop();
+  link.relayRunning_.store(0, std::memory_order_relaxed);
+  link.networkRunning_.store(0, std::memory_order_relaxed);
   // Wait for every loop that still runs; ask again on each poll, so that a
   // loop that was just starting is stopped too.
-  while (link.threads.anyRunning()) {
+  while (link.threads_.anyRunning()) {
     sleepMilliseconds(1);
-    link.relayRunning.store(0, std::memory_order_relaxed);
-    link.networkRunning.store(0, std::memory_order_relaxed);
+    link.relayRunning_.store(0, std::memory_order_relaxed);
+    link.networkRunning_.store(0, std::memory_order_relaxed);
   }
   // Nothing runs that could speak to the rig: no transport holds it.
   link.mode().stop();

@@ -111,15 +111,15 @@ struct OutputPath : ::testing::Test {
       engine.setRigLimit(axis, -1.0, 1.0);
       engine.setInputLimit(axis, -30.0, 30.0);
     }
-    link.relayRunning.store(1);
+    link.setRelayRunning(1);
     drainer = std::thread([this] {
       uint8_t bytes[kMaxMessageLength];
       while (draining.load()) {
-        while (link.serialTxQueue.takeFront(bytes)) {
+        while (link.serialTxQueue().takeFront(bytes)) {
           std::lock_guard lock(framesMutex);
           frames.push_back(decodeMotionFrame(bytes));
         }
-        link.networkTxQueue.removeIf([](const uint8_t*, size_t) { return true; });
+        link.networkTxQueue().removeIf([](const uint8_t*, size_t) { return true; });
         std::this_thread::sleep_for(500us);
       }
     });

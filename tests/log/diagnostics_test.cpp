@@ -32,8 +32,8 @@ void scanTwoForeignPorts() {
       testing::usbComPort(3, "/nonexistent/portrelay-a", "VID_0000&PID_0000"),
       testing::usbComPort(4, "/nonexistent/portrelay-b", "VID_0000&PID_0000")});
   RigLink link;
-  link.relayRunning = 1;
-  link.autoconnect = 1;
+  link.setRelayRunning(1);
+  link.setAutoconnect(1);
   EXPECT_EQ(link.scanForRig(), 0);
   platform::overrideComPorts(std::nullopt);
 }

@@ -101,7 +101,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
     const auto sent0 = udpLink().datagramsSent.load();
     std::thread listener([] { startUPDListenThread(); });
     std::thread sender([] { startUPDMulticastSenderThread(); });
-    waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000));
+    waitUntil([&] { return link.networkRunning() != 0; }, std::chrono::milliseconds(2000));
 
     // The engine's part: one tagged motion frame every 2 ms.
     auto next = Clock::now();
@@ -119,7 +119,7 @@ class UdpLinkInNamespaces : public ::testing::Test {
     }
     waitUntil([&] { return rig.rig().stats(rigsim::monotonicNs()).motionFrames >= kFrames - r.firstTagAfterValid; }, std::chrono::milliseconds(1000));
     std::this_thread::sleep_for(std::chrono::milliseconds(100));
-    r.autoChecksum = link.autoChecksum.load();
+    r.autoChecksum = link.autoChecksum();
     uint8_t buffer[512];
     for (int n; (n = readMessagemmf(buffer)) > 0;)
       if (buffer[2] != 0x02) r.readBack.emplace_back(buffer, buffer + n);  // all but the level reports
@@ -129,8 +129,8 @@ class UdpLinkInNamespaces : public ::testing::Test {
     r.stopTook = Clock::now() - stopAt;
     sender.join();
     listener.join();
-    r.networkRunning = link.networkRunning.load();
-    r.networkStopped = link.networkStopped.load();
+    r.networkRunning = link.networkRunning();
+    r.networkStopped = link.networkStopped();
     r.sent = udpLink().datagramsSent.load() - sent0;
     r.rigDatagrams = rig.datagrams();
     r.rigStats = rig.rig().stats(rigsim::monotonicNs());

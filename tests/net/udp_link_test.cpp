@@ -172,13 +172,13 @@ class SenderOnLoopback : public ::testing::Test {
  protected:
   void SetUp() override {
     // Waiting from before the sender's start: the motion frame is stale.
-    link().networkTxQueue.pushIfBelow(kEarlyHost.data(), kEarlyHost.size(), kTransmitQueueBound);
+    link().networkTxQueue().pushIfBelow(kEarlyHost.data(), kEarlyHost.size(), kTransmitQueueBound);
     const auto stale = motionFrame(99);
-    link().networkTxQueue.pushIfBelow(stale.data(), stale.size(), kTransmitQueueBound);
+    link().networkTxQueue().pushIfBelow(stale.data(), stale.size(), kTransmitQueueBound);
     udp_.setMulticastAddress("127.0.0.1");
     udp_.multicastPort = peer_.port();
     sender_ = std::thread([this] { runMulticastSender(link(), udp_); });
-    ASSERT_TRUE(waitUntil([this] { return link().networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
+    ASSERT_TRUE(waitUntil([this] { return link().networkRunning() != 0; }, std::chrono::milliseconds(2000)));
   }
   void TearDown() override {
     link().stopRelay();
@@ -204,26 +204,26 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   ASSERT_EQ(link.sendMessage(host.data()), 1);
   ASSERT_EQ(link.sendMessage(terminatorOnly.data()), 1);
   const auto motion = motionFrame(1);
-  ASSERT_EQ(link.networkTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound), true);
+  ASSERT_EQ(link.networkTxQueue().pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound), true);
   // Network queue: every message checksummed, the terminator-only one never
   // sent, the motion frame from before the start never either.
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)),
             (std::vector<std::vector<uint8_t>>{checksummed(kEarlyHost), checksummed(host), checksummed(motion)}));
-  EXPECT_TRUE(link.networkTxQueue.empty());
+  EXPECT_TRUE(link.networkTxQueue().empty());
 
   // Auto queue: a lone message twelve times in terminated form before the
   // level report, then (counter at 1) a lone one eleven times checksummed after it.
   const auto autoMessage = bytesOf({0xF9, 0xF9, 0x11, 0x00, 0x01, 0x00, 0x0A, 0x0D});
   ASSERT_EQ(link.autoMessage(autoMessage.data()), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)), std::vector<std::vector<uint8_t>>(12, autoMessage));
-  link.autoChecksum = 1;
+  link.autoChecksumFlag().store(1);
   ASSERT_EQ(link.autoMessage(autoMessage.data()), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(150)),
             std::vector<std::vector<uint8_t>>(11, checksummed(autoMessage)));
 
   // The engine's frames, every 2.3 ms: each leaves as soon as it is queued,
   // not at the sender's next own tick (0 to 2 ms later).
-  link.motionQueueWait.clear();
+  link.motionQueueWait().clear();
   constexpr int kFrames = 20;
   auto next = std::chrono::steady_clock::now();
   for (int i = 0; i < kFrames; ++i) {
@@ -233,14 +233,14 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
     next += std::chrono::microseconds(2300);
   }
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(100)).size(), static_cast<size_t>(kFrames));
-  EXPECT_EQ(link.motionQueueWait.count(), static_cast<uint64_t>(kFrames));
-  EXPECT_LT(link.motionQueueWait.quantileMs(0.5), 0.25);
-  link.serialTxQueue.clear();
+  EXPECT_EQ(link.motionQueueWait().count(), static_cast<uint64_t>(kFrames));
+  EXPECT_LT(link.motionQueueWait().quantileMs(0.5), 0.25);
+  link.serialTxQueue().clear();
 
   // Serial link valid: nothing leaves; afterwards the waiting message does.
   link.mode().serialHeard();
   std::this_thread::sleep_for(std::chrono::milliseconds(120));
-  link.networkTxQueue.pushIfBelow(host.data(), host.size(), kTransmitQueueBound);
+  link.networkTxQueue().pushIfBelow(host.data(), host.size(), kTransmitQueueBound);
   EXPECT_TRUE(peer_.receiveFor(std::chrono::milliseconds(250)).empty());
   link.mode().serialLost();
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
@@ -255,15 +255,15 @@ TEST_F(SenderOnLoopback, QueuesCrcRepetitionIdleAndStop) {
   }
   ASSERT_EQ(link.sendMessage(host.data()), 1);
   EXPECT_TRUE(peer_.receiveFor(std::chrono::milliseconds(200)).empty());
-  link.autoconnect = 1;
+  link.setAutoconnect(1);
   ASSERT_EQ(link.resumeInterface(), 1);
   EXPECT_EQ(peer_.receiveFor(std::chrono::milliseconds(250)), (std::vector<std::vector<uint8_t>>{checksummed(host)}));
   EXPECT_EQ(udp_.datagramsSent.load(), 3u + 12u + 11u + 20u + 1u + 1u);
 
   link.stopRelay();
   sender_.join();
-  EXPECT_EQ(link.networkRunning.load(), 0);
-  EXPECT_EQ(link.networkStopped.load(), 1);
+  EXPECT_EQ(link.networkRunning(), 0);
+  EXPECT_EQ(link.networkStopped(), 1);
   const auto log = logMessages(documents_.logFile());
   ASSERT_GE(log.size(), 4u);
   EXPECT_EQ(log.front(), "INFO Multicast Thread started.");
@@ -281,14 +281,14 @@ TEST(MulticastSender, WithoutEthernetEndsAtOnceAndEndsTheListener) {
   UdpLink udp;
   udp.listenPort = freeUdpPort();
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning() != 0; }, std::chrono::milliseconds(2000)));
   const auto started = std::chrono::steady_clock::now();
   runMulticastSender(link, udp);
   listener.join();
   EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::milliseconds(500));
-  EXPECT_EQ(link.networkRunning.load(), 0);
-  EXPECT_EQ(link.networkStopped.load(), 1);
-  EXPECT_EQ(link.threads.runningMask(), 0);
+  EXPECT_EQ(link.networkRunning(), 0);
+  EXPECT_EQ(link.networkStopped(), 1);
+  EXPECT_EQ(link.threads().runningMask(), 0);
   const auto log = logMessages(documents.logFile());
   EXPECT_TRUE(contains(log, "INFO Multicastthread:No suitable Ethernet found , exiting"));
   EXPECT_TRUE(contains(log, "INFO Udp listen thread: closing"));
@@ -303,7 +303,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   udp.listenPort = freeUdpPort();
   udp.framesExpiryNs = 400'000'000;
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning() != 0; }, std::chrono::milliseconds(2000)));
   LoopbackPeer rig;
   const uint16_t port = static_cast<uint16_t>(udp.listenPort.load());
   std::this_thread::sleep_for(std::chrono::milliseconds(50));  // the port is open by now
@@ -314,7 +314,7 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   rig.sendTo(port, noise);
   std::this_thread::sleep_for(std::chrono::milliseconds(60));
   EXPECT_NE(link.mode().transport(), LinkTransport::udp);
-  EXPECT_TRUE(link.networkRxQueue.empty());
+  EXPECT_TRUE(link.networkRxQueue().empty());
 
   // Queued while the rig was unheard: motion is dropped when UDP mode starts, the host message stays.
   const auto host = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x05, 0x00, 0x0A, 0x0D});
@@ -329,8 +329,8 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   rig.sendTo(port, twoFrames);
   ASSERT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
   const auto validAt = std::chrono::steady_clock::now();
-  EXPECT_EQ(link.autoChecksum.load(), 1);
-  EXPECT_EQ(link.facts.level.load(), 328);
+  EXPECT_EQ(link.autoChecksum(), 1);
+  EXPECT_EQ(link.facts().level.load(), 328);
   uint8_t read[512] = {};
   ASSERT_TRUE(waitUntil([&] { return link.newMessage() == 1; }, std::chrono::milliseconds(500)));
   ASSERT_EQ(link.readMessage(read), 8);
@@ -338,19 +338,19 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   ASSERT_EQ(link.readMessage(read), 8);
   EXPECT_EQ(read[4], 28);
   uint8_t front[512];
-  ASSERT_EQ(link.networkTxQueue.size(), 1u);
-  link.networkTxQueue.copyFront(front);
+  ASSERT_EQ(link.networkTxQueue().size(), 1u);
+  link.networkTxQueue().copyFront(front);
   EXPECT_EQ(std::vector<uint8_t>(front, front + 8), host);
-  EXPECT_EQ(link.serialTxQueue.size(), 3u);
+  EXPECT_EQ(link.serialTxQueue().size(), 3u);
 
   // Silence: UDP mode holds until the expiry, then both transmit queues are empty.
   ASSERT_TRUE(waitUntil([&] { return link.mode().transport() != LinkTransport::udp; }, std::chrono::milliseconds(2000)));
   const auto held = std::chrono::steady_clock::now() - validAt;
   EXPECT_GE(held, std::chrono::milliseconds(380));
   EXPECT_LT(held, std::chrono::milliseconds(900));
-  EXPECT_TRUE(link.networkTxQueue.empty());
-  EXPECT_TRUE(link.serialTxQueue.empty());
-  EXPECT_EQ(link.facts.linksLost.load(), 1);  // the rig went silent: a lost link
+  EXPECT_TRUE(link.networkTxQueue().empty());
+  EXPECT_TRUE(link.serialTxQueue().empty());
+  EXPECT_EQ(link.facts().linksLost.load(), 1);  // the rig went silent: a lost link
 
   // While the serial link talks, datagrams wait in the socket; they are read after.
   link.mode().serialHeard();
@@ -358,17 +358,17 @@ TEST(UdpListener, ModeQueuesExpiryAndSerialExclusion) {
   rig.sendTo(port, identity);
   std::this_thread::sleep_for(std::chrono::milliseconds(250));
   EXPECT_NE(link.mode().transport(), LinkTransport::udp);
-  EXPECT_TRUE(link.networkRxQueue.empty());
+  EXPECT_TRUE(link.networkRxQueue().empty());
   link.mode().serialLost();
   EXPECT_TRUE(waitUntil([&] { return link.mode().transport() == LinkTransport::udp; }, std::chrono::milliseconds(1000)));
-  EXPECT_EQ(link.networkRxQueue.size(), 1u);
+  EXPECT_EQ(link.networkRxQueue().size(), 1u);
 
   const auto stopAt = std::chrono::steady_clock::now();
   link.stopRelay();
   EXPECT_LT(std::chrono::steady_clock::now() - stopAt, std::chrono::milliseconds(150));
   listener.join();
   EXPECT_NE(link.mode().transport(), LinkTransport::udp);  // no listener, no UDP mode: the serial relay may work
-  EXPECT_EQ(link.facts.linksLost.load(), 1);  // a stop is no loss
+  EXPECT_EQ(link.facts().linksLost.load(), 1);  // a stop is no loss
   const auto log = logMessages(documents.logFile());
   ASSERT_GE(log.size(), 5u);
   EXPECT_EQ(log[0], "INFO Udp listen thread: starting");
@@ -396,7 +396,7 @@ TEST(UdpListener, ForgedDatagramsFromASecondAddressChangeNothing) {
   udp.listenPort = freeUdpPort();
   udp.framesExpiryNs = 400'000'000;
   std::thread listener([&] { runUdpListener(link, udp); });
-  ASSERT_TRUE(waitUntil([&] { return link.networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(waitUntil([&] { return link.networkRunning() != 0; }, std::chrono::milliseconds(2000)));
   LoopbackPeer rig;
   LoopbackPeer forger(ip("127.0.0.2"));
   const uint16_t port = static_cast<uint16_t>(udp.listenPort.load());
@@ -420,8 +420,8 @@ TEST(UdpListener, ForgedDatagramsFromASecondAddressChangeNothing) {
   }
   EXPECT_EQ(link.mode().udpPeer(), ip("127.0.0.1"));
   EXPECT_EQ(link.newMessage(), 0);
-  EXPECT_TRUE(link.networkRxQueue.empty());
-  EXPECT_EQ(link.autoChecksum.load(), 0);
+  EXPECT_TRUE(link.networkRxQueue().empty());
+  EXPECT_EQ(link.autoChecksum(), 0);
   // Ended 400 ms after the rig's frame; each forged frame would have moved
   // the end to 400 ms after it (700 ms or later).
   ASSERT_TRUE(waitUntil([&] { return link.mode().transport() != LinkTransport::udp; }, std::chrono::milliseconds(2000)));
@@ -455,8 +455,8 @@ TEST(MulticastSender, RefusedSendsAreRetriedWithBackOffAndEndNothing) {
   const uint64_t failures = udp.sendFailures.load();
   EXPECT_GE(failures, 3u);
   EXPECT_LE(failures, 9u);
-  EXPECT_EQ(link.networkRunning.load(), 1);
-  EXPECT_EQ(link.networkTxQueue.size(), 1u);  // still waiting to be sent
+  EXPECT_EQ(link.networkRunning(), 1);
+  EXPECT_EQ(link.networkTxQueue().size(), 1u);  // still waiting to be sent
 
   const auto stopAt = std::chrono::steady_clock::now();
   link.stopRelay();

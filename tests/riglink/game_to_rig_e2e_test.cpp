@@ -125,7 +125,7 @@ void GameToRig::record(RecordedRun& out) {
   RigLink& link = RigLink::instance();
   if (!waitUntil([] { return getGameID() == 3; }, std::chrono::milliseconds(10000))) return fail("game not detected");
   if (!waitUntil([&] { return link.mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(10000)))
-    return fail("link not validated: port open " + std::to_string(link.portOpen.load()) + ", identity queries " +
+    return fail("link not validated: port open " + std::to_string(link.portOpen()) + ", identity queries " +
                 std::to_string(rig.rig.stats().identityQueries) + ", level queries " +
                 std::to_string(rig.rig.stats().levelQueries));
   if (!waitUntil([&] { return rig.rig.stats().checksummedMotionFrames > 100; }, std::chrono::milliseconds(5000))) return fail("no motion");

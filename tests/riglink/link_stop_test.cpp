@@ -55,9 +55,9 @@ TEST_F(LinkStop, AStopBeforeTheBodiesEnteredIsKeptForEach) {
   // Consumed: the next start runs until it is stopped.
   std::thread relay([&] { EXPECT_EQ(link_->runRelay(), 1); });
   std::thread listener([&] { runUdpListener(*link_, udp_); });
-  EXPECT_TRUE(waitUntil([&] { return link_->threads.runningMask() == (kRelayBit | kListenerBit); }, std::chrono::milliseconds(5000)));
+  EXPECT_TRUE(waitUntil([&] { return link_->threads().runningMask() == (kRelayBit | kListenerBit); }, std::chrono::milliseconds(5000)));
   link_->stopRelay();
-  EXPECT_EQ(link_->threads.runningMask(), 0);
+  EXPECT_EQ(link_->threads().runningMask(), 0);
   relay.join();
   listener.join();
 }
@@ -66,11 +66,11 @@ TEST_F(LinkStop, AStopBeforeTheBodiesEnteredIsKeptForEach) {
 // later on purpose (a serial link stopped, the UDP link started afterwards).
 TEST_F(LinkStop, AKeptStopIsForgottenAfterItsWindow) {
   link_->stopRelay();  // nothing runs: kept
-  EXPECT_EQ(link_->threads.stopPendingMask(), 7);
+  EXPECT_EQ(link_->threads().stopPendingMask(), 7);
   std::this_thread::sleep_for(std::chrono::milliseconds(LinkThreads::kKeptStopMs + 100));
-  EXPECT_EQ(link_->threads.stopPendingMask(), 0);
+  EXPECT_EQ(link_->threads().stopPendingMask(), 0);
   std::thread listener([&] { runUdpListener(*link_, udp_); });
-  EXPECT_TRUE(waitUntil([&] { return link_->threads.runningMask() == kListenerBit; }, std::chrono::milliseconds(5000)));
+  EXPECT_TRUE(waitUntil([&] { return link_->threads().runningMask() == kListenerBit; }, std::chrono::milliseconds(5000)));
   link_->stopRelay();
   listener.join();
 }
@@ -96,7 +96,7 @@ TEST_F(LinkStop, StopRightAfterTheThreadsStartAlwaysWins) {
       relay.join();
       listener.join();
       ASSERT_TRUE(bothReturned) << "stop " << delayMs << " ms after the start, round " << round;
-      ASSERT_EQ(link_->threads.runningMask(), 0);
+      ASSERT_EQ(link_->threads().runningMask(), 0);
     }
   }
 }
@@ -108,11 +108,11 @@ TEST_F(LinkStop, StopDuringThePortScanIsBounded) {
   for (int number = 1; number <= 6; ++number)
     ports.push_back(testing::usbComPort(number, "/nonexistent/portrelay-scan", "VID_0000&PID_0000"));
   platform::overrideComPorts(ports);
-  link_->autoconnect = 1;
+  link_->setAutoconnect(1);
   std::vector<double> stopMs;
   for (int round = 0; round < 12; ++round) {
     std::thread relay([&] { link_->runRelay(); });
-    ASSERT_TRUE(waitUntil([&] { return link_->threads.runningMask() == kRelayBit; }, std::chrono::milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return link_->threads().runningMask() == kRelayBit; }, std::chrono::milliseconds(5000)));
     std::this_thread::sleep_for(std::chrono::milliseconds(20 + 37 * round % 300));  // anywhere in the scan
     const auto asked = std::chrono::steady_clock::now();
     link_->stopRelay();

@@ -15,7 +15,7 @@ using testing::bytesOf;
 
 class MessageApi : public ::testing::Test {
  protected:
-  void SetUp() override { link().relayRunning = 1; }
+  void SetUp() override { link().setRelayRunning(1); }
   RigLink& link() { return *link_; }
   std::unique_ptr<RigLink> link_ = std::make_unique<RigLink>();
   static void fill(MessageQueue& queue, size_t count) {
@@ -33,11 +33,11 @@ const std::vector<uint8_t> kMessage = bytesOf({0xF9, 0xF9, 0x10, 0x00, 0x01, 0x0
 constexpr uint32_t kRigAddress = 0x0100007F;  // 127.0.0.1, network byte order
 
 TEST_F(MessageApi, RefusedWhileNoLinkRuns) {
-  link().relayRunning = 0;
+  link().setRelayRunning(0);
   EXPECT_EQ(link().sendMessage(kMessage.data()), -1);
-  EXPECT_TRUE(link().serialTxQueue.empty());
-  EXPECT_TRUE(link().networkTxQueue.empty());
-  link().networkRunning = 1;
+  EXPECT_TRUE(link().serialTxQueue().empty());
+  EXPECT_TRUE(link().networkTxQueue().empty());
+  link().setNetworkRunning(1);
   EXPECT_EQ(link().sendMessage(kMessage.data()), 1);
   EXPECT_EQ(link().sendMessage(nullptr), -1);
 }
@@ -47,7 +47,7 @@ TEST_F(MessageApi, TerminatorMustEndWithinFirst512Bytes) {
   buffer[510] = 0x0A;
   buffer[511] = 0x0D;
   EXPECT_EQ(link().sendMessage(buffer.data()), 1);
-  EXPECT_EQ(front(link().serialTxQueue).size(), 512u);
+  EXPECT_EQ(front(link().serialTxQueue()).size(), 512u);
 
   std::vector<uint8_t> beyond(600, 0x00);
   beyond[511] = 0x0A;
@@ -59,7 +59,7 @@ TEST_F(MessageApi, TerminatorMustEndWithinFirst512Bytes) {
 TEST_F(MessageApi, InnerPairCutsTheMessage) {
   const auto buffer = bytesOf({0xF9, 0xF9, 0x0A, 0x0D, 0x05, 0x06, 0x0A, 0x0D});
   EXPECT_EQ(link().sendMessage(buffer.data()), 1);
-  EXPECT_EQ(front(link().serialTxQueue), bytesOf({0xF9, 0xF9, 0x0A, 0x0D}));
+  EXPECT_EQ(front(link().serialTxQueue()), bytesOf({0xF9, 0xF9, 0x0A, 0x0D}));
 }
 
 TEST_F(MessageApi, MotionFrameKeepsItsFullLength) {
@@ -70,8 +70,8 @@ TEST_F(MessageApi, MotionFrameKeepsItsFullLength) {
   frame[34] = 0x0A;
   frame[35] = 0x0D;
   EXPECT_EQ(link().queueMotionFrame(frame.data(), frame.size()), 1);
-  EXPECT_EQ(front(link().serialTxQueue), frame);
-  EXPECT_EQ(front(link().networkTxQueue), frame);
+  EXPECT_EQ(front(link().serialTxQueue()), frame);
+  EXPECT_EQ(front(link().networkTxQueue()), frame);
   frame[35] = 0x00;
   EXPECT_EQ(link().queueMotionFrame(frame.data(), frame.size()), -1);
 }
@@ -96,35 +96,35 @@ TEST_F(MessageApi, RoutingFollowsTheValidLink) {
     SCOPED_TRACE(::testing::Message() << static_cast<int>(c.transport) << ' ' << c.serialFill << ' '
                                       << c.networkFill);
     link_ = std::make_unique<RigLink>();
-    link().relayRunning = 1;
+    link().setRelayRunning(1);
     if (c.transport == LinkTransport::serial) link().mode().serialHeard();
     if (c.transport == LinkTransport::udp) link().mode().udpHeard(kRigAddress, 0);
-    fill(link().serialTxQueue, c.serialFill);
-    fill(link().networkTxQueue, c.networkFill);
+    fill(link().serialTxQueue(), c.serialFill);
+    fill(link().networkTxQueue(), c.networkFill);
     EXPECT_EQ(link().sendMessage(kMessage.data()), c.result);
-    EXPECT_EQ(link().serialTxQueue.size(), c.serialAfter);
-    EXPECT_EQ(link().networkTxQueue.size(), c.networkAfter);
+    EXPECT_EQ(link().serialTxQueue().size(), c.serialAfter);
+    EXPECT_EQ(link().networkTxQueue().size(), c.networkAfter);
   }
 }
 
 TEST_F(MessageApi, AutoMessageBoundAndRefusal) {
   ::testing::internal::CaptureStdout();
-  link().relayRunning = 0;
+  link().setRelayRunning(0);
   EXPECT_EQ(link().autoMessage(kMessage.data()), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "no valid data");
-  link().relayRunning = 1;
+  link().setRelayRunning(1);
   for (int i = 0; i < 150; ++i) ASSERT_EQ(link().autoMessage(kMessage.data()), 1);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(link().autoMessage(kMessage.data()), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "");
-  EXPECT_EQ(link().autoTxQueue.size(), 150u);
+  EXPECT_EQ(link().autoTxQueue().size(), 150u);
 }
 
 TEST_F(MessageApi, ReadChoosesTheTalkingLink) {
   uint8_t destination[512];
   std::memset(destination, 0x77, sizeof destination);
-  fill(link().serialRxQueue, 1);
-  fill(link().networkRxQueue, 2);
+  fill(link().serialRxQueue(), 1);
+  fill(link().networkRxQueue(), 2);
   EXPECT_EQ(link().newMessage(), 0);  // no link validated: nothing to read
   EXPECT_EQ(link().readMessage(destination), 0);
   EXPECT_EQ(destination[0], 0x77);
@@ -135,12 +135,12 @@ TEST_F(MessageApi, ReadChoosesTheTalkingLink) {
   EXPECT_EQ(destination[6], 0x0A);
   EXPECT_EQ(destination[7], 0x0D);
   EXPECT_EQ(destination[8], 0x77);
-  EXPECT_EQ(link().networkRxQueue.size(), 1u);
+  EXPECT_EQ(link().networkRxQueue().size(), 1u);
 
   link().mode().stop();
   link().mode().serialHeard();
   EXPECT_EQ(link().readMessage(destination), 8);
-  EXPECT_EQ(link().serialRxQueue.size(), 0u);
+  EXPECT_EQ(link().serialRxQueue().size(), 0u);
   EXPECT_EQ(link().newMessage(), 0);
   std::memset(destination, 0x77, sizeof destination);
   EXPECT_EQ(link().readMessage(destination), 0);
@@ -154,7 +154,7 @@ TEST_F(MessageApi, ReadHandsOverWholeFrames) {
   frame[51] = 0x0D;
   frame[463] = 0x0A;
   frame[464] = 0x0D;
-  link().serialRxQueue.pushIfBelow(frame.data(), frame.size(), kReceiveQueueBound);
+  link().serialRxQueue().pushIfBelow(frame.data(), frame.size(), kReceiveQueueBound);
   link().mode().serialHeard();
   uint8_t destination[512] = {};
   ASSERT_EQ(link().readMessage(destination), 465);
@@ -171,9 +171,9 @@ TEST_F(MessageApi, StandardPortTexts) {
       {"com3", 0, 55},  {"", 0, 55},            {"CO", 0, 55},  {nullptr, 0, 55},
   };
   for (const Case& c : cases) {
-    link().standardPort = 55;
+    link().setStandardPort("COM55");
     EXPECT_EQ(link().setStandardPort(c.text), c.result) << (c.text ? c.text : "null");
-    EXPECT_EQ(link().standardPort.load(), c.port) << (c.text ? c.text : "null");
+    EXPECT_EQ(link().standardPort(), c.port) << (c.text ? c.text : "null");
   }
 }
 
@@ -186,17 +186,17 @@ TEST_F(MessageApi, IsConnectedTable) {
       {0, 0, 1, 1, 0}, {1, 0, 1, 0, 1}, {1, 0, 0, 0, 0}, {0, 1, 0, 1, 1}, {0, 1, 0, 0, 0}, {0, 1, 1, 0, 1},
   };
   for (const Case& c : cases) {
-    link().portOpen = c.portOpen;
-    link().networkStarted = c.networkStarted;
-    link().relayRunning = c.relayRunning;
-    link().networkRunning = c.networkRunning;
+    link().setPortOpen(c.portOpen);
+    link().setNetworkStarted(c.networkStarted);
+    link().setRelayRunning(c.relayRunning);
+    link().setNetworkRunning(c.networkRunning);
     EXPECT_EQ(link().isConnected(), c.connected);
   }
 }
 
 TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
   platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
-  link().standardPort = 5;
+  link().setStandardPort("COM5");
   ::testing::internal::CaptureStdout();
   const auto start = std::chrono::steady_clock::now();
   EXPECT_EQ(link().resumeInterface(), 0);
@@ -211,30 +211,30 @@ TEST(MessageExports, PauseAndFlags) {
   RigLink& global = RigLink::instance();
   // What an earlier test's rig said (the binary run whole) is not this test's.
   global.mode().stop();
-  global.serialRxQueue.clear();
-  global.networkRxQueue.clear();
-  global.relayRunning = 1;
+  global.serialRxQueue().clear();
+  global.networkRxQueue().clear();
+  global.setRelayRunning(1);
   EXPECT_EQ(isInterfaceRunning(), 1);
-  global.portOpen = 1;
-  global.networkStarted = 1;
+  global.setPortOpen(1);
+  global.setNetworkStarted(1);
   EXPECT_EQ(pauseInterface(), 1);
   EXPECT_EQ(isInterfaceRunning(), 0);
-  EXPECT_EQ(global.portOpen.load(), 0);
+  EXPECT_EQ(global.portOpen(), 0);
   EXPECT_EQ(isConnected(), 1);  // a network link thread was started once
   EXPECT_EQ(enableAutoconnect(), 1);
-  EXPECT_EQ(global.autoconnect.load(), 1);
+  EXPECT_EQ(global.autoconnect(), 1);
   EXPECT_EQ(resumeInterface(), 1);  // the scan takes over
   EXPECT_EQ(isInterfaceRunning(), 1);
   EXPECT_EQ(disableAutoconnect(), 1);
-  EXPECT_EQ(global.autoconnect.load(), 0);
+  EXPECT_EQ(global.autoconnect(), 0);
   EXPECT_EQ(sendMessagemmf(kMessage.data()), 1);
   uint8_t none[512];
   EXPECT_EQ(readMessagemmf(none), 0);
   EXPECT_EQ(newMessagemmf(), 0);
-  global.serialTxQueue.clear();
-  global.networkTxQueue.clear();
-  global.networkStarted = 0;
-  global.relayRunning = 0;
+  global.serialTxQueue().clear();
+  global.networkTxQueue().clear();
+  global.setNetworkStarted(0);
+  global.setRelayRunning(0);
 }
 
 }  // namespace

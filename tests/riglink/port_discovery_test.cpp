@@ -23,8 +23,8 @@ class Discovery : public ::testing::Test {
   // The scan runs inside the relay loop; here it is called directly.
   void fresh() {
     link_ = std::make_unique<RigLink>();
-    link().relayRunning = 1;
-    link().autoconnect = 1;
+    link().setRelayRunning(1);
+    link().setAutoconnect(1);
   }
   RigLink& link() { return *link_; }
   std::unique_ptr<RigLink> link_;
@@ -70,9 +70,9 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
     motion[35] = 0x0D;
     const auto host = testing::bytesOf({0xF9, 0xF9, 0x30, 0x00, 0x07, 0x00, 0x0A, 0x0D});
     for (const std::vector<uint8_t>& m : {motion, host, motion})
-      link().serialTxQueue.pushIfBelow(m.data(), m.size(), kTransmitQueueBound);
+      link().serialTxQueue().pushIfBelow(m.data(), m.size(), kTransmitQueueBound);
     EXPECT_EQ(link().scanForRig(), 1) << rigsim::replyFormName(form);
-    EXPECT_EQ(link().portOpen.load(), 1);
+    EXPECT_EQ(link().portOpen(), 1);
     EXPECT_EQ(rig.rig.stats().identityQueries, 2u);
     // The greeting, class 4 then class 2, goes first, the host message stays
     // behind it, the motion frames are gone; the network link gets the
@@ -81,10 +81,10 @@ TEST_F(Discovery, ScanAcceptsAllFourReplies) {
         testing::bytesOf({0xF9, 0xF9, 0x04, 0x00, 0x01, 0x00, 0x0A, 0x0D}),
         testing::bytesOf({0xF9, 0xF9, 0x02, 0x00, 0x01, 0x00, 0x0A, 0x0D}), host};
     std::vector<std::vector<uint8_t>> queued;
-    for (uint8_t out[kMaxMessageLength]; auto length = link().serialTxQueue.takeFront(out);)
+    for (uint8_t out[kMaxMessageLength]; auto length = link().serialTxQueue().takeFront(out);)
       queued.emplace_back(out, out + *length);
     EXPECT_EQ(queued, expected);
-    EXPECT_EQ(link().networkTxQueue.size(), 2u);
+    EXPECT_EQ(link().networkTxQueue().size(), 2u);
     link().closeRigPort();  // before this rig goes away
   }
 }
@@ -103,15 +103,15 @@ TEST_F(Discovery, ScanRejectsWrongIdAndSilence) {
     EXPECT_EQ(link().scanForRig(), 0) << rigsim::behaviourName(behaviour);
     const std::string printed = ::testing::internal::GetCapturedStdout();
     EXPECT_NE(printed.find("Serialexception , Error:"), std::string::npos) << printed;
-    EXPECT_EQ(link().portOpen.load(), 0);
-    EXPECT_FALSE(link().rigPort.isOpen());
+    EXPECT_EQ(link().portOpen(), 0);
+    EXPECT_FALSE(link().rigPort().isOpen());
   }
 }
 
 TEST_F(Discovery, ScanEndsWhenAutoconnectIsDisabled) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  link().autoconnect = 0;
+  link().setAutoconnect(0);
   EXPECT_EQ(link().scanForRig(), 0);
   EXPECT_EQ(rig.rig.stats().identityQueries, 0u);
 }
@@ -119,30 +119,30 @@ TEST_F(Discovery, ScanEndsWhenAutoconnectIsDisabled) {
 TEST_F(Discovery, ManualConnectionAcceptsOnlyTerminatedReplyOne) {
   RigOnComPort rig(rigsim::ReplyForm::checksummed1);
   ASSERT_TRUE(rig.started());
-  link().standardPort = RigOnComPort::kComNumber;
+  link().setStandardPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str());
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(link().connectStandardPort(), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened.... wrong id");
-  EXPECT_FALSE(link().rigPort.isOpen());
+  EXPECT_FALSE(link().rigPort().isOpen());
 
   rig.rig.setReplyForm(rigsim::ReplyForm::terminated1);
   std::vector<uint8_t> staleMotion(kMotionFrameLength, 0x22);
   staleMotion[0] = staleMotion[1] = 0xFC;
   staleMotion[34] = 0x0A;
   staleMotion[35] = 0x0D;
-  link().serialTxQueue.pushIfBelow(staleMotion.data(), staleMotion.size(), 150);
+  link().serialTxQueue().pushIfBelow(staleMotion.data(), staleMotion.size(), 150);
   ::testing::internal::CaptureStdout();
   EXPECT_EQ(link().connectStandardPort(), 1);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "opened....id correct. \n");
-  EXPECT_EQ(link().portOpen.load(), 1);
+  EXPECT_EQ(link().portOpen(), 1);
   EXPECT_EQ(link().connectStandardPort(), 0);  // already connected: nothing to do
   // The stale motion frame is dropped; only the scan queues the class messages.
-  EXPECT_TRUE(link().serialTxQueue.empty());
+  EXPECT_TRUE(link().serialTxQueue().empty());
 }
 
 TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
   ::testing::internal::CaptureStdout();
-  link().standardPort = 0;
+  link().setStandardPort("COM0");
   platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
   EXPECT_EQ(link().connectStandardPort(), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..");
@@ -151,23 +151,23 @@ TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
 TEST_F(Discovery, ResumeInterfaceConnectsManually) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  link().autoconnect = 0;
+  link().setAutoconnect(0);
   ASSERT_EQ(link().setStandardPort(("COM" + std::to_string(RigOnComPort::kComNumber)).c_str()), 1);
   EXPECT_EQ(link().resumeInterface(), 1);
   EXPECT_EQ(link().isConnected(), 1);
   EXPECT_EQ(link().pauseInterface(), 1);
   EXPECT_EQ(link().isConnected(), 0);
-  EXPECT_FALSE(link().rigPort.isOpen());
+  EXPECT_FALSE(link().rigPort().isOpen());
 }
 
 TEST_F(Discovery, OpenRigPortConfiguresTheLine) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
   ASSERT_EQ(link().openRigPort(RigOnComPort::kComNumber), 1);
-  const platform::SerialTimeouts timeouts = link().rigPort.getTimeouts();
+  const platform::SerialTimeouts timeouts = link().rigPort().getTimeouts();
   EXPECT_EQ(timeouts.readTotalConstant, 10000u);
   EXPECT_EQ(timeouts.writeTotalConstant, 10u);  // a write never holds the relay for long
-  const platform::SerialLineSettings line = link().rigPort.lineSettings();
+  const platform::SerialLineSettings line = link().rigPort().lineSettings();
   EXPECT_EQ(line.dataBits, 8);
   EXPECT_EQ(line.parity, platform::Parity::none);
   EXPECT_EQ(line.stopBits, platform::StopBits::one);

@@ -49,14 +49,14 @@ class RelayCycle : public ::testing::Test {
  protected:
   void SetUp() override {
     link_ = std::make_unique<RigLink>(std::make_unique<testing::FakeSerialDevice>(line_));
-    link().relayRunning = 1;
-    ASSERT_TRUE(link().rigPort.open(line_->comNumber()));
-    link().portOpen = 1;
+    link().setRelayRunning(1);
+    ASSERT_TRUE(link().rigPort().open(line_->comNumber()));
+    link().setPortOpen(1);
   }
   RigLink& link() { return *link_; }
   std::string cycle() {
     ::testing::internal::CaptureStdout();
-    link().relayCycleWork(link().rigPort.generation());
+    link().relayCycleWork(link().rigPort().generation());
     return ::testing::internal::GetCapturedStdout();
   }
   size_t writesOfClass(uint8_t messageClass) const {
@@ -71,13 +71,13 @@ class RelayCycle : public ::testing::Test {
 
 TEST_F(RelayCycle, LoneAutoMessageGoesOutTwelveTimes) {
   ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x20, 0x00, 0x00, 0x00, 0x0A, 0x0D}).data()), 1);
-  for (int cycles = 0; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
+  for (int cycles = 0; !link().autoTxQueue().empty() && cycles < 100; ++cycles) cycle();
   EXPECT_EQ(writesOfClass(0x20), 12u);
-  EXPECT_EQ(link().repeatCount.load(), 1);
+  EXPECT_EQ(link().repeatCount(), 1);
   // From a count of 1 the next lone message goes out eleven times, unchanged.
   const auto second = bytesOf({0xF9, 0xF9, 0x21, 0x00, 0x00, 0x00, 0x0A, 0x0D});
   ASSERT_EQ(link().autoMessage(second.data()), 1);
-  for (int cycles = 0; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
+  for (int cycles = 0; !link().autoTxQueue().empty() && cycles < 100; ++cycles) cycle();
   EXPECT_EQ(writesOfClass(0x21), 11u);
   EXPECT_EQ(line_->writeCalls().back(), second);
 }
@@ -88,21 +88,21 @@ TEST_F(RelayCycle, NewerAutoMessageReplacesTheOlder) {
   link().autoMessage(first.data());
   cycle();
   cycle();
-  EXPECT_EQ(link().repeatCount.load(), 2);
+  EXPECT_EQ(link().repeatCount(), 2);
   link().autoMessage(second.data());
   cycle();  // the first goes out once more, then gives way
   EXPECT_EQ(writesOfClass(0x20), 3u);
-  EXPECT_EQ(link().autoTxQueue.size(), 1u);
-  EXPECT_EQ(link().repeatCount.load(), 0);
+  EXPECT_EQ(link().autoTxQueue().size(), 1u);
+  EXPECT_EQ(link().repeatCount(), 0);
   uint8_t out[kMaxMessageLength];
-  ASSERT_TRUE(link().autoTxQueue.copyFront(out));
+  ASSERT_TRUE(link().autoTxQueue().copyFront(out));
   EXPECT_EQ(out[2], 0x21);
 }
 
 TEST_F(RelayCycle, TwoByteAutoMessageCountsButIsNeverWritten) {
   ASSERT_EQ(link().autoMessage(bytesOf({0x0A, 0x0D}).data()), 1);
   int cycles = 0;
-  for (; !link().autoTxQueue.empty() && cycles < 100; ++cycles) cycle();
+  for (; !link().autoTxQueue().empty() && cycles < 100; ++cycles) cycle();
   EXPECT_EQ(cycles, 12);
   EXPECT_TRUE(line_->writeCalls().empty());
 }
@@ -115,8 +115,8 @@ TEST_F(RelayCycle, TransmitQueueLeavesChecksummedInOneWriteEach) {
   EXPECT_EQ(cycle(), "");
   const std::vector<std::vector<uint8_t>> expected = {checksummed(host), checksummed(motion)};
   EXPECT_EQ(line_->writeCalls(), expected);
-  EXPECT_TRUE(link().serialTxQueue.empty());
-  EXPECT_EQ(link().portOpen.load(), 1);
+  EXPECT_TRUE(link().serialTxQueue().empty());
+  EXPECT_EQ(link().portOpen(), 1);
 }
 
 // While a message is being written, another thread changes the queue under
@@ -141,21 +141,21 @@ TEST_F(RelayCycle, RemovesOnlyTheMessageItWrote) {
        false,
        {host},
        [&](RigLink& link) {
-         link.serialTxQueue.clear();
-         ASSERT_TRUE(link.serialTxQueue.pushIfBelow(late.data(), late.size(), kTransmitQueueBound));
+         link.serialTxQueue().clear();
+         ASSERT_TRUE(link.serialTxQueue().pushIfBelow(late.data(), late.size(), kTransmitQueueBound));
        },
        {checksummed(host), checksummed(late)}},
       {"motion frames dropped, the host message behind them moves up",
        false,
        {motion, host},
        [&](RigLink& link) {
-         link.serialTxQueue.removeIf([](const uint8_t* bytes, size_t) { return bytes[0] == 0xFC; });
+         link.serialTxQueue().removeIf([](const uint8_t* bytes, size_t) { return bytes[0] == 0xFC; });
        },
        {checksummed(motion), checksummed(host)}},
       {"auto message sent and removed by the UDP sender meanwhile: the next is not removed unsent",
        true,
        {host, late, third},
-       [&](RigLink& link) { link.autoTxQueue.popFront(); },
+       [&](RigLink& link) { link.autoTxQueue().popFront(); },
        {host, late}},
   };
   for (const Case& c : cases) {
@@ -163,7 +163,7 @@ TEST_F(RelayCycle, RemovesOnlyTheMessageItWrote) {
     line_ = std::make_shared<FakeSerialLine>();
     SetUp();
     for (const auto& message : c.queued)
-      ASSERT_TRUE((c.autoQueue ? link().autoTxQueue : link().serialTxQueue)
+      ASSERT_TRUE((c.autoQueue ? link().autoTxQueue() : link().serialTxQueue())
                       .pushIfBelow(message.data(), message.size(), kTransmitQueueBound));
     RigLink& scripted = link();
     line_->duringNextWrite([&] { c.meanwhile(scripted); });
@@ -172,7 +172,7 @@ TEST_F(RelayCycle, RemovesOnlyTheMessageItWrote) {
     auto written = line_->writeCalls();
     written.resize(std::min(written.size(), c.written.size()));
     EXPECT_EQ(written, c.written);
-    EXPECT_TRUE(link().serialTxQueue.empty());
+    EXPECT_TRUE(link().serialTxQueue().empty());
   }
 }
 
@@ -195,7 +195,7 @@ TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
     SetUp();
-    link().facts.identified(line_->comNumber(), 1);
+    link().facts().identified(line_->comNumber(), 1);
     switch (c.fault) {
       case Fault::shortWrite: line_->acceptAtMost(20); break;
       case Fault::stall: line_->stall(true); break;
@@ -208,14 +208,14 @@ TEST_F(RelayCycle, FaultyDeviceFailsTheWriteAndClosesThePort) {
     EXPECT_EQ(line_->writeCalls().size(), 1u);  // the others failed on the closed port
     EXPECT_EQ(line_->taken().size(), c.takenBytes);
     EXPECT_EQ(line_->transmitPurges(), c.transmitPurges);
-    EXPECT_EQ(link().portOpen.load(), 0);
-    EXPECT_FALSE(link().rigPort.isOpen());
-    EXPECT_TRUE(link().serialTxQueue.empty());
-    EXPECT_EQ(link().networkTxQueue.size(), 3u);  // the network link's copies stay
+    EXPECT_EQ(link().portOpen(), 0);
+    EXPECT_FALSE(link().rigPort().isOpen());
+    EXPECT_TRUE(link().serialTxQueue().empty());
+    EXPECT_EQ(link().networkTxQueue().size(), 3u);  // the network link's copies stay
     // One loss, however many operations failed on the way; the rig's identity stays known.
-    EXPECT_EQ(link().facts.linksLost.load(), 1);
-    EXPECT_EQ(link().facts.comNumber.load(), 0);
-    EXPECT_EQ(link().facts.identity.load(), 1);
+    EXPECT_EQ(link().facts().linksLost.load(), 1);
+    EXPECT_EQ(link().facts().comNumber.load(), 0);
+    EXPECT_EQ(link().facts().identity.load(), 1);
     line_ = std::make_shared<FakeSerialLine>();
   }
 }
@@ -232,19 +232,19 @@ TEST_F(RelayCycle, NoiseAndSplitFramesFromTheRig) {
   cycle();
   EXPECT_NE(link().mode().transport(), LinkTransport::serial);
   EXPECT_EQ(link().newMessage(), 0);
-  EXPECT_EQ(link().facts.level.load(), -1);
+  EXPECT_EQ(link().facts().level.load(), -1);
   line_->deliver({stream.begin() + 9, stream.end()});
   cycle();
   EXPECT_EQ(link().mode().transport(), LinkTransport::serial);
-  EXPECT_EQ(link().autoChecksum.load(), 1);
-  EXPECT_EQ(link().facts.level.load(), 328);
+  EXPECT_EQ(link().autoChecksum(), 1);
+  EXPECT_EQ(link().facts().level.load(), 328);
   uint8_t out[kMaxMessageLength];
   ASSERT_EQ(link().readMessage(out), 8);
   EXPECT_EQ(std::vector<uint8_t>(out, out + 8), report);
   ASSERT_EQ(link().readMessage(out), 8);
   EXPECT_EQ(out[2], 0x31);
   EXPECT_EQ(link().readMessage(out), 0);
-  EXPECT_EQ(link().portOpen.load(), 1);
+  EXPECT_EQ(link().portOpen(), 1);
 }
 
 // Motion frames the link that talks to the rig cannot take are counted as
@@ -253,11 +253,11 @@ TEST_F(RelayCycle, CountsTheMotionFramesTheTalkingLinkRefuses) {
   const auto motion = motionFrame(0x20);
   for (size_t i = 0; i < kTransmitQueueBound + 5; ++i) link().queueMotionFrame(motion.data(), motion.size());
   EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
-  EXPECT_EQ(link().facts.framesDropped.load(), 0);
+  EXPECT_EQ(link().facts().framesDropped.load(), 0);
   ASSERT_TRUE(link().mode().serialHeard());
   EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
   EXPECT_EQ(link().queueMotionFrame(motion.data(), motion.size()), -1);
-  EXPECT_EQ(link().facts.framesDropped.load(), 2);
+  EXPECT_EQ(link().facts().framesDropped.load(), 2);
 }
 
 int64_t steadyNs() {
@@ -294,11 +294,11 @@ TEST_F(RelayCycle, RunsOncePerEngineFrameAndOnItsOwnTickWithout) {
     std::atomic<bool> relaying{true};
     std::thread relay([&] {
       platform::raiseThreadPriority();  // as the relay loop's thread does
-      const uint64_t generation = link().rigPort.generation();
+      const uint64_t generation = link().rigPort().generation();
       while (relaying) link().relayCycle(generation);
     });
     // The relay cycles before the first frame (a loaded machine may start a thread late).
-    if (!testing::waitUntil([&] { return link().autoTxQueue.size() < 147; }, std::chrono::milliseconds(5000))) {
+    if (!testing::waitUntil([&] { return link().autoTxQueue().size() < 147; }, std::chrono::milliseconds(5000))) {
       relaying = false;
       relay.join();
       FAIL() << "the relay never cycled";
@@ -389,11 +389,16 @@ TEST(RelayStop, WaitsForTheLoopEvenWhenANetworkThreadEndedEarlier) {
     EXPECT_EQ(link->runRelay(), 1);
     loopReturned = true;
   });
-  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning.load() != 0; }, std::chrono::milliseconds(2000)));
-  link->networkStopped = 1;  // a network thread that has ended before
+  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning() != 0; }, std::chrono::milliseconds(2000)));
+  {  // a network thread that has ended before
+    NetworkThreadScope listener(*link, LinkThread::listener);
+    ASSERT_TRUE(listener.entered());
+    listener.announceRunning();
+  }
+  ASSERT_TRUE(link->networkStopped());
   link->stopRelay();
-  EXPECT_EQ(link->relayStopped.load(), 1);
-  EXPECT_EQ(link->relayActive.load(), 0);
+  EXPECT_TRUE(link->relayStopped());
+  EXPECT_EQ(link->threads().runningMask(), 0);
   relay.join();
   EXPECT_TRUE(loopReturned);
   platform::overrideComPorts(std::nullopt);
@@ -405,15 +410,15 @@ TEST(RelayStop, WaitsForNetworkThreads) {
   std::thread network([&] {
     NetworkThreadScope scope(*link, LinkThread::listener);
     scope.announceRunning();
-    while (link->networkRunning.load() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
+    while (link->networkRunning() != 0) std::this_thread::sleep_for(std::chrono::milliseconds(1));
     std::this_thread::sleep_for(std::chrono::milliseconds(50));  // closing its socket
     ended = true;
   });
-  ASSERT_TRUE(testing::waitUntil([&] { return link->networkRunning.load() != 0; }, std::chrono::milliseconds(2000)));
-  EXPECT_EQ(link->networkStarted.load(), 1);
+  ASSERT_TRUE(testing::waitUntil([&] { return link->networkRunning() != 0; }, std::chrono::milliseconds(2000)));
+  EXPECT_EQ(link->networkStarted(), 1);
   link->stopRelay();
   EXPECT_TRUE(ended);
-  EXPECT_EQ(link->networkStopped.load(), 1);
+  EXPECT_EQ(link->networkStopped(), 1);
   network.join();
 }
 
@@ -423,7 +428,7 @@ TEST(RelayLoop, IdlesWithoutSpinning) {
 #endif
   auto link = std::make_unique<RigLink>();
   std::thread relay([&] { link->runRelay(); });
-  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning.load() != 0; }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(testing::waitUntil([&] { return link->relayRunning() != 0; }, std::chrono::milliseconds(2000)));
   const auto cpuBefore = std::clock();
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const double cpuMs = 1000.0 * static_cast<double>(std::clock() - cpuBefore) / CLOCKS_PER_SEC;

@@ -24,7 +24,7 @@ using testing::waitUntil;
 class RelayThread {
  public:
   explicit RelayThread(RigLink& link) : link_(link), thread_([&link] { link.runRelay(); }) {
-    waitUntil([&] { return link_.relayRunning.load() != 0; }, std::chrono::milliseconds(2000));
+    waitUntil([&] { return link_.relayRunning() != 0; }, std::chrono::milliseconds(2000));
   }
   ~RelayThread() {
     link_.stopRelay();
@@ -142,14 +142,14 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
   rig.rig.setFirmwareLevel(328);
-  link().autoconnect.store(1);
+  link().setAutoconnect(1);
   RelayThread relay(link());
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
   // The class-4 and class-2 messages go out checksummed; the level report
   // that answers class 2 validates the serial link and asks for checksummed
   // auto messages.
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(3000)));
-  EXPECT_EQ(link().autoChecksum.load(), 1);
+  EXPECT_EQ(link().autoChecksum(), 1);
   EXPECT_EQ(link().isConnected(), 1);
   bool checksummed = false;
   EXPECT_EQ(framesOfClass(rig.rig, 0x04, &checksummed), 1u);
@@ -186,11 +186,11 @@ TEST_F(RelayEndToEnd, AutoconnectFindsRigAndRelaysBothWays) {
 
   // A lone auto message goes out twelve times, terminated.
   ASSERT_EQ(link().autoMessage(bytesOf({0xF9, 0xF9, 0x05, 0x00, 0x01, 0x00, 0x0A, 0x0D}).data()), 1);
-  ASSERT_TRUE(waitUntil([&] { return link().autoTxQueue.empty(); }, std::chrono::milliseconds(2000)));
+  ASSERT_TRUE(waitUntil([&] { return link().autoTxQueue().empty(); }, std::chrono::milliseconds(2000)));
   ASSERT_TRUE(waitUntil([&] { return framesOfClass(rig.rig, 0x05) == 12; }, std::chrono::milliseconds(2000)));
   EXPECT_EQ(framesOfClass(rig.rig, 0x05, &checksummed), 12u);
   EXPECT_FALSE(checksummed);
-  EXPECT_GT(link().relayCycleTimer.lastIntervalMs(), 1.9);
+  EXPECT_GT(link().relayCycleTimer().lastIntervalMs(), 1.9);
 }
 
 // An engine that ran before the rig was found has filled the queue with
@@ -202,10 +202,10 @@ TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
   motion[0] = motion[1] = 0xFC;
   motion[34] = 0x0A;
   motion[35] = 0x0D;
-  while (link().serialTxQueue.pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound)) {
+  while (link().serialTxQueue().pushIfBelow(motion.data(), motion.size(), kTransmitQueueBound)) {
   }
-  ASSERT_EQ(link().serialTxQueue.size(), kTransmitQueueBound);
-  link().autoconnect.store(1);
+  ASSERT_EQ(link().serialTxQueue().size(), kTransmitQueueBound);
+  link().setAutoconnect(1);
   RelayThread relay(link());
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   EXPECT_EQ(rig.rig.stats().levelQueries, 1u);
@@ -214,7 +214,7 @@ TEST_F(RelayEndToEnd, GreetingGetsThroughAFullQueue) {
 TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  link().autoconnect.store(1);
+  link().setAutoconnect(1);
   RelayThread relay(link());
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   ::testing::internal::CaptureStdout();
@@ -229,13 +229,13 @@ TEST_F(RelayEndToEnd, RigVanishesAndReturns) {
   // The engine keeps sending; the failing port is dropped.
   EXPECT_TRUE(waitUntil([&] {
     link().queueMotionFrame(motion.data(), motion.size());
-    return link().portOpen.load() == 0;
+    return link().portOpen() == 0;
   }, std::chrono::milliseconds(3000)));
   const std::string printed = ::testing::internal::GetCapturedStdout();
   EXPECT_NE(printed.find(" Serial Exception Error: "), std::string::npos) << printed;
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
   ASSERT_TRUE(waitUntil([&] {
     link().queueMotionFrame(motion.data(), motion.size());
     return rig.rig.stats().checksummedMotionFrames > 0;
@@ -252,18 +252,18 @@ TEST_F(RelayEndToEnd, EveryConnectionStartsWithGreetingAndLiveMotion) {
   const int64_t offset = rig.rig.clockOffsetNs();
   MotionFeeder engine(link());
   std::this_thread::sleep_for(std::chrono::milliseconds(400));  // the queue fills
-  link().autoconnect.store(1);
+  link().setAutoconnect(1);
   RelayThread relay(link());
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
 
   ASSERT_TRUE(rig.rig.unplug());
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() == 0; }, std::chrono::milliseconds(3000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() == 0; }, std::chrono::milliseconds(3000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(2000));
   rig.rig.reset();
   ASSERT_TRUE(rig.rig.replug());
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(3000)));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   EXPECT_EQ(expectGreetingThenLiveMotion(receivedInOrder(rig.rig), offset), 0u);
@@ -277,20 +277,20 @@ TEST_F(RelayEndToEnd, StalledControllerIsDroppedAndFoundAgain) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
   MotionFeeder engine(link());
-  link().autoconnect.store(1);
+  link().setAutoconnect(1);
   RelayThread relay(link());
   ASSERT_TRUE(waitUntil([&] { return link().mode().transport() == LinkTransport::serial; }, std::chrono::milliseconds(5000)));
   ::testing::internal::CaptureStdout();
   const int64_t stalledNs = rigsim::monotonicNs();
   rig.rig.setBehaviour(rigsim::Behaviour::stalled);
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() == 0; }, std::chrono::milliseconds(30000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() == 0; }, std::chrono::milliseconds(30000)));
   const int64_t closedNs = rigsim::monotonicNs();
   // While it stays stalled the scan finds no answer; once it reads again the
   // scan identifies it anew.
   std::this_thread::sleep_for(std::chrono::milliseconds(600));
-  EXPECT_EQ(link().portOpen.load(), 0);
+  EXPECT_EQ(link().portOpen(), 0);
   rig.rig.setBehaviour(rigsim::Behaviour::normal);
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
   // What the controller had taken in before it stalled it reads now: whole
   // frames with their CRC, and at most the one the timed-out write cut short.
   EXPECT_EQ(rig.rig.stats().checksumErrors, 0u);
@@ -318,23 +318,23 @@ TEST_F(RelayEndToEnd, ManualConnectionPauseAndResume) {
   EXPECT_EQ(link().pauseInterface(), 1);
   EXPECT_EQ(link().isConnected(), 0);
   std::this_thread::sleep_for(std::chrono::milliseconds(150));
-  EXPECT_FALSE(link().rigPort.isOpen());
-  link().autoconnect.store(1);
+  EXPECT_FALSE(link().rigPort().isOpen());
+  link().setAutoconnect(1);
   EXPECT_EQ(link().resumeInterface(), 1);
-  ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+  ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
   EXPECT_EQ(rig.rig.stats().identityQueries, 4u);
 }
 
 TEST_F(RelayEndToEnd, StopClosesThePortBeforeReturning) {
   RigOnComPort rig;
   ASSERT_TRUE(rig.started());
-  link().autoconnect.store(1);
+  link().setAutoconnect(1);
   {
     RelayThread relay(link());
-    ASSERT_TRUE(waitUntil([&] { return link().portOpen.load() != 0; }, std::chrono::milliseconds(5000)));
+    ASSERT_TRUE(waitUntil([&] { return link().portOpen() != 0; }, std::chrono::milliseconds(5000)));
     link().stopRelay();
-    EXPECT_EQ(link().relayStopped.load(), 1);
-    EXPECT_FALSE(link().rigPort.isOpen());
+    EXPECT_EQ(link().relayStopped(), 1);
+    EXPECT_FALSE(link().rigPort().isOpen());
     EXPECT_EQ(link().isConnected(), 0);
   }
 }
