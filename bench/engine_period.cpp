@@ -2,7 +2,9 @@
 // and reports the distribution of the cycle period, in precise and coarse mode.
 // With --relay the engine's frames go to the process's rig link, whose relay
 // loop runs on a thread of its own against the virtual rig (under Wine, after
-// the Windows test run mapped the rig's COM port), as in a host.
+// the Windows test run mapped the rig's COM port), as in a host. Each mode also
+// reports the process's CPU while it ran, in % of one core: the main thread
+// only sleeps, so that is the engine thread's (with --relay, plus the relay's).
 //   engine_period [seconds per mode] [--relay]
 #include <algorithm>
 #include <atomic>
@@ -17,6 +19,7 @@
 #include "engine/motion_engine.h"
 #include "riglink/link_state.h"
 #include "simulated_rig.h"
+#include "tools/platform/process_memory.h"
 
 namespace {
 
@@ -79,11 +82,17 @@ int main(int argc, char** argv) {
   for (int precise : {1, 0}) {
     engine.loopTimer.setPreciseMode(precise);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    const double cpuBefore = platform::processCpuSeconds();
+    const auto wallBefore = std::chrono::steady_clock::now();
     game->recording = true;
     std::this_thread::sleep_for(std::chrono::seconds(seconds));
     game->recording = false;
+    const double cpu = platform::processCpuSeconds() - cpuBefore;
+    const double wall = std::chrono::duration<double>(std::chrono::steady_clock::now() - wallBefore).count();
     std::this_thread::sleep_for(std::chrono::milliseconds(20));
     report(precise ? "precise" : "coarse", game->periods);
+    std::printf("%-8s cpu %.1f %% of a core%s\n", precise ? "precise" : "coarse", 100.0 * cpu / wall,
+                withRelay ? " (engine and relay)" : " (engine)");
     if (precise) std::printf("precise  sleeps wake %.0f us late (learnt)\n", engine.loopTimer.sleepMargin().lateUs());
     game->periods.clear();
   }

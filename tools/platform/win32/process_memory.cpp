@@ -15,4 +15,13 @@ uint64_t residentBytes() {
   return static_cast<uint64_t>(counters.WorkingSetSize);
 }
 
+double processCpuSeconds() {
+  FILETIME created, exited, kernel, user;
+  if (!GetProcessTimes(GetCurrentProcess(), &created, &exited, &kernel, &user)) return -1.0;
+  const auto seconds = [](const FILETIME& t) {  // 100-ns units
+    return static_cast<double>((static_cast<uint64_t>(t.dwHighDateTime) << 32) | t.dwLowDateTime) / 1e7;
+  };
+  return seconds(kernel) + seconds(user);
+}
+
 }  // namespace portrelay::platform
