@@ -43,8 +43,7 @@ bool RigLink::releaseAtUnload() noexcept {
 
 int32_t RigLink::closeRigPort() {
   rigPort_.close();
-  portOpen_.store(0, std::memory_order_relaxed);
-  facts_.portClosed();
+  setPortOpen(false);
   return 1;
 }
 

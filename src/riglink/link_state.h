@@ -69,7 +69,11 @@ class RigLinkState {
   void setNetworkRunning(bool on) { networkRunning_.store(on ? 1 : 0, std::memory_order_relaxed); }
   void setNetworkStarted(bool on) { networkStarted_.store(on ? 1 : 0, std::memory_order_relaxed); }
   // As the relay marks a port it identified (release: paired with portOpen()).
-  void setPortOpen(bool on) { portOpen_.store(on ? 1 : 0, std::memory_order_release); }
+  // A closed port also leaves the rig facts without an identified port.
+  void setPortOpen(bool on) {
+    portOpen_.store(on ? 1 : 0, std::memory_order_release);
+    if (!on) facts_.portClosed();
+  }
 
   // ---- the five message queues (each follows MessageQueue's discipline) ----
   MessageQueue& serialTxQueue() { return serialTxQueue_; }

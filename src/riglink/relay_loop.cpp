@@ -39,7 +39,6 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
   }
   if (link.rigPort().closeIfGeneration(generation)) {
     link.setPortOpen(false);
-    link.facts().portClosed();
     link.facts().linkLost();
   }
 }
