@@ -14,39 +14,18 @@
 
 #include "tools/platform/child_process.h"
 #include "platform/processes.h"
+#include "host_process.h"
 #include "support/temp_dir.h"
 
 namespace {
 
+using portrelay::testing::hostPath;
+using portrelay::testing::Outcome;
+using portrelay::testing::quoted;
 using portrelay::testing::readFile;
+using portrelay::testing::runHost;
 using portrelay::testing::TempDir;
 namespace platform = portrelay::platform;
-
-std::string hostPath() { return platform::executableDirectory() + "/portrelay" + platform::kExecutableSuffix; }
-
-std::string quoted(const std::string& text) { return "\"" + text + "\""; }
-
-struct Outcome {
-  int exitCode = -1;
-  std::string output;  // standard output and error together
-};
-
-// Runs the host with `arguments` (already quoted as the shell needs them).
-// `wrapper` (POSIX) runs the host under another command, such as timeout.
-Outcome runHost(const std::string& arguments, const TempDir& dir, const std::string& wrapper = "") {
-  const std::string capture = (dir.path() / "output.txt").string();
-  const std::string command = wrapper + quoted(hostPath()) + " " + arguments + " > " + quoted(capture) + " 2>&1";
-#if defined(_WIN32)
-  // cmd /c drops the first and the last quote of a line that starts with one.
-  const int exitCode = std::system(quoted(command).c_str());
-#else
-  const int status = std::system(command.c_str());
-  const int exitCode = (status >> 8) & 0xFF;
-#endif
-  std::string output = readFile(capture);
-  std::erase(output, '\r');  // Windows programs end their text lines with CR LF
-  return {exitCode, output};
-}
 
 std::vector<std::string> split(const std::string& line, char separator) {
   std::vector<std::string> cells;

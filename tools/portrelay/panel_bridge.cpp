@@ -10,7 +10,8 @@ std::string PanelBridge::run(std::function<std::string()> job, const std::string
   std::unique_lock lock(mutex_);
   if (closed_) return busy;
   jobs_.push_back(entry);
-  if (!finished_.wait_for(lock, std::chrono::seconds(2), [&] { return entry->done; })) {
+  // The end of the run (close) answers a waiting job at once, so the server stops promptly.
+  if (!finished_.wait_for(lock, std::chrono::seconds(2), [&] { return entry->done || closed_; }) || !entry->done) {
     std::erase(jobs_, entry);
     return busy;
   }
@@ -47,9 +48,12 @@ std::string PanelBridge::status() const {
 }
 
 void PanelBridge::close() {
-  std::lock_guard lock(mutex_);
-  closed_ = true;
-  jobs_.clear();
+  {
+    std::lock_guard lock(mutex_);
+    closed_ = true;
+    jobs_.clear();
+  }
+  finished_.notify_all();
 }
 
 }  // namespace host

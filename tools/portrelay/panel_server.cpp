@@ -1,11 +1,12 @@
 #include "panel_server.h"
 
-#include <httplib.h>
-
+#include <cctype>
 #include <chrono>
 #include <cstring>
 #include <fstream>
+#include <iterator>
 #include <nlohmann/json.hpp>
+#include <thread>
 
 #include "panel_assets.h"
 
@@ -15,17 +16,23 @@ namespace {
 using nlohmann::json;
 constexpr auto kPushInterval = std::chrono::milliseconds(25);  // 40 updates a second
 
-void answerJson(httplib::Response& res, const std::string& body) { res.set_content(body, "application/json"); }
+HttpResponse jsonAnswer(std::string body) { return {200, "application/json", std::move(body), {}, {}}; }
+HttpResponse status(int code) { return {code, "", "", {}, {}}; }
 
 std::string cookieName(const PanelAddress& listen) { return std::string(kTokenCookie) + "_" + std::to_string(listen.port); }
+
+bool isRecordingName(const std::string& name) {
+  if (name.empty()) return false;
+  for (char c : name)
+    if (!std::isalnum(static_cast<unsigned char>(c)) && c != '_' && c != '.' && c != '-') return false;
+  return true;
+}
 
 }  // namespace
 
 PanelServer::PanelServer(const LibraryApi& api, PanelHooks hooks, PanelAddress listen)
     : api_(api), hooks_(std::move(hooks)), listen_(std::move(listen)), token_(makeToken()),
-      server_(std::make_unique<httplib::Server>()) {
-  routes();
-}
+      server_([this](const HttpRequest& request) { return respond(request); }) {}
 
 PanelServer::~PanelServer() { stop(); }
 
@@ -34,79 +41,68 @@ std::string PanelServer::url() const {
 }
 
 bool PanelServer::start(std::string& error) {
-  if (!server_->bind_to_port(listen_.host, listen_.port)) {
+  if (!server_.listen(listen_.host, listen_.port)) {
     error = "cannot listen on " + listen_.host + ":" + std::to_string(listen_.port) + " (in use, or not an address "
             "of this machine)";
     return false;
   }
-  thread_ = std::thread([this] { server_->listen_after_bind(); });
   return true;
 }
 
-void PanelServer::stop() {
-  stopping_.store(true);
-  if (thread_.joinable()) {
-    server_->stop();
-    thread_.join();
-  }
-}
+void PanelServer::stop() { server_.stop(); }
 
-void PanelServer::routes() {
-  httplib::Server& s = *server_;
+HttpResponse PanelServer::respond(const HttpRequest& request) {
   // Every request passes the guard first; the chart library's files are the
   // only ones served without the token (they are public and change nothing).
-  s.set_pre_routing_handler([this](const httplib::Request& req, httplib::Response& res) {
-    GuardedRequest request{req.method,
-                           req.get_header_value("Host"),
-                           req.get_header_value("Origin"),
-                           "",
-                           req.get_header_value("X-Panel-Token"),
-                           req.get_param_value("token")};
-    // The cookie is named after the port, so two panels on one machine keep theirs.
-    const std::string cookie = cookieValue(req.get_header_value("Cookie"), cookieName(listen_));
-    request.cookie = std::string(kTokenCookie) + "=" + cookie;
-    const bool tokenFree = req.path.rfind("/dygraph", 0) == 0;
-    const GuardVerdict verdict = guardRequest(request, listen_, token_, tokenFree);
-    if (verdict == GuardVerdict::allowed) return httplib::Server::HandlerResponse::Unhandled;
-    static const char* const kWhy[] = {"", "refused: the Host header does not name this panel",
-                                       "refused: open the panel with the address portrelay ui printed (it holds "
-                                       "the access token)",
-                                       "refused: the request does not come from the panel's own page"};
-    res.status = 403;
-    res.set_content(std::string(kWhy[static_cast<int>(verdict)]) + "\n", "text/plain");
-    return httplib::Server::HandlerResponse::Handled;
-  });
+  GuardedRequest guarded{request.method,          request.header("Host"),        request.header("Origin"), "",
+                         request.header("X-Panel-Token"), request.parameter("token")};
+  // The cookie is named after the port, so two panels on one machine keep theirs.
+  guarded.cookie = std::string(kTokenCookie) + "=" + cookieValue(request.header("Cookie"), cookieName(listen_));
+  const bool tokenFree = request.path.rfind("/dygraph", 0) == 0;
+  const GuardVerdict verdict = guardRequest(guarded, listen_, token_, tokenFree);
+  if (verdict == GuardVerdict::allowed) return route(request);
+  static const char* const kWhy[] = {"", "refused: the Host header does not name this panel",
+                                     "refused: open the panel with the address portrelay ui printed (it holds "
+                                     "the access token)",
+                                     "refused: the request does not come from the panel's own page"};
+  return {403, "text/plain", std::string(kWhy[static_cast<int>(verdict)]) + "\n", {}, {}};
+}
 
-  for (size_t i = 0; i < kPanelAssetCount; ++i) {
-    const PanelAsset& asset = kPanelAssets[i];
-    const std::string path = std::strcmp(asset.path, "/index.html") == 0 ? "/" : asset.path;
-    s.Get(path, [this, &asset](const httplib::Request& req, httplib::Response& res) {
-      if (req.has_param("token")) {
+HttpResponse PanelServer::route(const HttpRequest& request) {
+  const bool get = request.method == "GET" || request.method == "HEAD";
+  const bool post = request.method == "POST";
+  const std::string& path = request.path;
+
+  if (get) {
+    for (size_t i = 0; i < kPanelAssetCount; ++i) {
+      const PanelAsset& asset = kPanelAssets[i];
+      if (path != (std::strcmp(asset.path, "/index.html") == 0 ? "/" : asset.path)) continue;
+      if (request.hasParameter("token")) {
         // The token URL leaves the token in a cookie only this panel's pages
         // send, and moves the address bar to the plain address.
-        res.set_header("Set-Cookie", cookieName(listen_) + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict");
-        res.set_redirect("/");
-        return;
+        return {302, "", "", {{"Set-Cookie", cookieName(listen_) + "=" + token_ + "; Path=/; HttpOnly; SameSite=Strict"},
+                              {"Location", "/"}}, {}};
       }
-      res.set_header("Cache-Control", "no-store");
-      res.set_content(reinterpret_cast<const char*>(asset.data), asset.size, asset.contentType);
-    });
+      return {200, asset.contentType, std::string(reinterpret_cast<const char*>(asset.data), asset.size),
+              {{"Cache-Control", "no-store"}}, {}};
+    }
   }
 
-  s.Get("/api/live", [this](const httplib::Request&, httplib::Response& res) {
-    res.set_header("Cache-Control", "no-store");
-    res.set_chunked_content_provider("text/event-stream", [this](size_t, httplib::DataSink& sink) {
-      if (stopping_.load()) return false;
-      const std::string event = "data: " + hooks_.live() + "\n\n";
-      if (!sink.write(event.data(), event.size())) return false;
-      std::this_thread::sleep_for(kPushInterval);
-      return !stopping_.load();
-    });
-  });
+  if (get && path == "/api/live") {
+    HttpResponse response{200, "text/event-stream", "", {{"Cache-Control", "no-store"}}, {}};
+    response.stream = [this, first = true](std::string& piece) mutable {
+      if (!first) std::this_thread::sleep_for(kPushInterval);
+      first = false;
+      if (server_.stopping()) return false;
+      piece = "data: " + hooks_.live() + "\n\n";
+      return true;
+    };
+    return response;
+  }
 
-  s.Get("/api/profile", [this](const httplib::Request&, httplib::Response& res) { answerJson(res, hooks_.profile()); });
+  if (get && path == "/api/profile") return jsonAnswer(hooks_.profile());
 
-  s.Get("/api/ports", [this](const httplib::Request&, httplib::Response& res) {
+  if (get && path == "/api/ports") {
     json ports = json::array();
     for (int32_t index = 0; index < 256; ++index) {
       int32_t number = 0;
@@ -115,15 +111,24 @@ void PanelServer::routes() {
       if (api_.getSerialPortInfo(index, &number, name, sizeof name, ids, sizeof ids, &rig) != 1) break;
       ports.push_back({{"port", "COM" + std::to_string(number)}, {"name", name}, {"ids", ids}, {"rig", rig != 0}});
     }
-    answerJson(res, ports.dump());
-  });
+    return jsonAnswer(ports.dump());
+  }
 
-  s.Post("/api/check", [this](const httplib::Request& req, httplib::Response& res) {
-    const json body = json::parse(req.body, nullptr, false);
-    if (!body.is_object() || !body.contains("filter") || !body["filter"].is_string()) {
-      res.status = 400;
-      return;
-    }
+  const std::string recordings = "/api/recordings/";
+  if (get && path.rfind(recordings, 0) == 0) {
+    const std::string name = path.substr(recordings.size());
+    const std::string file = isRecordingName(name) ? hooks_.recordingPath(name) : "";
+    std::ifstream in(file, std::ios::binary);
+    if (file.empty() || !in) return status(404);
+    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
+    return {200, "text/csv", std::move(bytes), {{"Content-Disposition", "attachment; filename=\"" + name + "\""}}, {}};
+  }
+
+  if (!post) return status(404);
+
+  if (path == "/api/check") {
+    const json body = json::parse(request.body, nullptr, false);
+    if (!body.is_object() || !body.contains("filter") || !body["filter"].is_string()) return status(400);
     const std::string filter = body["filter"];
     char text[8192] = {};
     int32_t position = 0;
@@ -144,50 +149,30 @@ void PanelServer::routes() {
         answer["note"] = "no response: the filter lab library is not beside portrelay";
       }
     }
-    answerJson(res, answer.dump());
-  });
+    return jsonAnswer(answer.dump());
+  }
 
-  s.Post("/api/apply", [this](const httplib::Request& req, httplib::Response& res) {
-    const json body = json::parse(req.body, nullptr, false);
+  if (path == "/api/apply") {
+    const json body = json::parse(request.body, nullptr, false);
     if (!body.is_object() || !body.value("profile", json()).is_number_integer() ||
         !body.value("slot", json()).is_number_integer() || !body.value("filter", json()).is_string() ||
-        !body.value("active", json()).is_boolean()) {
-      res.status = 400;
-      return;
-    }
-    answerJson(res, hooks_.apply(body["profile"], body["slot"], body["filter"], body["active"]));
-  });
+        !body.value("active", json()).is_boolean())
+      return status(400);
+    return jsonAnswer(hooks_.apply(body["profile"], body["slot"], body["filter"], body["active"]));
+  }
 
-  s.Post("/api/save", [this](const httplib::Request&, httplib::Response& res) { answerJson(res, hooks_.save()); });
+  if (path == "/api/save") return jsonAnswer(hooks_.save());
 
-  s.Post("/api/action", [this](const httplib::Request& req, httplib::Response& res) {
-    const json body = json::parse(req.body, nullptr, false);
-    if (!body.is_object() || !body.value("action", json()).is_string()) {
-      res.status = 400;
-      return;
-    }
+  if (path == "/api/action") {
+    const json body = json::parse(request.body, nullptr, false);
+    if (!body.is_object() || !body.value("action", json()).is_string()) return status(400);
     const json axis = body.value("axis", json(-1));
-    answerJson(res, hooks_.act(body["action"], axis.is_number_integer() ? axis.get<int>() : -1));
-  });
+    return jsonAnswer(hooks_.act(body["action"], axis.is_number_integer() ? axis.get<int>() : -1));
+  }
 
-  s.Post("/api/record/start", [this](const httplib::Request&, httplib::Response& res) {
-    answerJson(res, hooks_.record(true));
-  });
-  s.Post("/api/record/stop", [this](const httplib::Request&, httplib::Response& res) {
-    answerJson(res, hooks_.record(false));
-  });
-  s.Get(R"(/api/recordings/([A-Za-z0-9_.-]+))", [this](const httplib::Request& req, httplib::Response& res) {
-    const std::string name = req.matches[1];
-    const std::string path = hooks_.recordingPath(name);
-    std::ifstream file(path, std::ios::binary);
-    if (path.empty() || !file) {
-      res.status = 404;
-      return;
-    }
-    std::string bytes((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
-    res.set_header("Content-Disposition", "attachment; filename=\"" + name + "\"");
-    res.set_content(bytes, "text/csv");
-  });
+  if (path == "/api/record/start") return jsonAnswer(hooks_.record(true));
+  if (path == "/api/record/stop") return jsonAnswer(hooks_.record(false));
+  return status(404);
 }
 
 }  // namespace host

@@ -2,19 +2,13 @@
 // (Server-Sent Events), the tuning view's chain check and responses, and the
 // operations, each behind the request guard.
 #pragma once
-#include <atomic>
 #include <functional>
-#include <memory>
 #include <string>
-#include <thread>
 
 #include "filter_response.h"
 #include "library_api.h"
+#include "panel_http.h"
 #include "request_guard.h"
-
-namespace httplib {
-class Server;
-}
 
 namespace host {
 
@@ -45,16 +39,15 @@ class PanelServer {
   const std::string& token() const { return token_; }
 
  private:
-  void routes();
+  HttpResponse respond(const HttpRequest& request);
+  HttpResponse route(const HttpRequest& request);
 
   const LibraryApi& api_;
   PanelHooks hooks_;
   PanelAddress listen_;
   std::string token_;
   FilterResponse responses_;
-  std::unique_ptr<httplib::Server> server_;
-  std::thread thread_;
-  std::atomic<bool> stopping_{false};
+  HttpServer server_;
 };
 
 }  // namespace host
