@@ -4,6 +4,7 @@
 // would ask it.
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <set>
@@ -117,7 +118,9 @@ TEST(HostPanel, ServesThePageAndTheLivePushAndRefusesForeignRequests) {
     std::string text = method + " " + path + " HTTP/1.1\r\n";
     if (headers.empty() || headers.front().rfind("Host:", 0) != 0) text += "Host: " + own + "\r\n";
     for (const std::string& header : headers) text += header + "\r\n";
-    if (method == "POST" && body.find("Content-Length") == std::string::npos)
+    const bool sized = std::any_of(headers.begin(), headers.end(),
+                                   [](const std::string& h) { return h.rfind("Content-Length:", 0) == 0; });
+    if (method == "POST" && !sized)
       text += "Content-Type: application/json\r\nContent-Length: " + std::to_string(body.size()) + "\r\n";
     return text + "\r\n" + body;
   };
@@ -162,6 +165,7 @@ TEST(HostPanel, ServesThePageAndTheLivePushAndRefusesForeignRequests) {
       {"a change without its page", ask("POST", "/api/action", {"X-Panel-Token: " + token, close}, park), 403, {}},
       {"a request too large to read",
        ask("POST", "/api/check", {cookie, "Origin: http://" + own, "Content-Length: 1000000", close}, ""), 413, {}},
+      {"not HTTP", "GET / HTTP/1.1\r\nHost " + own + "\r\n\r\n", 400, {}},
       {"a path that is not the panel's", ask("GET", "/api/none", {cookie, close}), 404, {}},
       {"a change from the panel's own page with the token",
        ask("POST", "/api/action", {"X-Panel-Token: " + token, "Origin: http://" + own, close}, park), 200,

@@ -229,14 +229,17 @@ void HttpServer::serve(Connection& connection) {
       http::async_read(connection.stream, buffer, parser, done);
       connection.await();
       if (stopping_.load()) break;
+      // A request that cannot be read whole is answered (too large, or not
+      // HTTP) and the connection closes; one cut off by the browser is not.
       const bool tooLarge = error == http::error::body_limit || error == http::error::header_limit;
-      if (error && !tooLarge) break;
+      const bool malformed = !tooLarge && error.category() == http::make_error_code(http::error::bad_target).category() &&
+                             error != http::error::end_of_stream && error != http::error::partial_message;
+      if (error && !tooLarge && !malformed) break;
       const http::request<http::string_body>& message = parser.get();
       HttpResponse response;
-      if (tooLarge) {
-        response.status = 413;
-        response.contentType = "text/plain";
-        response.body = "the request is too large\n";
+      if (error) {
+        response = HttpResponse{tooLarge ? 413 : 400, "text/plain",
+                                tooLarge ? "the request is too large\n" : "not a request the panel reads\n", {}, {}};
       } else {
         try {
           response = handler_(toRequest(message));
@@ -244,7 +247,7 @@ void HttpServer::serve(Connection& connection) {
           response = HttpResponse{500, "text/plain", "the panel could not answer\n", {}, {}};
         }
       }
-      const bool keepAlive = !tooLarge && !response.stream && message.keep_alive();
+      const bool keepAlive = !error && !response.stream && message.keep_alive();
       connection.stream.expires_after(kWriteLimit);
       if (response.stream) {
         // An endless body: no length; it ends when the connection closes.
