@@ -56,7 +56,7 @@ void getGameName(char* buffer) {
 }
 
 double getGameTimeFrame(void) {
-  return guarded(0.0, [](MotionEngine& e) { return e.games.record().timeFrame; });
+  return guarded(0.0, [](MotionEngine& e) { return e.games.timeFrame(); });
 }
 
 double getMotionDataTimeFrame(void) {

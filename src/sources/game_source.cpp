@@ -63,13 +63,16 @@ bool GameSource::attachGame() {
   GameReader* reader = detectedReader();
   if (reader == nullptr || !reader->attach()) return false;
   record_ = SampleRecord{};
+  timeFrame_.store(record_.timeFrame, std::memory_order_relaxed);
   processWatch_.watch(reader);
   return true;
 }
 
 bool GameSource::readSample() {
   GameReader* reader = detectedReader();
-  return reader != nullptr && reader->read(record_);
+  const bool read = reader != nullptr && reader->read(record_);
+  timeFrame_.store(record_.timeFrame, std::memory_order_relaxed);
+  return read;
 }
 
 bool GameSource::detachGame() {

@@ -50,6 +50,9 @@ class GameSource {
 
   SampleRecord& record() { return record_; }
   const SampleRecord& record() const { return record_; }
+  // Any thread: the record's time frame as of the last read (the record
+  // itself belongs to the engine thread).
+  double timeFrame() const { return timeFrame_.load(std::memory_order_relaxed); }
 
   // Replaces the reader of a game id (registry set-up and test seam). A null
   // reader's detection test always fails.
@@ -72,6 +75,7 @@ class GameSource {
   std::array<std::atomic<bool>, kGameCount> flags_{};
   std::array<std::unique_ptr<GameReader>, kGameCount> readers_;
   SampleRecord record_;
+  std::atomic<double> timeFrame_{0.0};
   int detectionPauseMs_ = 10;
   std::function<void(int)> pauseBetweenTests_;
   ProcessWatch processWatch_;  // last: its thread ends before the readers go
