@@ -17,7 +17,7 @@ namespace {
 uint32_t translated(int code) {
   switch (code) {
     case ECONNREFUSED: return kErrorConnectionRefused;
-    case ETIMEDOUT: return kErrorTimeout;
+    case ETIMEDOUT: return kErrorStreamTimeout;
     case ENOENT: return kErrorFileNotFound;
     default: return kErrorConnectionReset;
   }
@@ -54,7 +54,7 @@ class TcpStream final : public StreamTransport {
       const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(deadline - std::chrono::steady_clock::now());
       pollfd entry{fd_, POLLOUT, 0};
       if (left.count() <= 0 || ::poll(&entry, 1, static_cast<int>(left.count())) == 0) {
-        error_ = kErrorTimeout;  // part of a packet may be out: the stream cannot be used any more
+        error_ = kErrorStreamTimeout;  // part of a packet may be out: the stream cannot be used any more
         break;
       }
     }

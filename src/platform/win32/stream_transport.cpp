@@ -13,7 +13,7 @@ namespace {
 
 uint32_t translatedSocketError(int code) {
   switch (code) {
-    case WSAETIMEDOUT: return kErrorTimeout;
+    case WSAETIMEDOUT: return kErrorStreamTimeout;
     case WSAECONNREFUSED: return kErrorConnectionRefused;
     default: return code != 0 ? static_cast<uint32_t>(code) : kErrorConnectionReset;
   }
@@ -57,7 +57,7 @@ class TcpStream final : public StreamTransport {
       const long ms = static_cast<long>(left.count());
       timeval limit{ms / 1000, (ms % 1000) * 1000};
       if (ms <= 0 || ::select(0, nullptr, &writable, nullptr, &limit) <= 0) {
-        error_ = kErrorTimeout;  // part of a packet may be out: the stream cannot be used any more
+        error_ = kErrorStreamTimeout;  // part of a packet may be out: the stream cannot be used any more
         break;
       }
     }
@@ -113,7 +113,7 @@ class PipeStream final : public StreamTransport {
     if (WaitForSingleObject(writeEvent_, static_cast<DWORD>(timeoutMs)) != WAIT_OBJECT_0) {
       CancelIoEx(pipe_, &write);
       GetOverlappedResult(pipe_, &write, &written, TRUE);
-      error_ = kErrorTimeout;
+      error_ = kErrorStreamTimeout;
       return false;
     }
     if (!GetOverlappedResult(pipe_, &write, &written, FALSE)) error_ = GetLastError();
