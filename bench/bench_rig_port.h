@@ -8,10 +8,12 @@
 
 #include "platform/serial_port.h"
 #include "simulated_rig.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay::bench {
 
-// Starts the rig and registers its port; returns the COM number, or 0.
+// Starts the rig and registers its port (the only COM port from then on);
+// returns the COM number, or 0.
 inline int startRigOnComPort(rigsim::SimulatedRig& rig, const char* toolName) {
 #ifdef RIGSIM_WINE_COM
   (void)toolName;
@@ -29,8 +31,8 @@ inline int startRigOnComPort(rigsim::SimulatedRig& rig, const char* toolName) {
     return 0;
   }
   const std::string name = "COM" + std::to_string(com);
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
-      {com, link, "USB-SERIAL CH340 (" + name + ")", {"USB\\VID_1A86&PID_7523"}}});
+  const platform::SimulatedComPort port{com, link, "USB-SERIAL CH340 (" + name + ")", {"USB\\VID_1A86&PID_7523"}};
+  platform::keepInForce(platform::FakePlatform().withComPorts({port}));
   return com;
 }
 

@@ -24,6 +24,7 @@
 #include "sources/readers/network_reader_factory.h"
 #include "sources/readers/network_games.h"
 #include "sources/readers/nolimits2.h"
+#include "tools/platform/fake_platform.h"
 
 namespace {
 
@@ -161,7 +162,8 @@ int main(int argc, char** argv) {
 
   const auto folder = std::filesystem::temp_directory_path() / "portrelay-latency-documents";
   std::filesystem::create_directories(folder);
-  platform::overrideDocumentsFolder(folder.string());  // the endpoints' log lines go aside
+  // The endpoints' log lines go aside.
+  platform::keepInForce(platform::FakePlatform().withDocumentsFolder(folder.string()));
   platform::NetworkStartup startup;
   platform::startNetworking(startup);
   for (const auto& key : keys) {

@@ -101,7 +101,6 @@ int main(int argc, char** argv) {
     std::printf("frames at the rig %zu\n", rig.motionLog().size());
     link.stopRelay();
     relay.join();
-    platform::overrideComPorts(std::nullopt);
   }
   return 0;
 }

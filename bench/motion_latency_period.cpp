@@ -156,6 +156,5 @@ int main(int argc, char** argv) {
               written.size(), frames.size(), static_cast<double>(frames.size()) / seconds, undecoded,
               static_cast<unsigned long long>(rig.stats().checksumErrors));
   game.stop();
-  platform::overrideComPorts(std::nullopt);
   return latencies.empty() ? 1 : 0;
 }

@@ -13,6 +13,7 @@
 #include "platform/sockets.h"
 #include "sources/readers/network_games.h"
 #include "sources/readers/nolimits2.h"
+#include "tools/platform/fake_platform.h"
 
 namespace {
 
@@ -95,7 +96,7 @@ void BM_LfsReaderReadsAWaitingDatagram(benchmark::State& state) {
   static const bool logsAside = [] {
     const auto folder = std::filesystem::temp_directory_path() / "portrelay-bench-documents";
     std::filesystem::create_directories(folder);
-    platform::overrideDocumentsFolder(folder.string());
+    platform::keepInForce(platform::FakePlatform().withDocumentsFolder(folder.string()));
     return true;
   }();
   (void)logsAside;

@@ -21,6 +21,7 @@
 #include "tools/platform/child_process.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
+#include "tools/platform/fake_platform.h"
 
 namespace {
 
@@ -36,7 +37,7 @@ int64_t nowNs() {
 int main(int argc, char** argv) {
   const double seconds = argc > 1 ? std::atof(argv[1]) : 5.0;
   const std::string objectNamespace = "poselat" + std::to_string(platform::currentProcessId()) + "_";
-  platform::overrideObjectNamespace(objectNamespace);
+  platform::keepInForce(platform::FakePlatform().withObjectNamespace(objectNamespace));
   const std::filesystem::path log =
       std::filesystem::temp_directory_path() / ("pose_latency_" + std::to_string(platform::currentProcessId()) + ".txt");
 

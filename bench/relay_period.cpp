@@ -100,6 +100,5 @@ int main(int argc, char** argv) {
   std::printf("messages sent %zu, received by the rig %zu, CRC errors at the rig %llu\n", sentAt.size(),
               latencies.size(), static_cast<unsigned long long>(rig.stats().checksumErrors));
   state.closeRigPort();
-  platform::overrideComPorts(std::nullopt);
   return 0;
 }

@@ -22,6 +22,7 @@
 #include "platform/processes.h"
 #include "simserver/sim_server.h"
 #include "sources/readers/flight_simulator.h"
+#include "tools/platform/fake_platform.h"
 
 namespace {
 
@@ -149,7 +150,8 @@ int main(int argc, char** argv) {
   const auto folder = std::filesystem::temp_directory_path() /
                       ("portrelay-simclient-latency-" + std::to_string(platform::currentProcessId()));
   std::filesystem::create_directories(folder);
-  platform::overrideDocumentsFolder(folder.string());  // where the client finds its configuration file
+  // Where the client finds its configuration file.
+  platform::keepInForce(platform::FakePlatform().withDocumentsFolder(folder.string()));
   for (const auto& transport : transports) measure(transport, seconds, folder);
   std::filesystem::remove_all(folder);
   return 0;

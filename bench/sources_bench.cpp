@@ -15,6 +15,7 @@
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 #include "sources/game_source.h"
+#include "tools/platform/fake_platform.h"
 
 namespace {
 
@@ -26,9 +27,10 @@ struct Isolation {
   Isolation() {
     const auto folder = std::filesystem::temp_directory_path() / "portrelay-bench-documents";
     std::filesystem::create_directories(folder);
-    platform::overrideDocumentsFolder(folder.string());
-    platform::overrideObjectNamespace("bench" + std::to_string(platform::currentProcessId()) + "_");
-    platform::overrideProcessScope(platform::currentProcessId());
+    platform::keepInForce(platform::FakePlatform()
+                              .withDocumentsFolder(folder.string())
+                              .withObjectNamespace("bench" + std::to_string(platform::currentProcessId()) + "_")
+                              .withProcessScope(platform::currentProcessId()));
   }
 };
 
@@ -36,10 +38,10 @@ void isolate() { static Isolation once; }
 
 void BM_DetectGameNothingRunning(benchmark::State& state) {
   isolate();
-  platform::overrideProcessScope(std::nullopt);  // the machine's whole process list, as in use
+  // The machine's whole process list, as in use.
+  const platform::ScopedPlatform everyProcess(platform::FakePlatform().withEveryProcess());
   GameSource source;  // the real registry: probes, process tests, handshake, pauses
   for (auto _ : state) benchmark::DoNotOptimize(source.detectGame());
-  platform::overrideProcessScope(platform::currentProcessId());
 }
 BENCHMARK(BM_DetectGameNothingRunning)->Unit(benchmark::kMillisecond)->Iterations(5)->UseRealTime();
 

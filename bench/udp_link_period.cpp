@@ -45,6 +45,7 @@
 
 #include "net_namespace.h"
 #include "udp_rig.h"
+#include "tools/platform/fake_platform.h"
 #endif
 
 using namespace portrelay;
@@ -214,7 +215,8 @@ struct ArrivedFrame {
 
 void useLogFolder(const std::filesystem::path& folder) {
   std::filesystem::create_directories(folder);
-  platform::overrideDocumentsFolder(folder.string());  // the link's log lines go aside
+  // The link's log lines go aside.
+  platform::keepInForce(platform::FakePlatform().withDocumentsFolder(folder.string()));
 }
 
 int hostOnly(int seconds, const char* samplesFile) {

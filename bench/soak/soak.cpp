@@ -50,6 +50,7 @@
 #if !defined(_WIN32)
 #include "net_namespace.h"
 #include "udp_rig.h"
+#include "tools/platform/fake_platform.h"
 #endif
 
 using namespace portrelay;
@@ -570,8 +571,9 @@ int main(int argc, char** argv) {
   const std::filesystem::path folder =
       std::filesystem::temp_directory_path() / ("soak-" + std::to_string(start));
   std::filesystem::create_directories(folder);
-  platform::overrideDocumentsFolder(folder.string());  // the network side's log file goes there
-  platform::overrideObjectNamespace("soak" + std::to_string(start));
+  platform::keepInForce(platform::FakePlatform()
+                            .withDocumentsFolder(folder.string())  // the network side's log file goes there
+                            .withObjectNamespace("soak" + std::to_string(start)));
 
 #ifdef RIGSIM_WINE_COM
   const std::string rigLink = RIGSIM_WINE_LINK, fanLink = RIGSIM_WINE_FAN_LINK;
@@ -584,9 +586,9 @@ int main(int argc, char** argv) {
   }
   run.devices.rigOffset = run.devices.rig.clockOffsetNs();
   const std::string rigName = "COM" + std::to_string(kRigCom), fanName = "COM" + std::to_string(kFanCom);
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
+  platform::keepInForce(platform::FakePlatform().withComPorts({
       {kRigCom, rigLink, "USB-SERIAL CH340 (" + rigName + ")", {"USB\\VID_1A86&PID_7523"}},
-      {kFanCom, fanLink, "Fan controller (" + fanName + ")", {}}});
+      {kFanCom, fanLink, "Fan controller (" + fanName + ")", {}}}));
   if (!checkFilterLists()) return 1;
 
 #if !defined(_WIN32)
@@ -668,7 +670,6 @@ int main(int argc, char** argv) {
   }
 #endif
   run.report.printTable(run.withUdp);
-  platform::overrideComPorts(std::nullopt);
   std::error_code ignored;
   std::filesystem::remove_all(folder, ignored);
   return run.report.failed() ? 1 : 0;

@@ -5,7 +5,9 @@
  * single 0x00 byte is written when the port starts, on pause and on stop.
  * Every failure is silent; start() counts its failures and gives up after three
  * in a row until init() or stop(). The engine owns one instance (configured by
- * initWindSerial in portrelay.h); hosts may create their own.
+ * initWindSerial in portrelay.h); hosts may create their own. It writes
+ * through the platform's serial device; the library's own tests give it a
+ * scripted device instead.
  *
  * Threads: init, start, pause, unpause, stop and updateBuffer may be called
  * from any thread except the sender thread itself.
@@ -25,12 +27,14 @@
 #include "portrelay/portrelay.h"
 
 namespace portrelay::platform {
-class SerialPort;
+class SerialDevice;
 }
 
 class PORTRELAY_API WindSerial {
  public:
   WindSerial();
+  /* Writes through `device` (not yet open) instead of the platform's. */
+  explicit WindSerial(std::unique_ptr<portrelay::platform::SerialDevice> device);
   ~WindSerial();
   WindSerial(const WindSerial&) = delete;
   WindSerial& operator=(const WindSerial&) = delete;
@@ -68,7 +72,7 @@ class PORTRELAY_API WindSerial {
   void writeZero();
   void closePort();
 
-  std::unique_ptr<portrelay::platform::SerialPort> port_;
+  std::unique_ptr<portrelay::platform::SerialDevice> port_;
   std::atomic<bool> running_{false};
   std::atomic<bool> paused_{false};
   std::atomic<bool> initialized_{false};

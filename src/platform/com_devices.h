@@ -18,7 +18,6 @@
 // USB device above the node in sysfs, in upper-case hexadecimal.
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -38,6 +37,9 @@ bool deviceNameExists(const std::string& deviceName);
 // an empty name (QueryDosDeviceW with no device). Returns the characters
 // stored, or 0 with kErrorInsufficientBuffer when the buffer is too small.
 uint32_t queryDeviceNames(wchar_t* buffer, uint32_t capacity);
+
+// COM number of a "COMn" device name (letters in any case), 0 for other names.
+int comNumberOfName(const std::string& deviceName);
 
 struct ComDeviceInfo {
   std::string friendlyName;
@@ -60,30 +62,19 @@ class ComDeviceSet {
 
  private:
   [[maybe_unused]] void* handle_ = nullptr;  // the SetupAPI device set (Windows)
-  std::vector<ComDeviceInfo> devices_;       // Linux, or the test seam
+  std::vector<ComDeviceInfo> devices_;       // Linux, or the simulated ports
   bool simulated_ = false;
 };
 
-// ---- Test seam ----
-// A COM port that a test provides: its number, the device node that stands for
-// it (POSIX; on Windows the system's COM mapping applies, under Wine
-// HKLM\Software\Wine\Ports) and the device information the USB-id check sees.
+// A COM port that stands for one of the system's (see Services::comPorts): its
+// number, the device node behind it (POSIX; on Windows the system's COM mapping
+// applies, under Wine HKLM\Software\Wine\Ports) and the device information
+// the USB-id check sees.
 struct SimulatedComPort {
   int number = 0;
   std::string devicePath;
   std::string friendlyName;
   std::vector<std::string> hardwareIds;
 };
-
-// While set, the COM device information lists exactly these ports, and on
-// POSIX the COM numbering (names, existence, open) does too. std::nullopt
-// restores the system's view.
-// Test variant only: the shipped library has no seam and lists the system's ports.
-#ifdef PORTRELAY_TEST_SEAMS
-void overrideComPorts(std::optional<std::vector<SimulatedComPort>> ports);
-std::optional<std::vector<SimulatedComPort>> comPortOverride();
-#else
-inline std::optional<std::vector<SimulatedComPort>> comPortOverride() { return std::nullopt; }
-#endif
 
 }  // namespace portrelay::platform

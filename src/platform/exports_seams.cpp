@@ -1,20 +1,76 @@
 // The COM-port test seam, exported for the demo host (see seam_exports.h).
 #include "platform/seam_exports.h"
 
-#include "platform/com_devices.h"
+#include <mutex>
+
+#include "platform/services.h"
+
+namespace portrelay::platform {
+namespace {
+
+// The ports the demo host added, over the services that were in force when it
+// added the first; the rest is answered by those. Lives as long as the
+// process: a link thread may still be asking while the host clears the ports.
+class HostComPorts final : public Services {
+ public:
+  std::optional<std::vector<SimulatedComPort>> comPorts() const override {
+    std::lock_guard lock(mutex_);
+    return ports_;
+  }
+  AdapterQuery networkAdapters() const override { return base().networkAdapters(); }
+  std::optional<std::string> userRegistryString(const std::string& key, const std::string& value,
+                                                size_t capacity) const override {
+    return base().userRegistryString(key, value, capacity);
+  }
+  std::string documentsFolder() const override { return base().documentsFolder(); }
+  std::optional<uint32_t> processScope() const override { return base().processScope(); }
+  std::string objectNamespace() const override { return base().objectNamespace(); }
+
+  void add(SimulatedComPort port) {
+    std::lock_guard lock(mutex_);
+    if (!inForce_) {
+      base_ = &putServicesInForce(*this);
+      inForce_ = true;
+    }
+    ports_.push_back(std::move(port));
+  }
+
+  void clear() {
+    std::lock_guard lock(mutex_);
+    if (!inForce_) return;
+    putServicesInForce(*base_);
+    inForce_ = false;
+    ports_.clear();
+  }
+
+ private:
+  const Services& base() const {
+    std::lock_guard lock(mutex_);
+    return *base_;
+  }
+
+  mutable std::mutex mutex_;
+  const Services* base_ = &systemServices();
+  bool inForce_ = false;
+  std::vector<SimulatedComPort> ports_;
+};
+
+HostComPorts& hostComPorts() {
+  static HostComPorts& ports = *new HostComPorts;  // never destroyed, see above
+  return ports;
+}
+
+}  // namespace
+}  // namespace portrelay::platform
 
 extern "C" int32_t portrelaySeam_addComPort(int32_t number, const char* devicePath, const char* friendlyName,
                                             const char* hardwareId) {
   try {
     if (number < 1 || number > 255 || devicePath == nullptr || friendlyName == nullptr || hardwareId == nullptr)
       return 0;
-    namespace platform = portrelay::platform;
-    std::vector<platform::SimulatedComPort> ports = platform::comPortOverride().value_or(
-        std::vector<platform::SimulatedComPort>{});
-    platform::SimulatedComPort port{number, devicePath, friendlyName, {}};
+    portrelay::platform::SimulatedComPort port{number, devicePath, friendlyName, {}};
     if (*hardwareId != '\0') port.hardwareIds.emplace_back(hardwareId);
-    ports.push_back(std::move(port));
-    platform::overrideComPorts(std::move(ports));
+    portrelay::platform::hostComPorts().add(std::move(port));
     return 1;
   } catch (...) {
     return 0;
@@ -23,7 +79,7 @@ extern "C" int32_t portrelaySeam_addComPort(int32_t number, const char* devicePa
 
 extern "C" void portrelaySeam_clearComPorts(void) {
   try {
-    portrelay::platform::overrideComPorts(std::nullopt);
+    portrelay::platform::hostComPorts().clear();
   } catch (...) {
   }
 }

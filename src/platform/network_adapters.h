@@ -3,7 +3,6 @@
 // IPv4 family, prefixes included).
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <vector>
 
@@ -47,13 +46,8 @@ struct AdapterQuery {
 // operational state in Windows' numbering; an ARPHRD_ETHER interface is
 // Ethernet unless it is wireless (sysfs `wireless` or `phy80211`); the metric
 // is that of the interface's default route in the main table, else the lowest
-// of its main-table routes, else kNoIpv4Metric.
+// of its main-table routes, else kNoIpv4Metric. Asks the services in force
+// (platform/services.h).
 AdapterQuery queryNetworkAdapters();
-
-#ifdef PORTRELAY_TEST_SEAMS
-// Test seam: while set, queryNetworkAdapters() answers this instead of asking
-// the system. std::nullopt restores the system's list.
-void overrideNetworkAdapters(std::optional<AdapterQuery> query);
-#endif
 
 }  // namespace portrelay::platform

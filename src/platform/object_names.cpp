@@ -1,12 +1,7 @@
-#include <mutex>
-
 #include "platform/shared_memory.h"
 
 namespace portrelay::platform {
 namespace {
-
-std::mutex namespaceMutex;
-std::optional<std::string> namespacePrefix;
 
 // Splits "Local\name" or "Global\name" into the session prefix and the rest.
 std::pair<std::string, std::string> splitSession(const std::string& name) {
@@ -19,13 +14,6 @@ std::pair<std::string, std::string> splitSession(const std::string& name) {
 
 }  // namespace
 
-#ifdef PORTRELAY_TEST_SEAMS
-void overrideObjectNamespace(std::optional<std::string> prefix) {
-  std::lock_guard lock(namespaceMutex);
-  namespacePrefix = std::move(prefix);
-}
-#endif
-
 std::string windowsObjectName(const std::string& windowsName, const std::string& objectNamespace) {
   auto [session, rest] = splitSession(windowsName);
   return session + objectNamespace + rest;
@@ -36,11 +24,6 @@ std::string posixObjectName(const std::string& windowsName, const std::string& o
   for (char& c : rest)
     if (c == '\\' || c == '/') c = '_';
   return "/" + rest;
-}
-
-std::string currentObjectNamespace() {
-  std::lock_guard lock(namespaceMutex);
-  return namespacePrefix.value_or(std::string());
 }
 
 }  // namespace portrelay::platform

@@ -1,6 +1,5 @@
 // The user's Documents folder and directory creation.
 #pragma once
-#include <optional>
 #include <string>
 
 namespace portrelay::platform {
@@ -11,13 +10,8 @@ extern const char kPathSeparator;
 // The current user's Documents folder, or an empty string when it cannot be
 // determined. Windows: SHGetFolderPathA(CSIDL_PERSONAL). POSIX: the home
 // directory of the process's user (password database) followed by "/Documents".
+// Asks the services in force (platform/services.h).
 std::string documentsFolder();
-
-#ifdef PORTRELAY_TEST_SEAMS
-// Test seam: while set, documentsFolder() returns this text instead (an empty
-// text models an unresolvable folder). std::nullopt restores the real lookup.
-void overrideDocumentsFolder(std::optional<std::string> path);
-#endif
 
 // The folder of documents shared by all users, or an empty string where there
 // is none. Windows: SHGetFolderPathA(CSIDL_COMMON_DOCUMENTS). POSIX: none.

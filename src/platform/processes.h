@@ -1,7 +1,6 @@
 // The process list: is a game's executable running?
 #pragma once
 #include <cstdint>
-#include <optional>
 #include <string>
 #include <string_view>
 
@@ -12,18 +11,12 @@ namespace portrelay::platform {
 // closed afterwards. Linux: the base name of argv[0] from /proc/<pid>/cmdline
 // (the kernel's own name is cut at 15 characters, and a game running under a
 // compatibility layer shows its Windows path there, e.g. C:\Games\F1_23.exe).
+// Only children of the process scope count while the services give one
+// (platform/services.h), so a test sees the games it started and no others.
 bool isProcessRunning(const std::wstring& executableName);
 
 // The last component of a command line's first word, split at '/' or '\'.
 std::string_view executableBaseName(std::string_view argv0);
-
-#ifdef PORTRELAY_TEST_SEAMS
-// Test seam: while set, only direct children of the given process count in
-// isProcessRunning, so a test sees the games it started itself and nothing
-// else running on the machine. std::nullopt restores the whole list.
-void overrideProcessScope(std::optional<uint32_t> parentProcessId);
-#endif
-std::optional<uint32_t> processScope();
 
 uint32_t currentProcessId();
 // Full path of the running executable, and its folder (no trailing separator).

@@ -1,5 +1,6 @@
 #include "platform/serial_device.h"
 
+#include "platform/com_devices.h"
 #include "platform/serial_port.h"
 
 namespace portrelay::platform {
@@ -9,6 +10,9 @@ bool SerialDevice::requireOpen() const {
   setLastSystemError(kErrorInvalidHandle);
   return false;
 }
+
+// Another name is COM0, which no port is.
+bool SerialDevice::openDevice(const std::string& deviceName) { return open(comNumberOfName(deviceName)); }
 
 bool SerialDevice::readTimeouts(SerialTimeouts& timeouts) {
   if (!requireOpen()) return false;

@@ -6,6 +6,7 @@
 #pragma once
 #include <cstdint>
 #include <memory>
+#include <string>
 
 #include "platform/system_error.h"
 
@@ -62,6 +63,9 @@ class SerialDevice {
   // Opens COM port n for reading and writing, exclusively, existing devices
   // only, without overlapped I/O; closes what was open first.
   virtual bool open(int comNumber) = 0;
+  // Opens a device by its name, for example "COM7". This default knows COM
+  // names only and opens that number; other names fail as a missing port does.
+  virtual bool openDevice(const std::string& deviceName);
   virtual void close() = 0;  // keeps the system error code
   virtual bool isOpen() const = 0;
 

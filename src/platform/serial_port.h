@@ -17,9 +17,8 @@ class SerialPort final : public SerialDevice {
   ~SerialPort() override;
 
   bool open(int comNumber) override;
-  // Opens a serial device by its device name, for example "COM7" (Windows:
-  // "\\.\" + name; POSIX: the node of that COM number), like open(int).
-  bool openDevice(const std::string& deviceName);
+  // Windows: any device name ("\\.\" + name); POSIX: the node of a COM name.
+  bool openDevice(const std::string& deviceName) override;
   void close() override;
   bool isOpen() const override;
 

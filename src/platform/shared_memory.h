@@ -90,19 +90,11 @@ class SharedView {
 };
 
 // The platform's object name for a Windows-style name, inside the current
-// object namespace (see overrideObjectNamespace).
+// object namespace (Services::objectNamespace in platform/services.h).
 std::string objectName(const std::string& windowsName);
 // Pure translations, for either platform (the namespace is inserted after the
 // session prefix on Windows and after the '/' on POSIX).
 std::string windowsObjectName(const std::string& windowsName, const std::string& objectNamespace);
 std::string posixObjectName(const std::string& windowsName, const std::string& objectNamespace);
-
-#ifdef PORTRELAY_TEST_SEAMS
-// Test seam: while set, every named object (mappings and events) gets this
-// prefix, so that tests running at the same time never meet each other's
-// objects. std::nullopt restores the plain names.
-void overrideObjectNamespace(std::optional<std::string> prefix);
-#endif
-std::string currentObjectNamespace();
 
 }  // namespace portrelay::platform

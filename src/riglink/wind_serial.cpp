@@ -4,11 +4,12 @@
 #include <cctype>
 #include <chrono>
 
-#include "platform/serial_port.h"
+#include "platform/com_devices.h"
+#include "platform/serial_device.h"
 
 using portrelay::platform::Parity;
+using portrelay::platform::SerialDevice;
 using portrelay::platform::SerialLineSettings;
-using portrelay::platform::SerialPort;
 using portrelay::platform::SerialTimeouts;
 using portrelay::platform::StopBits;
 
@@ -16,7 +17,9 @@ namespace {
 constexpr int kMaxFailedStarts = 3;
 }
 
-WindSerial::WindSerial() : port_(std::make_unique<SerialPort>()) {}
+WindSerial::WindSerial() : port_(portrelay::platform::createSerialDevice()) {}
+
+WindSerial::WindSerial(std::unique_ptr<SerialDevice> device) : port_(std::move(device)) {}
 
 WindSerial::~WindSerial() {
   try {

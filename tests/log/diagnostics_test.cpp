@@ -10,6 +10,7 @@
 #include "portrelay/portrelay.h"
 #include "riglink/link_fixture.h"
 #include "riglink/link_state.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay {
 namespace {
@@ -28,14 +29,13 @@ void collect(int32_t level, const char* text, void* context) {
 // One scan over two ports that are no rig controller: it names the ports and
 // refuses each one's USB id.
 void scanTwoForeignPorts() {
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
+  const platform::ScopedPlatform ports(platform::FakePlatform().withComPorts({
       testing::usbComPort(3, "/nonexistent/portrelay-a", "VID_0000&PID_0000"),
-      testing::usbComPort(4, "/nonexistent/portrelay-b", "VID_0000&PID_0000")});
+      testing::usbComPort(4, "/nonexistent/portrelay-b", "VID_0000&PID_0000")}));
   RigLink link;
   link.setRelayRunning(1);
   link.setAutoconnect(1);
   EXPECT_EQ(link.scanForRig(), 0);
-  platform::overrideComPorts(std::nullopt);
 }
 
 TEST(Diagnostics, TheCallbackReceivesTheScansLinesAndNothingReachesStandardOutput) {

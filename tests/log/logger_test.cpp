@@ -9,6 +9,7 @@
 #include "platform/paths.h"
 #include "portrelay/portrelay.h"
 #include "support/temp_dir.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay {
 namespace {
@@ -114,13 +115,12 @@ TEST(Logger, TwoLoggersAppendInFlushOrder) {
 TEST(Logger, CreatesTheFolderWithItsMissingParents) {
   testing::TempDir dir;
   const auto documents = dir.path() / "home" / "rig owner" / "Documents";
-  platform::overrideDocumentsFolder(documents.string());
   {
+    const platform::ScopedPlatform folder(platform::FakePlatform().withDocumentsFolder(documents.string()));
     Logger logger;
     EXPECT_TRUE(logger.hasFile());
     logger.info("first line");
   }
-  platform::overrideDocumentsFolder(std::nullopt);
   const auto written = lines(readFile(documents / "tiltaverse" / "errorlog.txt"));
   ASSERT_FALSE(written.empty());  // the version line may come first
   std::smatch match;
@@ -129,7 +129,7 @@ TEST(Logger, CreatesTheFolderWithItsMissingParents) {
 }
 
 TEST(Logger, UnresolvableDocumentsFolder) {
-  platform::overrideDocumentsFolder(std::string());
+  const platform::ScopedPlatform folder(platform::FakePlatform().withDocumentsFolder(""));
   ::testing::internal::CaptureStderr();
   {
     Logger logger;
@@ -138,7 +138,6 @@ TEST(Logger, UnresolvableDocumentsFolder) {
     logger.error("lost too");
   }
   const std::string err = ::testing::internal::GetCapturedStderr();
-  platform::overrideDocumentsFolder(std::nullopt);
   EXPECT_EQ(err,
             "Failed to retrieve the Documents path\n"
             "Log failed: Unable to write to log file.\n"
@@ -149,14 +148,13 @@ TEST(Logger, UnusableDocumentsFolder) {
   testing::TempDir dir;
   const auto notAFolder = dir.path() / "file";
   { std::ofstream(notAFolder) << "x"; }
-  platform::overrideDocumentsFolder(notAFolder.string());
+  const platform::ScopedPlatform folder(platform::FakePlatform().withDocumentsFolder(notAFolder.string()));
   ::testing::internal::CaptureStderr();
   {
     Logger logger;
     logger.info("lost");
   }
   const std::string err = ::testing::internal::GetCapturedStderr();
-  platform::overrideDocumentsFolder(std::nullopt);
   EXPECT_EQ(err, "Failed to open log file\nLog failed: Unable to write to log file.\n");
   EXPECT_FALSE(std::filesystem::exists(notAFolder.string() + "/tiltaverse"));
 }

@@ -18,6 +18,7 @@
 #include "riglink/link_fixture.h"
 #include "riglink/link_state.h"
 #include "support/game_fixtures.h"
+#include "tools/platform/fake_platform.h"
 #include "udp_link_fixture.h"
 
 namespace portrelay {
@@ -34,10 +35,14 @@ constexpr uint32_t kEthernet = platform::kIfTypeEthernet, kWireless = platform::
 
 uint32_t ip(const char* text) { return *ipv4FromText(text); }
 
+// The system's adapter list for the scope.
 class AdapterSeam {
  public:
-  explicit AdapterSeam(AdapterQuery query) { platform::overrideNetworkAdapters(std::move(query)); }
-  ~AdapterSeam() { platform::overrideNetworkAdapters(std::nullopt); }
+  explicit AdapterSeam(AdapterQuery query)
+      : platform_(platform::FakePlatform().withNetworkAdapters(std::move(query))) {}
+
+ private:
+  platform::ScopedPlatform platform_;
 };
 
 TEST(AdapterSelection, Cases) {

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include "platform/shared_memory.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay::platform {
 namespace {
@@ -29,11 +30,12 @@ TEST(ObjectNames, Translation) {
   }
 }
 
-TEST(ObjectNames, NamespaceOverrideAppliesAndRestores) {
+TEST(ObjectNames, TheServicesNamespaceAppliesAndRestores) {
   const std::string plain = objectName("Local\\acpmf_graphics");
-  overrideObjectNamespace("ns7_");
-  EXPECT_NE(objectName("Local\\acpmf_graphics").find("ns7_acpmf_graphics"), std::string::npos);
-  overrideObjectNamespace(std::nullopt);
+  {
+    const ScopedPlatform isolated(FakePlatform().withObjectNamespace("ns7_"));
+    EXPECT_NE(objectName("Local\\acpmf_graphics").find("ns7_acpmf_graphics"), std::string::npos);
+  }
   EXPECT_EQ(objectName("Local\\acpmf_graphics"), plain);
 }
 

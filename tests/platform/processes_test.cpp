@@ -61,9 +61,10 @@ TEST(Processes, ScopeHidesOtherParentsChildren) {
   auto game = launchGame(scope, "idle", "LFS64.exe");
   ASSERT_NE(game, nullptr);
   ASSERT_TRUE(waitUntil([] { return isProcessRunning(L"LFS64.exe"); }));
-  overrideProcessScope(game->id());  // the game has no children
-  EXPECT_FALSE(isProcessRunning(L"LFS64.exe"));
-  overrideProcessScope(currentProcessId());
+  {
+    const ScopedPlatform gamesChildren(FakePlatform().withProcessScope(game->id()));  // the game has none
+    EXPECT_FALSE(isProcessRunning(L"LFS64.exe"));
+  }
   EXPECT_TRUE(isProcessRunning(L"LFS64.exe"));
 }
 

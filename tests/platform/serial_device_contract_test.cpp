@@ -177,6 +177,16 @@ TEST_P(SerialDeviceContract, FailsWhenClosedOrGone) {
   EXPECT_FALSE(device().open(kNoSuchPort));
 }
 
+// By name, as the fan controller opens its port: a COM name opens that port,
+// the name of a port that does not exist fails and leaves the device closed.
+TEST_P(SerialDeviceContract, OpensByComName) {
+  device().close();
+  ASSERT_TRUE(device().openDevice("COM" + std::to_string(subject_->comNumber()))) << platform::lastSystemError();
+  EXPECT_TRUE(device().isOpen());
+  EXPECT_FALSE(device().openDevice("COM" + std::to_string(kNoSuchPort)));
+  EXPECT_FALSE(device().isOpen());
+}
+
 INSTANTIATE_TEST_SUITE_P(
     Backends, SerialDeviceContract,
     ::testing::Values(

@@ -154,14 +154,14 @@ const BridgedGame kGames[] = {
 class ProtonBridge : public ::testing::Test {
  protected:
   IsolatedGames scope;
-  ProtonBridge() { platform::overrideProcessScope(std::nullopt); }
+  platform::ScopedPlatform everyProcess{platform::FakePlatform().withEveryProcess()};
 };
 
 TEST_F(ProtonBridge, EverySharedMemoryGameEndToEnd) {
   for (const BridgedGame& game : kGames) {
     SCOPED_TRACE(std::string(game.key) + (game.wrapper ? " (--run)" : " (on its own)"));
     IsolatedGames own;  // a fresh namespace per game
-    platform::overrideProcessScope(std::nullopt);
+    const platform::ScopedPlatform everyProcess(platform::FakePlatform().withEveryProcess());
     MotionEngine engine;
     for (int id = 0; id < kGameCount; ++id)
       if (id != game.id) engine.games.installReader(id, nullptr);

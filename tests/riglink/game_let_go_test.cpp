@@ -63,7 +63,7 @@ TEST(GameLetGo, GoneGameIsLetGoAndTheFanStops) {
     testing::IsolatedGames scope;
     FanOnComPort sink;
     ASSERT_TRUE(sink.started());
-    platform::overrideComPorts(std::vector<platform::SimulatedComPort>{sink.comPort()});
+    const platform::ScopedPlatform fanPort(platform::FakePlatform().withComPorts({sink.comPort()}));
 
     std::unique_ptr<platform::ChildProcess> process;
     if (*c.executable != '\0') {
@@ -110,7 +110,6 @@ TEST(GameLetGo, GoneGameIsLetGoAndTheFanStops) {
 
     engine.stop();
     runner.stop();
-    platform::overrideComPorts(std::nullopt);
   }
 }
 

@@ -66,6 +66,11 @@ class RelayThread {
   std::thread thread_;
 };
 
+// Stops the process-wide engine's thread at scope end (a second stop does nothing).
+struct EngineStop {
+  ~EngineStop() { stopGamesource_Thread(); }
+};
+
 // One recorded run: two seconds of a lap from game to rig, watched from the
 // host side as a host would; the cases below check it.
 struct RecordedRun {
@@ -106,8 +111,8 @@ void GameToRig::record(RecordedRun& out) {
   if (!rig.started()) return fail("virtual rig did not start");
   FanOnComPort fanSink;
   if (!fanSink.started()) return fail("virtual fan did not start");
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
-      testing::usbComPort(RigOnComPort::kComNumber, rig.linkPath()), fanSink.comPort()});
+  const platform::ScopedPlatform ports(platform::FakePlatform().withComPorts(
+      {testing::usbComPort(RigOnComPort::kComNumber, rig.linkPath()), fanSink.comPort()}));
 
   gamesim::AssettoCorsaSim game;
   if (!game.start()) return fail("game did not start");
@@ -120,6 +125,7 @@ void GameToRig::record(RecordedRun& out) {
   if (initWindSerial(fanPort.c_str(), 115200, L"8N1", kFanIntervalMs) != 1) return fail("initWindSerial failed");
   setMotionsystemready(1);
   if (startGamesource_Thread() == 0) return fail("engine thread did not start");
+  EngineStop engineStop;  // also on an early return, before the services above go
   enableAutoconnect();
   RelayThread relay;
   RigLink& link = RigLink::instance();

@@ -13,6 +13,7 @@
 #include "simulated_rig.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay::testing {
 
@@ -40,19 +41,19 @@ class RigOnComPort {
 #endif
 
   explicit RigOnComPort(rigsim::ReplyForm form = rigsim::ReplyForm::terminated1,
-                        rigsim::Behaviour behaviour = rigsim::Behaviour::normal) {
+                        rigsim::Behaviour behaviour = rigsim::Behaviour::normal)
+      : platform_(platform::FakePlatform().withComPorts({usbComPort(kComNumber, linkPath())})) {
     started_ = rig.start(linkPath());
     rig.setReplyForm(form);
     rig.setBehaviour(behaviour);
-    platform::overrideComPorts(std::vector<platform::SimulatedComPort>{usbComPort(kComNumber, linkPath())});
   }
-  ~RigOnComPort() { platform::overrideComPorts(std::nullopt); }
   bool started() const { return started_; }
 
   rigsim::SimulatedRig rig;
 
  private:
   TempDir dir_;
+  platform::ScopedPlatform platform_;  // the rig's port is the only COM port
   bool started_ = false;
 };
 

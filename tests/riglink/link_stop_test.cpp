@@ -26,13 +26,10 @@ constexpr int32_t kRelayBit = 1, kListenerBit = 4;
 
 class LinkStop : public ::testing::Test {
  protected:
-  void SetUp() override {
-    udp_.listenPort = testing::freeUdpPort();
-    platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
-  }
-  void TearDown() override { platform::overrideComPorts(std::nullopt); }
+  void SetUp() override { udp_.listenPort = testing::freeUdpPort(); }
 
   testing::ScopedDocumentsFolder documents_;  // the listener's log file
+  platform::ScopedPlatform noComPorts_{platform::FakePlatform().withComPorts({})};
   std::unique_ptr<RigLink> link_ = std::make_unique<RigLink>();
   UdpLink udp_;
 };
@@ -107,7 +104,7 @@ TEST_F(LinkStop, StopDuringThePortScanIsBounded) {
   std::vector<platform::SimulatedComPort> ports;
   for (int number = 1; number <= 6; ++number)
     ports.push_back(testing::usbComPort(number, "/nonexistent/portrelay-scan", "VID_0000&PID_0000"));
-  platform::overrideComPorts(ports);
+  const platform::ScopedPlatform scanned(platform::FakePlatform().withComPorts(ports));
   link_->setAutoconnect(1);
   std::vector<double> stopMs;
   for (int round = 0; round < 12; ++round) {

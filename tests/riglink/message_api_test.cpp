@@ -195,7 +195,7 @@ TEST_F(MessageApi, IsConnectedTable) {
 }
 
 TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
+  const platform::ScopedPlatform noPorts(platform::FakePlatform().withComPorts({}));
   link().setStandardPort("COM5");
   ::testing::internal::CaptureStdout();
   const auto start = std::chrono::steady_clock::now();
@@ -203,7 +203,6 @@ TEST_F(MessageApi, ResumeWithoutRigGivesUpAfterThreeAttempts) {
   const auto elapsed = std::chrono::steady_clock::now() - start;
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..fail vid..fail vid..");
   EXPECT_GE(elapsed, std::chrono::milliseconds(1500));
-  platform::overrideComPorts(std::nullopt);
 }
 
 // The exports reach the process-wide link (the rest of this file uses a fresh one).

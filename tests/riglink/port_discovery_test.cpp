@@ -19,7 +19,6 @@ using testing::RigOnComPort;
 class Discovery : public ::testing::Test {
  protected:
   void SetUp() override { fresh(); }
-  void TearDown() override { platform::overrideComPorts(std::nullopt); }
   // The scan runs inside the relay loop; here it is called directly.
   void fresh() {
     link_ = std::make_unique<RigLink>();
@@ -36,10 +35,10 @@ class Discovery : public ::testing::Test {
 };
 
 TEST_F(Discovery, UsbIdMatchesFriendlyNameAndAcceptedIds) {
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{
+  const platform::ScopedPlatform ports(platform::FakePlatform().withComPorts({
       testing::usbComPort(50, "unused", "VID_0483&PID_5740"),
       testing::usbComPort(9, "unused", "VID_1234&PID_0001"),
-  });
+  }));
   EXPECT_TRUE(checkUsbId("COM5"));  // COM50 holds COM5
   EXPECT_TRUE(checkUsbId("COM50"));
   ::testing::internal::CaptureStdout();
@@ -143,7 +142,7 @@ TEST_F(Discovery, ManualConnectionAcceptsOnlyTerminatedReplyOne) {
 TEST_F(Discovery, ManualConnectionWithoutUsbIdOrPort) {
   ::testing::internal::CaptureStdout();
   link().setStandardPort("COM0");
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
+  const platform::ScopedPlatform noPorts(platform::FakePlatform().withComPorts({}));
   EXPECT_EQ(link().connectStandardPort(), 0);
   EXPECT_EQ(::testing::internal::GetCapturedStdout(), "fail vid..");
 }

@@ -382,8 +382,8 @@ TEST(RelayStop, ReturnsAtOnceWhenNothingRuns) {
 }
 
 TEST(RelayStop, WaitsForTheLoopEvenWhenANetworkThreadEndedEarlier) {
+  const platform::ScopedPlatform noPorts(platform::FakePlatform().withComPorts({}));
   auto link = std::make_unique<RigLink>();
-  platform::overrideComPorts(std::vector<platform::SimulatedComPort>{});
   std::atomic<bool> loopReturned{false};
   std::thread relay([&] {
     EXPECT_EQ(link->runRelay(), 1);
@@ -401,7 +401,6 @@ TEST(RelayStop, WaitsForTheLoopEvenWhenANetworkThreadEndedEarlier) {
   EXPECT_EQ(link->threads().runningMask(), 0);
   relay.join();
   EXPECT_TRUE(loopReturned);
-  platform::overrideComPorts(std::nullopt);
 }
 
 TEST(RelayStop, WaitsForNetworkThreads) {

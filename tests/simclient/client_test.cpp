@@ -16,6 +16,7 @@
 #include "sources/readers/flight_simulator.h"
 #include "support/game_fixtures.h"
 #include "support/temp_dir.h"
+#include "tools/platform/fake_platform.h"
 
 namespace portrelay::simclient {
 namespace {
@@ -177,11 +178,12 @@ TEST(ClientOpen, FallsBackToTheRegistryPorts) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(c.name);
-    platform::overrideUserRegistry(c.registry);
     std::unique_ptr<ClientClient> client;
     const int served = server.clientsServed();
-    EXPECT_EQ(ClientClient::open(client, "Tiltaverse", {}, c.files), c.connects ? kResultOk : kResultFail);
-    platform::overrideUserRegistry(std::nullopt);
+    {
+      const platform::ScopedPlatform registry(platform::FakePlatform().withUserRegistry(c.registry));
+      EXPECT_EQ(ClientClient::open(client, "Tiltaverse", {}, c.files), c.connects ? kResultOk : kResultFail);
+    }
     if (c.connects) {
       ASSERT_NE(client, nullptr);
       EXPECT_EQ(client->transportKind(), TransportKind::Socket);

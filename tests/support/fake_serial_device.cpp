@@ -59,6 +59,11 @@ size_t FakeSerialLine::opens() const {
   return opens_;
 }
 
+platform::SerialLineSettings FakeSerialLine::lineSettings() const {
+  std::lock_guard lock(mutex_);
+  return settings_;
+}
+
 bool FakeSerialLine::present() const {
   std::lock_guard lock(mutex_);
   return present_;
@@ -92,14 +97,14 @@ bool FakeSerialDevice::open(int comNumber) {
 bool FakeSerialDevice::readLineSettings(platform::SerialLineSettings& settings) {
   std::lock_guard lock(line_->mutex_);
   if (!usable()) return false;
-  settings = settings_;
+  settings = line_->settings_;
   return true;
 }
 
 bool FakeSerialDevice::applyLineSettings(const platform::SerialLineSettings& settings) {
   std::lock_guard lock(line_->mutex_);
   if (!usable()) return false;
-  settings_ = settings;
+  line_->settings_ = settings;
   return true;
 }
 

@@ -46,6 +46,8 @@ class FakeSerialLine {
   // Purges of the transmit queue made on the open, present device.
   size_t transmitPurges() const;
   size_t opens() const;
+  // The line as the last applyLineSettings left it.
+  platform::SerialLineSettings lineSettings() const;
   bool present() const;
   int comNumber() const { return comNumber_; }
 
@@ -63,6 +65,7 @@ class FakeSerialLine {
   bool present_ = true;
   size_t opens_ = 0;
   size_t transmitPurges_ = 0;
+  platform::SerialLineSettings settings_;
   std::function<void()> duringNextWrite_;
 };
 
@@ -87,7 +90,6 @@ class FakeSerialDevice final : public platform::SerialDevice {
 
   std::shared_ptr<FakeSerialLine> line_;
   bool open_ = false;
-  platform::SerialLineSettings settings_;
 };
 
 }  // namespace portrelay::testing

@@ -10,17 +10,19 @@
 
 namespace portrelay::testing {
 
-IsolatedGames::IsolatedGames() {
+namespace {
+std::string freshObjectNamespace() {
   static std::atomic<int> counter{0};
-  namespace_ = "prt" + std::to_string(platform::currentProcessId()) + "x" + std::to_string(counter++) + "_";
-  platform::overrideObjectNamespace(namespace_);
-  platform::overrideProcessScope(platform::currentProcessId());
+  return "prt" + std::to_string(platform::currentProcessId()) + "x" + std::to_string(counter++) + "_";
 }
+}  // namespace
 
-IsolatedGames::~IsolatedGames() {
-  platform::overrideObjectNamespace(std::nullopt);
-  platform::overrideProcessScope(std::nullopt);
-}
+IsolatedGames::IsolatedGames()
+    : namespace_(freshObjectNamespace()),
+      platform_(platform::FakePlatform()
+                    .withDocumentsFolder(documents_.str())
+                    .withObjectNamespace(namespace_)
+                    .withProcessScope(platform::currentProcessId())) {}
 
 std::string gamesimPath() {
   return platform::executableDirectory() + platform::kPathSeparator + "gamesim" + platform::kExecutableSuffix;

@@ -10,6 +10,7 @@
 
 #include "gamesim/game_sim.h"
 #include "tools/platform/child_process.h"
+#include "tools/platform/fake_platform.h"
 #include "sources/game_source.h"
 #include "support/temp_dir.h"
 #include "support/wait.h"
@@ -22,7 +23,6 @@ namespace portrelay::testing {
 class IsolatedGames {
  public:
   IsolatedGames();
-  ~IsolatedGames();
   IsolatedGames(const IsolatedGames&) = delete;
   IsolatedGames& operator=(const IsolatedGames&) = delete;
 
@@ -31,8 +31,9 @@ class IsolatedGames {
   std::string documentsFolder() const { return documents_.str(); }
 
  private:
-  ScopedDocumentsFolder documents_;
+  TempDir documents_;
   std::string namespace_;
+  platform::ScopedPlatform platform_;
 };
 
 // Path of the gamesim program next to the test executable.

@@ -6,8 +6,6 @@
 #include <random>
 #include <sstream>
 
-#include "platform/paths.h"
-
 namespace portrelay::testing {
 
 TempDir::TempDir() {
@@ -25,9 +23,8 @@ TempDir::~TempDir() {
   std::filesystem::remove_all(path_, ignored);
 }
 
-ScopedDocumentsFolder::ScopedDocumentsFolder() { platform::overrideDocumentsFolder(dir_.str()); }
-
-ScopedDocumentsFolder::~ScopedDocumentsFolder() { platform::overrideDocumentsFolder(std::nullopt); }
+ScopedDocumentsFolder::ScopedDocumentsFolder()
+    : platform_(platform::FakePlatform().withDocumentsFolder(dir_.str())) {}
 
 std::string readFile(const std::filesystem::path& path) {
   std::ifstream in(path, std::ios::binary);

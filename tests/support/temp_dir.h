@@ -3,6 +3,8 @@
 #include <filesystem>
 #include <string>
 
+#include "tools/platform/fake_platform.h"
+
 namespace portrelay::testing {
 
 class TempDir {
@@ -23,12 +25,12 @@ class TempDir {
 class ScopedDocumentsFolder {
  public:
   ScopedDocumentsFolder();
-  ~ScopedDocumentsFolder();
   std::filesystem::path logFile() const { return dir_.path() / "tiltaverse" / "errorlog.txt"; }
   std::string str() const { return dir_.str(); }
 
  private:
   TempDir dir_;
+  platform::ScopedPlatform platform_;
 };
 
 std::string readFile(const std::filesystem::path& path);

@@ -28,6 +28,7 @@
 #include "gamesim/recorded_motion.h"
 #include "gamesim/simulation_runner.h"
 #include "tools/platform/child_process.h"
+#include "tools/platform/fake_platform.h"
 #include "platform/processes.h"
 #include "platform/shared_memory.h"
 
@@ -209,7 +210,8 @@ int replay(int argc, char** argv) {
       std::this_thread::sleep_for(std::chrono::milliseconds(10));
     return child->running() ? child->stop() : child->wait(1000);
   }
-  if (!s.objectNamespace.empty()) platform::overrideObjectNamespace(s.objectNamespace);
+  // The test's namespace for every name published (none: the plain names).
+  const platform::ScopedPlatform isolation(platform::FakePlatform().withObjectNamespace(s.objectNamespace));
   auto game = entry->make(s.options);
   if (!game->start()) {
     std::fprintf(stderr, "gamesim: %s could not start publishing\n", s.game.c_str());
@@ -252,7 +254,8 @@ int main(int argc, char** argv) {
     return 2;
   }
   if (!s.runAs.empty()) return runAs(s);
-  if (!s.objectNamespace.empty()) platform::overrideObjectNamespace(s.objectNamespace);
+  // The test's namespace for every name published (none: the plain names).
+  const platform::ScopedPlatform isolation(platform::FakePlatform().withObjectNamespace(s.objectNamespace));
 
   auto game = entry->make(s.options);
   if (s.hasState) game->setState(s.state);

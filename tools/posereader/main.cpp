@@ -21,6 +21,7 @@
 #include <vector>
 
 #include "tools/platform/child_process.h"
+#include "tools/platform/fake_platform.h"
 #include "platform/shared_memory.h"
 
 namespace {
@@ -53,6 +54,7 @@ int main(int argc, char** argv) {
   double seconds = 10.0;
   long pollUs = 1000;
   long stillMs = 0;
+  std::string objectNamespace;  // the test's prefix of the pose section's name
   for (int i = 1; i + 1 < argc; i += 2) {
     const std::string word = argv[i];
     const char* value = argv[i + 1];
@@ -65,7 +67,7 @@ int main(int argc, char** argv) {
     } else if (word == "--until-still") {
       stillMs = std::atol(value);
     } else if (word == "--namespace") {
-      platform::overrideObjectNamespace(std::string(value));
+      objectNamespace = value;
     } else {
       std::fprintf(stderr, "posereader: unknown option %s\n", word.c_str());
       return 2;
@@ -76,6 +78,7 @@ int main(int argc, char** argv) {
                  "usage: posereader --out FILE [--seconds S] [--poll-us N] [--until-still MS] [--namespace PREFIX]\n");
     return 2;
   }
+  const platform::ScopedPlatform isolation(platform::FakePlatform().withObjectNamespace(objectNamespace));
   platform::installStopRequestHandler();
   const auto end = Clock::now() + std::chrono::duration_cast<Clock::duration>(std::chrono::duration<double>(seconds));
   const auto keepGoing = [&] { return !platform::stopRequested() && Clock::now() < end; };

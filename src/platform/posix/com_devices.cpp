@@ -12,6 +12,7 @@
 
 #include "platform/posix/com_names.h"
 #include "platform/com_devices.h"
+#include "platform/services.h"
 
 namespace portrelay::platform {
 namespace {
@@ -87,7 +88,7 @@ bool isHardwareSerialNode(const std::string& ttyClassDir, const std::string& nod
 }
 
 std::string comDevicePath(int comNumber) {
-  if (auto ports = comPortOverride()) {
+  if (auto ports = services().comPorts()) {
     for (const SimulatedComPort& port : *ports)
       if (port.number == comNumber) return port.devicePath;
     return {};
@@ -98,7 +99,7 @@ std::string comDevicePath(int comNumber) {
 
 std::vector<int> presentComNumbers() {
   std::vector<int> numbers;
-  if (auto ports = comPortOverride()) {
+  if (auto ports = services().comPorts()) {
     for (const SimulatedComPort& port : *ports) numbers.push_back(port.number);
   } else {
     for (const NodeFamily& family : kFamilies) {
@@ -111,18 +112,6 @@ std::vector<int> presentComNumbers() {
   }
   std::sort(numbers.begin(), numbers.end());
   return numbers;
-}
-
-int comNumberOfName(const std::string& deviceName) {
-  if (deviceName.size() < 4 || deviceName.size() > 6) return 0;
-  for (size_t i = 0; i < 3; ++i)
-    if (std::toupper(static_cast<unsigned char>(deviceName[i])) != "COM"[i]) return 0;
-  int number = 0;
-  for (size_t i = 3; i < deviceName.size(); ++i) {
-    if (deviceName[i] < '0' || deviceName[i] > '9') return 0;
-    number = number * 10 + (deviceName[i] - '0');
-  }
-  return number;
 }
 
 bool deviceNameExists(const std::string& deviceName) {
@@ -158,7 +147,7 @@ uint32_t queryDeviceNames(wchar_t* buffer, uint32_t capacity) {
 }
 
 ComDeviceSet::ComDeviceSet() {
-  if (auto ports = comPortOverride()) {
+  if (auto ports = services().comPorts()) {
     simulated_ = true;
     for (const SimulatedComPort& port : *ports) devices_.push_back({port.friendlyName, port.hardwareIds});
     return;

@@ -5,7 +5,7 @@
 
 namespace portrelay::platform {
 
-// The device node of COM port n ("" when n maps to none). Honors the test seam.
+// The device node of COM port n ("" when n maps to none). Honors the simulated COM ports (Services::comPorts).
 std::string comDevicePath(int comNumber);
 
 // Whether the tty node names a serial port that exists as hardware, judged
@@ -14,10 +14,7 @@ std::string comDevicePath(int comNumber);
 // unknown (0). Placeholder 8250 ports (ttyS0..31 with no UART) are not.
 bool isHardwareSerialNode(const std::string& ttyClassDir, const std::string& node);
 
-// COM number of a "COMn" device name (letters in any case), 0 for other names.
-int comNumberOfName(const std::string& deviceName);
-
-// COM numbers of the present ports, ascending. Honors the test seam.
+// COM numbers of the present ports, ascending. Honors the simulated COM ports (Services::comPorts).
 std::vector<int> presentComNumbers();
 
 }  // namespace portrelay::platform

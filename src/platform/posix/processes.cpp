@@ -1,4 +1,5 @@
 #include "platform/processes.h"
+#include "platform/services.h"
 
 #include "platform/utf8.h"
 
@@ -47,7 +48,7 @@ long parentOf(const char* pid) {
 
 bool isProcessRunning(const std::wstring& executableName) {
   const std::string wanted = toUtf8(executableName.c_str(), executableName.size());
-  const std::optional<uint32_t> scope = processScope();
+  const std::optional<uint32_t> scope = services().processScope();
   DIR* proc = opendir("/proc");
   if (proc == nullptr) return false;
   bool found = false;

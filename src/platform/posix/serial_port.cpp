@@ -100,15 +100,7 @@ bool SerialPort::open(int comNumber) {
   return true;
 }
 
-bool SerialPort::openDevice(const std::string& deviceName) {
-  const int number = comNumberOfName(deviceName);
-  if (number <= 0) {
-    close();
-    errno = ENOENT;
-    return false;
-  }
-  return open(number);
-}
+bool SerialPort::openDevice(const std::string& deviceName) { return SerialDevice::openDevice(deviceName); }
 
 void SerialPort::close() {
   if (handle_ < 0) return;

@@ -1,4 +1,5 @@
 #include "platform/shared_memory.h"
+#include "platform/services.h"
 
 #include <fcntl.h>
 #include <sys/mman.h>
@@ -35,7 +36,7 @@ int createExclusive(const std::string& name, size_t size) {
 }  // namespace
 
 std::string objectName(const std::string& windowsName) {
-  return posixObjectName(windowsName, currentObjectNamespace());
+  return posixObjectName(windowsName, services().objectNamespace());
 }
 
 SharedMemory SharedMemory::createOrOpen(const std::string& name, size_t size) {

@@ -1,5 +1,6 @@
 // The COM-port list on Windows: device names and the SetupAPI COM-port class.
 #include "platform/com_devices.h"
+#include "platform/services.h"
 
 #include <windows.h>
 #include <setupapi.h>
@@ -41,7 +42,7 @@ constexpr DWORD kPropertyBytes = 1024;
 }  // namespace
 
 ComDeviceSet::ComDeviceSet() {
-  if (auto ports = comPortOverride()) {
+  if (auto ports = services().comPorts()) {
     simulated_ = true;
     for (const SimulatedComPort& port : *ports) devices_.push_back({port.friendlyName, port.hardwareIds});
     return;

@@ -1,4 +1,5 @@
 #include "platform/processes.h"
+#include "platform/services.h"
 
 #include <windows.h>
 #include <tlhelp32.h>
@@ -10,7 +11,7 @@ namespace portrelay::platform {
 bool isProcessRunning(const std::wstring& executableName) {
   HANDLE snapshot = CreateToolhelp32Snapshot(TH32CS_SNAPPROCESS, 0);
   if (snapshot == INVALID_HANDLE_VALUE) return false;
-  const std::optional<uint32_t> scope = processScope();
+  const std::optional<uint32_t> scope = services().processScope();
   PROCESSENTRY32W entry{};
   entry.dwSize = sizeof entry;
   bool found = false;

@@ -1,4 +1,5 @@
 #include "platform/shared_memory.h"
+#include "platform/services.h"
 
 #include <windows.h>
 
@@ -13,7 +14,7 @@ intptr_t fromHandle(HANDLE handle) {
 }  // namespace
 
 std::string objectName(const std::string& windowsName) {
-  return windowsObjectName(windowsName, currentObjectNamespace());
+  return windowsObjectName(windowsName, services().objectNamespace());
 }
 
 SharedMemory SharedMemory::createOrOpen(const std::string& name, size_t size) {
