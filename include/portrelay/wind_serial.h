@@ -33,7 +33,8 @@ class SerialDevice;
 class PORTRELAY_API WindSerial {
  public:
   WindSerial();
-  /* Writes through `device` (not yet open) instead of the platform's. */
+  /* Writes through `device` (not yet open) instead of the platform's; null:
+   * the platform's. */
   explicit WindSerial(std::unique_ptr<portrelay::platform::SerialDevice> device);
   ~WindSerial();
   WindSerial(const WindSerial&) = delete;

@@ -9,10 +9,13 @@ namespace portrelay::platform {
 namespace {
 
 // The ports the demo host added, over the services that were in force when it
-// added the first; the rest is answered by those. Lives as long as the
-// process: a link thread may still be asking while the host clears the ports.
+// added the first; the rest is answered by those. Lives until the library is
+// unloaded (or the process ends), and then takes itself out of force.
 class HostComPorts final : public Services {
  public:
+  HostComPorts() = default;
+  ~HostComPorts() { clear(); }
+
   std::optional<std::vector<SimulatedComPort>> comPorts() const override {
     std::lock_guard lock(mutex_);
     return ports_;
@@ -56,7 +59,7 @@ class HostComPorts final : public Services {
 };
 
 HostComPorts& hostComPorts() {
-  static HostComPorts& ports = *new HostComPorts;  // never destroyed, see above
+  static HostComPorts ports;
   return ports;
 }
 

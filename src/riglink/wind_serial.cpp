@@ -19,7 +19,8 @@ constexpr int kMaxFailedStarts = 3;
 
 WindSerial::WindSerial() : port_(portrelay::platform::createSerialDevice()) {}
 
-WindSerial::WindSerial(std::unique_ptr<SerialDevice> device) : port_(std::move(device)) {}
+WindSerial::WindSerial(std::unique_ptr<SerialDevice> device)
+    : port_(device != nullptr ? std::move(device) : portrelay::platform::createSerialDevice()) {}
 
 WindSerial::~WindSerial() {
   try {

@@ -1,5 +1,6 @@
 #include "tools/platform/fake_platform.h"
 
+#include <cstdio>
 #include <cstdlib>
 #include <memory>
 #include <mutex>
@@ -63,12 +64,16 @@ std::optional<uint32_t> FakePlatform::processScope() const { return scope_ ? *sc
 std::string FakePlatform::objectNamespace() const { return namespace_ ? *namespace_ : base_->objectNamespace(); }
 
 ScopedPlatform::ScopedPlatform(FakePlatform platform) : platform_(std::move(platform)) {
-  platform_.base_ = &putServicesInForce(platform_);
+  platform_.base_ = &services();  // set before it is in force: readers see it whole
+  putServicesInForce(platform_);
 }
 
 ScopedPlatform::~ScopedPlatform() {
   // Scopes that end out of order would leave an ended one in force.
-  if (&putServicesInForce(*platform_.base_) != &platform_) std::abort();
+  if (&putServicesInForce(*platform_.base_) != &platform_) {
+    std::fputs("ScopedPlatform: platform scopes ended out of order\n", stderr);
+    std::abort();
+  }
 }
 
 void keepInForce(FakePlatform platform) {
