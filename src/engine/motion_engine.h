@@ -36,8 +36,9 @@ struct LimitPair {
   std::atomic<double> max{0.0};
 };
 
-// Held cycles of the engine loop: how many took longer than kLongCycleMs
-// since the thread started, and the longest of the last seconds.
+// Held cycles of the engine loop: how many took longer than
+// CycleStalls::kLongCycleMs since the thread started, and the longest of the
+// last seconds.
 struct EngineStalls {
   int32_t longCycles = 0;
   double longestMs = 0.0;
@@ -140,7 +141,6 @@ class MotionEngine {
   CueProfile* profile(int32_t number);
   // The game registry and the sample record the cues are computed from.
   GameSource& games() { return games_; }
-  const GameSource& games() const { return games_; }
   WindSerial& fan() { return fan_; }
 
   // Live arrays the host reads by address (getMotionCueData's kinds): the
@@ -157,8 +157,9 @@ class MotionEngine {
 
   // ---- Steps of the engine thread ----
   // Public for deterministic stepping: tests and benchmarks drive a cycle
-  // through them by hand, on an engine whose thread is not started, with
-  // the loop's timer marked by hand (on a fake clock, say).
+  // through them by hand, on an engine whose thread is not started, marking
+  // the loop's timer by hand (on a fake clock, say). While the thread runs,
+  // the timer is only read.
   CycleTimer& cycleTimer() { return loopTimer_; }
   // Lets the game go and suspends output; the profile mix returns to AIR.
   void resetEngine();
@@ -166,7 +167,8 @@ class MotionEngine {
   void selectProfile();
   // Every cue slot through its chain, then the mix into the 23 outputs.
   void computeCues();
-  // One fade step of the last cycle's length.
+  // Blends the outputs at the fade's position, then moves it on by the last
+  // cycle's length (not while output is suspended).
   void stepFade();
   // Both histories and positionSnapshot from this cycle's values.
   void recordSnapshots();
