@@ -105,10 +105,10 @@ void measure(const gamesim::GameEntry& entry, double seconds) {
   }
   SendTimes sent;
   MotionEngine engine;
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
   auto owned = std::make_unique<StampingReader>(readers::makeNetworkReader(entry.gameId, port), sent);
   StampingReader* reader = owned.get();
-  engine.games.installReader(entry.gameId, std::move(owned));
+  engine.games().installReader(entry.gameId, std::move(owned));
   engine.setMotionSystemReady(1);
   engine.start();
 
@@ -127,7 +127,7 @@ void measure(const gamesim::GameEntry& entry, double seconds) {
       std::this_thread::sleep_until(next);
     }
   });
-  while (engine.attached.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (!engine.isAttached()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
   std::this_thread::sleep_for(std::chrono::milliseconds(300));
   const int64_t writtenBefore = written;  // read racily: only a rough count
   reader->recording = true;

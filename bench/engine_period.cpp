@@ -71,16 +71,16 @@ int main(int argc, char** argv) {
     if (link.portOpen() == 0) std::fprintf(stderr, "the virtual rig was not found\n");
   }
   MotionEngine engine;
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-  auto owned = std::make_unique<PacedGame>(engine.loopTimer);
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+  auto owned = std::make_unique<PacedGame>(engine.cycleTimer());
   PacedGame* game = owned.get();
-  engine.games.installReader(3, std::move(owned));
+  engine.games().installReader(3, std::move(owned));
   engine.setMotionSystemReady(1);
   engine.start();
-  while (engine.attached.load() == 0) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  while (!engine.isAttached()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
 
   for (int precise : {1, 0}) {
-    engine.loopTimer.setPreciseMode(precise);
+    engine.setTimerPrecision(precise);
     std::this_thread::sleep_for(std::chrono::milliseconds(200));
     const double cpuBefore = platform::processCpuSeconds();
     const auto wallBefore = std::chrono::steady_clock::now();
@@ -93,7 +93,7 @@ int main(int argc, char** argv) {
     report(precise ? "precise" : "coarse", game->periods);
     std::printf("%-8s cpu %.1f %% of a core%s\n", precise ? "precise" : "coarse", 100.0 * cpu / wall,
                 withRelay ? " (engine and relay)" : " (engine)");
-    if (precise) std::printf("precise  sleeps wake %.0f us late (learnt)\n", engine.loopTimer.sleepMargin().lateUs());
+    if (precise) std::printf("precise  sleeps wake %.0f us late (learnt)\n", engine.cycleTimer().sleepMargin().lateUs());
     game->periods.clear();
   }
   engine.stop();

@@ -24,7 +24,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "gamesim/game_catalog.h"
 #include "platform/processes.h"
@@ -49,7 +48,7 @@ void applyProfile(const nlohmann::json& profile, MotionEngine& engine, std::arra
       for (const auto& [key, slot] : motion["slots"].items()) {
         const int s = std::atoi(key.c_str());
         if (slot.contains("filter"))
-          installFilterString(engine, p, s, slot["filter"].get<std::string>().c_str());
+          engine.installFilterString(p, s, slot["filter"].get<std::string>().c_str());
         if (slot.contains("active")) engine.setActiveAxis(p, s, slot["active"].get<bool>() ? 1 : 0);
       }
     if (motion.contains("beltWeights"))
@@ -86,10 +85,10 @@ void runGame(const std::string& key, const nlohmann::json& profile, double secon
   link.setRelayRunning(1);
   MotionEngine engine(link);
   for (int id = 0; id < kGameCount; ++id)
-    if (id != entry->gameId) engine.games.installReader(id, nullptr);
+    if (id != entry->gameId) engine.games().installReader(id, nullptr);
   std::array<double, kRigAxisCount> range{};
   applyProfile(profile, engine, range);
-  for (int channel = 0; channel < kRateLimitedChannels; ++channel) engine.rateLimiter.setLimit(channel, 0.0);
+  for (int channel = 0; channel < kRateLimitedChannels; ++channel) engine.setOutputRateLimit(channel, 0.0);
   engine.setMotionSystemReady(1);
   engine.start();
 
@@ -97,9 +96,9 @@ void runGame(const std::string& key, const nlohmann::json& profile, double secon
   for (size_t r = 0; r < kRates.size(); ++r)
     for (int axis = 0; axis < kRigAxisCount; ++axis) limiters[r].setLimit(axis, kRates[r]);
   const auto attachDeadline = Clock::now() + std::chrono::seconds(10);
-  while (engine.attached.load() == 0 && Clock::now() < attachDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
-  result.attached = engine.attached.load() != 0;
-  engine.loopTimer.setPreciseMode(0);  // many engines share the cores: sleep, do not spin
+  while (!engine.isAttached() && Clock::now() < attachDeadline) std::this_thread::sleep_for(std::chrono::milliseconds(5));
+  result.attached = engine.isAttached();
+  engine.setTimerPrecision(0);  // many engines share the cores: sleep, do not spin
   const auto end = Clock::now() + std::chrono::duration<double>(seconds);
   std::array<float, kRigAxisCount> previous{};
   uint8_t bytes[kMaxMessageLength];

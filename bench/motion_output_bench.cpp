@@ -8,7 +8,6 @@
 #include <memory>
 
 #include "engine/motion_engine.h"
-#include "engine/filter_install.h"
 #include "riglink/link_state.h"
 
 namespace {
@@ -19,15 +18,15 @@ void installTypicalProfile(MotionEngine& engine) {
   const char* chains[6] = {"EMALP(GAIN(VALUE;0.5);8)", "EMALP(GAIN(VALUE;0.5);8)", "EMAHP(GAIN(VALUE;0.5);200)",
                            "EMAHP(GAIN(VALUE;0.01);50)", "LOGISTIC(GAIN(VALUE;0.02);1;2)", "CROP(GAIN(VALUE;0.02);-1;1)"};
   for (int slot = 0; slot < 6; ++slot) {
-    installFilterString(engine, 0, slot, chains[slot]);
-    installFilterString(engine, 1, slot, chains[slot]);
+    engine.installFilterString(0, slot, chains[slot]);
+    engine.installFilterString(1, slot, chains[slot]);
     engine.setActiveAxis(0, slot, 1);
     engine.setActiveAxis(1, slot, 1);
     engine.setInputLimit(slot, -100.0, 100.0);
     engine.setRigLimit(slot, -0.8, 0.8);
   }
-  installFilterString(engine, 0, 15, "NOISE(VALUE;0.01;0.5;7)");
-  installFilterString(engine, 0, 21, "ADD(SINUS(VALUE;40;0.2);50)");
+  engine.installFilterString(0, 15, "NOISE(VALUE;0.01;0.5;7)");
+  engine.installFilterString(0, 21, "ADD(SINUS(VALUE;40;0.2);50)");
   for (int slot : {10, 11, 12, 15, 21}) engine.setActiveAxis(0, slot, 1);
   engine.setBeltMix(0, 1, 100.0);
   engine.setBeltMix(0, 2, 50.0);
@@ -39,8 +38,7 @@ void BM_EngineCycleOutput(benchmark::State& state) {
   MotionEngine engine(link);
   installTypicalProfile(engine);
   link.mode().resume();
-  engine.outputSuspended = 0;
-  double* data = engine.games.record().data;
+  double* data = engine.games().record().data;
   int64_t n = 0;
   for (auto _ : state) {
     // A moving sample, as a reader leaves it.

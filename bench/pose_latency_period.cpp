@@ -60,7 +60,7 @@ int main(int argc, char** argv) {
   std::vector<int64_t> queuedNs(static_cast<size_t>(cycles) + 1, 0);
   auto next = Clock::now();
   for (int n = 1; n <= cycles; ++n) {
-    engine.outputCues[0] = n;
+    engine.cues(MotionEngine::kOutputCues)[0] = n;
     queuedNs[static_cast<size_t>(n)] = nowNs();  // sendOutput queues the frame, then publishes the pose
     engine.sendOutput();
     next += std::chrono::microseconds(2000);

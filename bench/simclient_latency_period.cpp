@@ -91,10 +91,10 @@ void measure(const std::string& transport, double seconds, const std::filesystem
 
   SendTimes sent;
   MotionEngine engine;
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
   auto owned = std::make_unique<StampingReader>(sent);
   StampingReader* reader = owned.get();
-  engine.games.installReader(2, std::move(owned));
+  engine.games().installReader(2, std::move(owned));
   engine.setMotionSystemReady(1);
   engine.start();
   while (!server.setUpComplete()) std::this_thread::sleep_for(std::chrono::milliseconds(5));
@@ -124,7 +124,7 @@ void measure(const std::string& transport, double seconds, const std::filesystem
   engine.stop();
   sending = false;
   sender.join();
-  engine.games.detachGame();
+  engine.games().detachGame();
   server.stop();
 
   std::vector<double> us = reader->latenciesUs;

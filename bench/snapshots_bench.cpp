@@ -11,9 +11,9 @@ using namespace portrelay;
 
 // New values each cycle, cheap enough not to count beside the records.
 void fill(MotionEngine& engine, int64_t n) {
-  double* data = engine.games.record().data;
+  double* data = engine.games().record().data;
   for (int i = 1; i < kGameDataCount; ++i) data[i] = static_cast<double>(n + i);
-  for (int i = 0; i < kCueSlotCount; ++i) engine.outputCues[i] = data[i + 1];
+  for (int i = 0; i < kCueSlotCount; ++i) engine.cues(MotionEngine::kOutputCues)[i] = data[i + 1];
 }
 
 void BM_RecordSnapshots(benchmark::State& state) {
@@ -39,7 +39,7 @@ void BM_DrainOneHundredFifty(benchmark::State& state) {
     }
     state.ResumeTiming();
     int32_t count = 0;
-    AccelerationSnapshot* records = engine.accelerationHistory.drain(&count);
+    AccelerationSnapshot* records = engine.drainAccelerationSnapshots(&count);
     benchmark::DoNotOptimize(records);
     releaseDrained(records);
     if (count != kSnapshotHistoryLength) state.SkipWithError("drain did not return 150 records");

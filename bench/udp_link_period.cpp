@@ -108,8 +108,8 @@ HostResult runLibrarySide(int seconds, Written& written, const std::function<voi
   SetInputDofLimitValue(0, -10.0, 10.0);
   SetRigDofLimitValue(0, -10.0, 10.0);
   MotionEngine& engine = MotionEngine::instance();
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-  engine.games.installReader(kLiveForSpeed,
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+  engine.games().installReader(kLiveForSpeed,
                              std::make_unique<AlwaysDetected>(readers::makeNetworkReader(kLiveForSpeed, kGamePort)));
   std::unique_ptr<gamesim::GameSim> game = gamesim::findGame("lfs")->make({kGamePort});
   if (!game->start()) {

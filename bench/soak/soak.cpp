@@ -612,7 +612,7 @@ int main(int argc, char** argv) {
   // loopback or in shared memory) must not take the engine away.
   MotionEngine& engine = MotionEngine::instance();
   for (int id = 0; id < kGameCount; ++id)
-    if (id != kAssettoCorsa) engine.games.installReader(id, nullptr);
+    if (id != kAssettoCorsa) engine.games().installReader(id, nullptr);
   configureProfile();
   if (!run.game.start()) {
     std::fprintf(stderr, "soak: the game cannot publish its memory\n");

@@ -16,96 +16,96 @@ constexpr int kMaxUnchangedCycles = 250;  // about 0.5 s of frozen data: hold th
 }  // namespace
 
 void MotionEngine::resetEngine() {
-  games.detachGame();
+  games_.detachGame();
   openPoseSection();
-  attached.exchange(0);
+  attached_.exchange(0);
   restartFade();
-  outputSuspended.exchange(1);
-  failedReads.store(0, std::memory_order_relaxed);
-  unchangedCycles.store(0, std::memory_order_relaxed);
-  airWeight.store(1.0, std::memory_order_relaxed);
-  groundWeight.store(0.0, std::memory_order_relaxed);
-  activeProfile.store(0, std::memory_order_relaxed);
-  fan.pause();
+  outputSuspended_.exchange(1);
+  failedReads_.store(0, std::memory_order_relaxed);
+  unchangedCycles_.store(0, std::memory_order_relaxed);
+  airWeight_.store(1.0, std::memory_order_relaxed);
+  groundWeight_.store(0.0, std::memory_order_relaxed);
+  activeProfile_.store(0, std::memory_order_relaxed);
+  fan_.pause();
   pauseCycling();
 }
 
 void MotionEngine::pauseCycling() {
   if (!cycling_) return;
   cycling_ = false;
-  loopTimer.clear();
+  loopTimer_.clear();
 }
 
 void MotionEngine::engineLoop() {
   platform::requestMillisecondTimer();
   platform::raiseProcessPriority();
   platform::raiseThreadPriority();
-  loopTimer.setPreciseMode(1);
-  cycleStalls.reset();
+  loopTimer_.setPreciseMode(1);
+  cycleStalls_.reset();
   cycling_ = true;  // so that the reset below clears whatever the timer held
   try {
     resetEngine();
-    games.clearFlags();
+    games_.clearFlags();
   } catch (...) {
     recoverFromFault(std::current_exception());
   }
 
-  while (running.load(std::memory_order_relaxed) != 0) {
+  while (running_.load(std::memory_order_relaxed) != 0) {
     try {
       loopIteration();
     } catch (...) {
       recoverFromFault(std::current_exception());
     }
   }
-  attached.exchange(0);
+  attached_.exchange(0);
   try {
-    fan.stop();
+    fan_.stop();
   } catch (...) {
   }
   loopEnded_.store(true, std::memory_order_release);
 }
 
 void MotionEngine::loopIteration() {
-  if (attached.load(std::memory_order_relaxed) == 0) {
+  if (attached_.load(std::memory_order_relaxed) == 0) {
     pauseCycling();
-    if (games.detectGame(&running) && games.attachGame()) {
-      attached.exchange(1);
-      outputSuspended.exchange(0);
+    if (games_.detectGame(&running_) && games_.attachGame()) {
+      attached_.exchange(1);
+      outputSuspended_.exchange(0);
     }
     waitSendingPark(1);
     return;
   }
-  if (games.attachedGameGone()) {  // its process ended: let go (fan to 0, output suspended)
+  if (games_.attachedGameGone()) {  // its process ended: let go (fan to 0, output suspended)
     resetEngine();
     return;
   }
-  if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
+  if (motionSystemReady_.load(std::memory_order_relaxed) == 0) {
     pauseCycling();
-    sleepMilliseconds(1, loopTimer.clock());
-    sleepMilliseconds(1, loopTimer.clock());
+    sleepMilliseconds(1, loopTimer_.clock());
+    sleepMilliseconds(1, loopTimer_.clock());
     return;
   }
   if (!cycling_) {
     // Running begins (again): the first interval is measured from here, so
     // the searching or not-ready stretch before it never feeds the fade, the
     // cycle-length getter or the coarse wait's carry.
-    loopTimer.restart();
+    loopTimer_.restart();
     cycling_ = true;
   }
-  if (games.readSample()) {
-    failedReads.store(0, std::memory_order_relaxed);
+  if (games_.readSample()) {
+    failedReads_.store(0, std::memory_order_relaxed);
   } else {
-    failedReads.fetch_add(1, std::memory_order_relaxed);
+    failedReads_.fetch_add(1, std::memory_order_relaxed);
   }
-  if (unchangedCycles.load(std::memory_order_relaxed) > kMaxUnchangedCycles) restartFade();
-  if (failedReads.load(std::memory_order_relaxed) > kMaxFailedReads) {
+  if (unchangedCycles_.load(std::memory_order_relaxed) > kMaxUnchangedCycles) restartFade();
+  if (failedReads_.load(std::memory_order_relaxed) > kMaxFailedReads) {
     resetEngine();
     return;
   }
   runCycle();
-  loopTimer.wait();
-  cycleStalls.record(loopTimer.lastIntervalMs(), loopTimer.clock().milliseconds());
-  sleepMilliseconds(1, loopTimer.clock());
+  loopTimer_.wait();
+  cycleStalls_.record(loopTimer_.lastIntervalMs(), loopTimer_.clock().milliseconds());
+  sleepMilliseconds(1, loopTimer_.clock());
 }
 
 // An exception inside a cycle (a reader, a filter, the rig link) must neither
@@ -127,11 +127,11 @@ void MotionEngine::recoverFromFault(std::exception_ptr fault) noexcept {
   try {
     resetEngine();
   } catch (...) {
-    attached.exchange(0);
-    outputSuspended.exchange(1);
+    attached_.exchange(0);
+    outputSuspended_.exchange(1);
     pauseCycling();
   }
-  sleepMilliseconds(1, loopTimer.clock());
+  sleepMilliseconds(1, loopTimer_.clock());
 }
 
 // Steps 6 to 10 of a Running cycle: compute, watch for frozen data, fade,
@@ -140,21 +140,21 @@ void MotionEngine::runCycle() {
   selectProfile();
 
   // Frozen-data watch over game-data values 0..22 (NaN never compares equal).
-  const double* data = games.record().data;
+  const double* data = games_.record().data;
   bool allUnchanged = true;
   for (int i = 0; i < kCueSlotCount; ++i) {
-    if (!(data[i] == previousData[i])) allUnchanged = false;
-    previousData[i] = data[i];
+    if (!(data[i] == previousData_[i])) allUnchanged = false;
+    previousData_[i] = data[i];
   }
   if (allUnchanged) {
-    unchangedCycles.fetch_add(1, std::memory_order_relaxed);
+    unchangedCycles_.fetch_add(1, std::memory_order_relaxed);
   } else {
-    unchangedCycles.store(0, std::memory_order_relaxed);
+    unchangedCycles_.store(0, std::memory_order_relaxed);
   }
   stepFade();
   recordSnapshots();
   // A park moves the rig to neutral also while output is suspended.
-  const bool sending = outputSuspended.load(std::memory_order_relaxed) == 0 || park.wanted();
+  const bool sending = outputSuspended_.load(std::memory_order_relaxed) == 0 || park_.wanted();
   if (sending) sendOutput();
   recordFrameSnapshot(sending);
 }

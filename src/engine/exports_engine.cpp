@@ -1,6 +1,7 @@
 // The engine's C ABI. Every export obtains the engine object and catches every
 // exception: nothing may unwind into the host.
 #include <cstring>
+#include <span>
 
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
@@ -44,38 +45,38 @@ void setMotionsystemready(int32_t ready) {
 }
 
 void setTimerPrecision(int32_t mode) {
-  guarded([&](MotionEngine& e) { e.loopTimer.setPreciseMode(mode); });
+  guarded([&](MotionEngine& e) { e.setTimerPrecision(mode); });
 }
 
 int32_t getGameID(void) {
-  return guarded(int32_t{-1}, [](MotionEngine& e) { return static_cast<int32_t>(e.games.getGameID()); });
+  return guarded(int32_t{-1}, [](MotionEngine& e) { return static_cast<int32_t>(e.games().getGameID()); });
 }
 
 void getGameName(char* buffer) {
-  guarded([&](MotionEngine& e) { e.games.getGameName(buffer); });
+  guarded([&](MotionEngine& e) { e.games().getGameName(buffer); });
 }
 
 double getGameTimeFrame(void) {
-  return guarded(0.0, [](MotionEngine& e) { return e.games.timeFrame(); });
+  return guarded(0.0, [](MotionEngine& e) { return e.games().timeFrame(); });
 }
 
 double getMotionDataTimeFrame(void) {
-  return guarded(0.0, [](MotionEngine& e) { return e.loopTimer.lastIntervalMs(); });
+  return guarded(0.0, [](MotionEngine& e) { return e.cycleLengthMs(); });
 }
 
 int32_t getDetectionClues(int32_t gameId) {
   return guarded(int32_t{-1}, [&](MotionEngine& e) {
     if (static_cast<uint32_t>(gameId) >= static_cast<uint32_t>(portrelay::kGameCount)) return int32_t{-1};
-    const portrelay::GameReader* reader = e.games.reader(gameId);
+    const portrelay::GameReader* reader = e.games().reader(gameId);
     return reader != nullptr ? reader->detectionClues() : int32_t{0};
   });
 }
 
 void getEngineStalls(int32_t* longCycles, double* longestMs) {
   try {
-    const MotionEngine& engine = MotionEngine::instance();
-    if (longCycles != nullptr) *longCycles = engine.cycleStalls.longCycles();
-    if (longestMs != nullptr) *longestMs = engine.cycleStalls.longestMs(engine.loopTimer.clock().milliseconds());
+    const portrelay::EngineStalls stalls = MotionEngine::instance().stalls();
+    if (longCycles != nullptr) *longCycles = stalls.longCycles;
+    if (longestMs != nullptr) *longestMs = stalls.longestMs;
   } catch (...) {
     if (longCycles != nullptr) *longCycles = 0;
     if (longestMs != nullptr) *longestMs = 0.0;
@@ -88,7 +89,7 @@ int32_t getGameDataCount(void) {
 
 void getGameData(double** data, int32_t* count) {
   guarded([&](MotionEngine& e) {
-    if (data != nullptr) *data = e.games.record().data;
+    if (data != nullptr) *data = e.games().record().data;
     if (count != nullptr) *count = portrelay::kGameDataCount;
   });
 }
@@ -102,9 +103,9 @@ void getGameDataNames(const char** firstName, int32_t* count) {
 
 void getMotionCueData(int32_t kind, double** data, int32_t* count) {
   guarded([&](MotionEngine& e) {
-    double* arrays[] = {e.airCues, e.groundCues, e.outputCues, e.fadeStart};
-    if (static_cast<uint32_t>(kind) >= 4) return;
-    if (data != nullptr) *data = arrays[kind];
+    const std::span<double> cues = e.cues(kind);
+    if (cues.empty()) return;
+    if (data != nullptr) *data = cues.data();
     if (count != nullptr) *count = portrelay::kCueSlotCount;
   });
 }
@@ -132,7 +133,7 @@ void SetInputDofLimitValue(int32_t slot, double min, double max) {
 }
 
 int32_t getactiveProfil(void) {
-  return guarded(int32_t{0}, [](MotionEngine& e) { return e.activeProfile.load(std::memory_order_relaxed); });
+  return guarded(int32_t{0}, [](MotionEngine& e) { return e.activeProfile(); });
 }
 
 double getTransitionStatus(void) {
@@ -161,19 +162,19 @@ bool setGainMotionCancel(double value) {
 
 double* GetCalculationSnapshots(int32_t* count) {
   return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
-    return reinterpret_cast<double*>(e.calculationHistory.drain(count));
+    return reinterpret_cast<double*>(e.drainCalculationSnapshots(count));
   });
 }
 
 double* GetAccelerationSnapshots(int32_t* count) {
   return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
-    return reinterpret_cast<double*>(e.accelerationHistory.drain(count));
+    return reinterpret_cast<double*>(e.drainAccelerationSnapshots(count));
   });
 }
 
 double* GetFrameSnapshots(int32_t* count) {
   return guarded(static_cast<double*>(nullptr), [&](MotionEngine& e) {
-    return reinterpret_cast<double*>(e.frameHistory.drain(count));
+    return reinterpret_cast<double*>(e.drainFrameSnapshots(count));
   });
 }
 
@@ -185,7 +186,7 @@ void FreeAccelerationSnapshots(double* snapshots) { portrelay::releaseDrained(sn
 void FreeFrameSnapshots(double* snapshots) { portrelay::releaseDrained(snapshots); }
 
 double* GetPositionSnapshot(void) {
-  return guarded(static_cast<double*>(nullptr), [](MotionEngine& e) { return e.positionSnapshot; });
+  return guarded(static_cast<double*>(nullptr), [](MotionEngine& e) { return e.positionSnapshot(); });
 }
 
 }  // extern "C"

@@ -1,6 +1,5 @@
 // Installing filter strings through the C ABI. Catches every exception:
 // nothing may unwind into the host.
-#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "portrelay/portrelay.h"
 
@@ -8,7 +7,7 @@ extern "C" {
 
 bool setcheckFilterstring(int32_t profile, int32_t slot, const char* filter) {
   try {
-    return portrelay::installFilterString(portrelay::MotionEngine::instance(), profile, slot, filter);
+    return portrelay::MotionEngine::instance().installFilterString(profile, slot, filter);
   } catch (...) {
     return false;
   }

@@ -9,7 +9,7 @@ extern "C" {
 
 int32_t setOutputRateLimit(int32_t channel, double unitsPerSecond) {
   try {
-    return MotionEngine::instance().rateLimiter.setLimit(channel, unitsPerSecond) ? 1 : 0;
+    return MotionEngine::instance().setOutputRateLimit(channel, unitsPerSecond) ? 1 : 0;
   } catch (...) {
     return 0;
   }
@@ -17,7 +17,7 @@ int32_t setOutputRateLimit(int32_t channel, double unitsPerSecond) {
 
 int32_t parkRig(int32_t durationMs) {
   try {
-    MotionEngine::instance().park.request(durationMs);
+    MotionEngine::instance().requestPark(durationMs);
     return 1;
   } catch (...) {
     return 0;
@@ -26,7 +26,7 @@ int32_t parkRig(int32_t durationMs) {
 
 int32_t getParkStatus(void) {
   try {
-    return static_cast<int32_t>(MotionEngine::instance().park.status());
+    return static_cast<int32_t>(MotionEngine::instance().parkStatus());
   } catch (...) {
     return 0;
   }

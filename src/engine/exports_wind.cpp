@@ -34,7 +34,7 @@ extern "C" int32_t initWindSerial(const wchar_t* portName, int32_t baudRate, con
       return 0;
     const std::string format = portrelay::toUtf8(frameFormat);
     if (!frameFormatValid(format)) return 0;
-    return engine.fan.init(portrelay::toUtf8(portName), baudRate, format, static_cast<unsigned int>(sendIntervalMs))
+    return engine.fan().init(portrelay::toUtf8(portName), baudRate, format, static_cast<unsigned int>(sendIntervalMs))
                ? 1
                : 0;
   } catch (...) {

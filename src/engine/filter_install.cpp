@@ -1,5 +1,4 @@
-#include "engine/filter_install.h"
-
+// Installing a host's filter string in a profile slot (setcheckFilterstring).
 #include <string_view>
 
 #include "engine/motion_engine.h"
@@ -7,17 +6,17 @@
 
 namespace portrelay {
 
-bool installFilterString(MotionEngine& engine, int32_t profile, int32_t slot, const char* text) {
-  engine.restartFade();
-  engine.outputSuspended.exchange(1);
+bool MotionEngine::installFilterString(int32_t profileNumber, int32_t slot, const char* text) {
+  restartFade();
+  outputSuspended_.exchange(1);
   // A null pointer is no filter string: it fails like an empty one.
   auto chain = parseFilterString(text != nullptr ? std::string_view(text) : std::string_view());
-  CueProfile* target = engine.profile(profile);
+  CueProfile* target = profile(profileNumber);
   if (!chain->valid.load(std::memory_order_relaxed) || target == nullptr ||
       static_cast<uint32_t>(slot) >= kCueSlotCount)
     return false;
   target->chains[static_cast<size_t>(slot)].replace(std::move(chain));
-  engine.outputSuspended.exchange(0);
+  outputSuspended_.exchange(0);
   return true;
 }
 

@@ -9,49 +9,54 @@
 namespace portrelay {
 
 void MotionEngine::openPoseSection() {
-  std::lock_guard lock(motionCancel.sectionLock);
-  if (motionCancel.view.valid()) return;  // one handle and one view at a time
-  motionCancel.section = platform::SharedMemory::createOrOpen(motionCancel.mappingName,
-                                                             static_cast<size_t>(motionCancel.mappingSize));
-  if (!motionCancel.section.valid()) return;
-  motionCancel.view = platform::SharedView::map(motionCancel.section, platform::ViewAccess::ReadWrite,
-                                                static_cast<size_t>(motionCancel.mappingSize));
-  if (!motionCancel.view.valid()) motionCancel.section.close();
+  std::lock_guard lock(motionCancel_.sectionLock);
+  if (motionCancel_.view.valid()) return;  // one handle and one view at a time
+  motionCancel_.section = platform::SharedMemory::createOrOpen(motionCancel_.mappingName,
+                                                             static_cast<size_t>(motionCancel_.mappingSize));
+  if (!motionCancel_.section.valid()) return;
+  motionCancel_.view = platform::SharedView::map(motionCancel_.section, platform::ViewAccess::ReadWrite,
+                                                static_cast<size_t>(motionCancel_.mappingSize));
+  if (!motionCancel_.view.valid()) motionCancel_.section.close();
 }
 
 void MotionEngine::activateMotionCancel(bool enable) {
   if (enable) {
-    motionCancelActive.exchange(1);
+    motionCancelActive_.exchange(1);
     openPoseSection();
-    motionCancel.filter.store(kDefaultMotionCancelFilter, std::memory_order_relaxed);
+    motionCancel_.filter.store(kDefaultMotionCancelFilter, std::memory_order_relaxed);
     return;
   }
-  motionCancelActive.exchange(0);
-  std::lock_guard lock(motionCancel.sectionLock);
-  motionCancel.view.unmap();
-  motionCancel.section.close();
+  motionCancelActive_.exchange(0);
+  std::lock_guard lock(motionCancel_.sectionLock);
+  motionCancel_.view.unmap();
+  motionCancel_.section.close();
 }
 
 bool MotionEngine::setMotionCancelFilter(double value) {
-  if (motionCancelActive.load(std::memory_order_relaxed) == 0) return false;
+  if (motionCancelActive_.load(std::memory_order_relaxed) == 0) return false;
   if (!(value >= kMinMotionCancelFilter) || !withinMagnitude(value, kMaxMotionCancelFilter)) return false;
-  motionCancel.filter.store(value, std::memory_order_relaxed);
+  motionCancel_.filter.store(value, std::memory_order_relaxed);
   return true;
 }
 
 bool MotionEngine::setMotionCancelGain(double value) {
-  if (motionCancelActive.load(std::memory_order_relaxed) == 0) return false;
+  if (motionCancelActive_.load(std::memory_order_relaxed) == 0) return false;
   if (!withinMagnitude(value, kMaxMotionCancelGain)) return false;
-  motionCancel.gain.store(value, std::memory_order_relaxed);
+  motionCancel_.gain.store(value, std::memory_order_relaxed);
   return true;
 }
 
+MotionCancelSettings MotionEngine::motionCancelSettings() const {
+  return {motionCancelActive_.load(std::memory_order_relaxed) != 0,
+          motionCancel_.filter.load(std::memory_order_relaxed), motionCancel_.gain.load(std::memory_order_relaxed)};
+}
+
 void MotionEngine::publishPose() {
-  MotionCancel& mc = motionCancel;
+  MotionCancel& mc = motionCancel_;
   const double gain = mc.gain.load(std::memory_order_relaxed);
   const double filter = mc.filter.load(std::memory_order_relaxed);
   for (int i = 0; i < kRigAxisCount; ++i) {
-    mc.rawPose[i] = gain * outputCues[i];
+    mc.rawPose[i] = gain * outputCues_[i];
     mc.currentPose[i] = mc.rawPose[i];
     const double next = (mc.currentPose[i] - mc.rigPose[i]) / filter + mc.rigPose[i];
     if (std::isfinite(next)) mc.rigPose[i] = next;  // a NaN output holds the pose

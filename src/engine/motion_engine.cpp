@@ -14,11 +14,11 @@ namespace portrelay {
 MotionEngine::MotionEngine() : MotionEngine(RigLink::instance()) {}
 
 MotionEngine::MotionEngine(RigLink& link, const platform::Clock& clock)
-    : loopTimer(clock),
+    : loopTimer_(clock),
       link_(link),
       launcher_([](std::function<void()> body) { return std::thread(std::move(body)); }) {
   // A park keeps frames flowing through a detection pass too.
-  games.setPauseBetweenTests([this](int milliseconds) { waitSendingPark(milliseconds); });
+  games_.setPauseBetweenTests([this](int milliseconds) { waitSendingPark(milliseconds); });
 }
 
 MotionEngine::~MotionEngine() {
@@ -48,8 +48,8 @@ MotionEngine& MotionEngine::instance() {
 }
 
 bool MotionEngine::releaseAtUnload() noexcept {
-  running.exchange(0);
-  const bool watchEnded = games.processWatch().endWithin(std::chrono::milliseconds(kUnloadGraceMs));
+  running_.exchange(0);
+  const bool watchEnded = games_.processWatch().endWithin(std::chrono::milliseconds(kUnloadGraceMs));
   if (!thread_.joinable()) return watchEnded;
   const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
   while (!loopEnded_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
@@ -59,31 +59,50 @@ bool MotionEngine::releaseAtUnload() noexcept {
 }
 
 CueProfile* MotionEngine::profile(int32_t number) {
-  if (number == 0) return &airProfile;
-  if (number == 1) return &groundProfile;
+  if (number == 0) return &airProfile_;
+  if (number == 1) return &groundProfile_;
   return nullptr;
+}
+
+std::span<double> MotionEngine::cues(int32_t kind) {
+  switch (kind) {
+    case kAirCues:
+      return airCues_;
+    case kGroundCues:
+      return groundCues_;
+    case kOutputCues:
+      return outputCues_;
+    case kFadeStart:
+      return fadeStart_;
+    default:
+      return {};
+  }
+}
+
+EngineStalls MotionEngine::stalls() const {
+  return {cycleStalls_.longCycles(), cycleStalls_.longestMs(loopTimer_.clock().milliseconds())};
 }
 
 int32_t MotionEngine::start() {
   std::lock_guard lock(threadMutex_);
-  if (running.exchange(1) != 0) return 1;
+  if (running_.exchange(1) != 0) return 1;
   // Another copy of the library in this process drives the rig: no second engine.
   if (!DriverClaim::instance().acquire()) {
-    running.exchange(0);
+    running_.exchange(0);
     return 0;
   }
-  stopped.exchange(0);
+  stopped_.exchange(0);
   try {
     if (thread_.joinable()) thread_.join();  // a loop that ended by itself
     // No engine without the watch that lets a game go whose process ended.
-    if (!games.processWatch().start()) throw std::runtime_error("process watch");
+    if (!games_.processWatch().start()) throw std::runtime_error("process watch");
     loopEnded_.store(false, std::memory_order_relaxed);
     thread_ = launcher_([this] { engineLoop(); });
   } catch (const std::exception&) {
-    games.processWatch().stop();
+    games_.processWatch().stop();
     DriverClaim::instance().release();
-    running.exchange(0);
-    stopped.exchange(1);
+    running_.exchange(0);
+    stopped_.exchange(1);
     return 0;
   }
   claimed_ = true;
@@ -92,7 +111,7 @@ int32_t MotionEngine::start() {
 
 bool MotionEngine::stop() {
   std::lock_guard lock(threadMutex_);
-  running.exchange(0);
+  running_.exchange(0);
   if (thread_.joinable()) {
     if (thread_.get_id() == std::this_thread::get_id()) {
       thread_.detach();  // never wait for ourselves
@@ -100,27 +119,29 @@ bool MotionEngine::stop() {
       thread_.join();
     }
   }
-  games.processWatch().stop();
+  games_.processWatch().stop();
   if (claimed_) {
     claimed_ = false;
     DriverClaim::instance().release();
   }
-  return stopped.exchange(1) != 0;
+  return stopped_.exchange(1) != 0;
 }
 
 void MotionEngine::setMotionSystemReady(int32_t ready) {
   if (ready == 1) {
-    if (motionSystemReady.load(std::memory_order_relaxed) == 0) {
-      motionSystemReady.exchange(1);
+    if (motionSystemReady_.load(std::memory_order_relaxed) == 0) {
+      motionSystemReady_.exchange(1);
       restartFade();
     }
   } else if (ready == 0) {
-    if (motionSystemReady.load(std::memory_order_relaxed) != 0) {
-      motionSystemReady.exchange(0);
+    if (motionSystemReady_.load(std::memory_order_relaxed) != 0) {
+      motionSystemReady_.exchange(0);
       restartFade();
     }
   }
 }
+
+void MotionEngine::setTimerPrecision(int32_t mode) { loopTimer_.setPreciseMode(mode); }
 
 void MotionEngine::setActiveAxis(int32_t profileNumber, int32_t slot, int32_t active) {
   if (CueProfile* p = profile(profileNumber); p != nullptr && static_cast<uint32_t>(slot) < kCueSlotCount)
@@ -149,7 +170,7 @@ void MotionEngine::storeLimits(LimitPair& limits, double min, double max) {
 void MotionEngine::setRigLimit(int32_t slot, double min, double max) {
   if (static_cast<uint32_t>(slot) >= kCueSlotCount) return;
   if (!withinMagnitude(min, kMaxLimitMagnitude) || !withinMagnitude(max, kMaxLimitMagnitude)) return;
-  storeLimits(rigLimits[static_cast<size_t>(slot)], min, max);
+  storeLimits(rigLimits_[static_cast<size_t>(slot)], min, max);
 }
 
 void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
@@ -160,7 +181,27 @@ void MotionEngine::setInputLimit(int32_t slot, double min, double max) {
     max = 360.0;
   }
   if (!withinMagnitude(min, kMaxLimitMagnitude) || !withinMagnitude(max, kMaxLimitMagnitude)) return;
-  storeLimits(inputLimits[index], min, max);
+  storeLimits(inputLimits_[index], min, max);
 }
+
+namespace {
+
+AxisLimit limitOf(const std::array<LimitPair, kCueSlotCount>& limits, int32_t slot) {
+  if (static_cast<uint32_t>(slot) >= kCueSlotCount) return {0.0, 0.0};
+  const LimitPair& pair = limits[static_cast<size_t>(slot)];
+  return {pair.min.load(std::memory_order_relaxed), pair.max.load(std::memory_order_relaxed)};
+}
+
+}  // namespace
+
+AxisLimit MotionEngine::rigLimit(int32_t slot) const { return limitOf(rigLimits_, slot); }
+
+AxisLimit MotionEngine::inputLimit(int32_t slot) const { return limitOf(inputLimits_, slot); }
+
+bool MotionEngine::setOutputRateLimit(int32_t channel, double unitsPerSecond) {
+  return rateLimiter_.setLimit(channel, unitsPerSecond);
+}
+
+void MotionEngine::requestPark(int32_t durationMs) { park_.request(durationMs); }
 
 }  // namespace portrelay

@@ -24,22 +24,22 @@ double MotionEngine::frameIntervalMs() {
 void MotionEngine::sendOutput() {
   AxisLimit limits[kRigAxisCount];
   for (int i = 0; i < kRigAxisCount; ++i)
-    limits[i] = {rigLimits[static_cast<size_t>(i)].min.load(std::memory_order_relaxed),
-                 rigLimits[static_cast<size_t>(i)].max.load(std::memory_order_relaxed)};
+    limits[i] = {rigLimits_[static_cast<size_t>(i)].min.load(std::memory_order_relaxed),
+                 rigLimits_[static_cast<size_t>(i)].max.load(std::memory_order_relaxed)};
   float axes[kRigAxisCount];
-  encoder_.clampAxes(outputCues, limits, axes);
+  encoder_.clampAxes(outputCues_, limits, axes);
 
   ParkValues values{};
   for (int i = 0; i < kRigAxisCount; ++i) values[static_cast<size_t>(i)] = axes[i];
-  values[kBeltChannel] = loadLive(outputCues[cue::belt]);
-  values[kFanChannel] = loadLive(outputCues[cue::fan]);
+  values[kBeltChannel] = loadLive(outputCues_[cue::belt]);
+  values[kFanChannel] = loadLive(outputCues_[cue::fan]);
   if (std::isnan(values[kFanChannel])) values[kFanChannel] = lastSent_[kFanChannel];
-  if (park.shape(values, lastSent_, frameIntervalMs())) restartFade();  // released: fade in from neutral
+  if (park_.shape(values, lastSent_, frameIntervalMs())) restartFade();  // released: fade in from neutral
 
   // Last: no frame moves further from the one before than the rate limit.
   std::array<double, kRateLimitedChannels> limited;
   for (size_t i = 0; i < limited.size(); ++i) limited[i] = values[i];
-  rateLimiter.apply(limited);
+  rateLimiter_.apply(limited);
   for (size_t i = 0; i < limited.size(); ++i) values[i] = limited[i];
   for (int i = 0; i < kRigAxisCount; ++i) axes[i] = static_cast<float>(values[static_cast<size_t>(i)]);
 
@@ -51,29 +51,29 @@ void MotionEngine::sendOutput() {
   (void)link_.queueMotionFrame(frame, sizeof frame);  // a refused frame is replaced next cycle
 
   lastSent_ = values;
-  for (int i = 0; i < kCueSlotCount; ++i) storeLive(sentOutputs_[i], loadLive(outputCues[i]));
+  for (int i = 0; i < kCueSlotCount; ++i) storeLive(sentOutputs_[i], loadLive(outputCues_[i]));
   for (int i = 0; i < kRigAxisCount; ++i) storeLive(sentOutputs_[i], axes[i]);
   storeLive(sentOutputs_[cue::belt], values[kBeltChannel]);
   storeLive(sentOutputs_[cue::fan], values[kFanChannel]);
-  park.frameSent(values);
+  park_.frameSent(values);
 
-  if (motionCancelActive.load(std::memory_order_relaxed) != 0) publishPose();
+  if (motionCancelActive_.load(std::memory_order_relaxed) != 0) publishPose();
   updateFan(values[kFanChannel]);
 }
 
 void MotionEngine::updateFan(double fanOutput) {
-  if (airProfile.activeSlots[cue::fan].load(std::memory_order_relaxed) == 0) return;
+  if (airProfile_.activeSlots[cue::fan].load(std::memory_order_relaxed) == 0) return;
   const uint8_t speed = encoder_.fanByte(fanOutput);
-  if (fan.isRunning()) {
-    fan.offerByte(speed);
-  } else if (fan.isInit()) {
-    fan.start();  // this cycle's byte is not kept
+  if (fan_.isRunning()) {
+    fan_.offerByte(speed);
+  } else if (fan_.isInit()) {
+    fan_.start();  // this cycle's byte is not kept
   }
 }
 
 void MotionEngine::waitSendingPark(int milliseconds) {
   const auto parking = [this] {
-    return park.wanted() && motionSystemReady.load(std::memory_order_relaxed) != 0;
+    return park_.wanted() && motionSystemReady_.load(std::memory_order_relaxed) != 0;
   };
   if (!parking()) {
     sleepMilliseconds(milliseconds);

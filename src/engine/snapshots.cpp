@@ -13,21 +13,21 @@ void MotionEngine::recordSnapshots() {
   CalculationSnapshot calculation;
   for (int i = 0; i < kCueSlotCount; ++i) {
     const bool fromAirCues = i >= cue::beltSurge && i <= cue::effectPitch;
-    calculation.values[i] = loadLive(fromAirCues ? airCues[i] : outputCues[i]);
-    storeLive(positionSnapshot[i], calculation.values[i]);
+    calculation.values[i] = loadLive(fromAirCues ? airCues_[i] : outputCues_[i]);
+    storeLive(positionSnapshot_[i], calculation.values[i]);
   }
-  calculationHistory.append(calculation);
+  calculationHistory_.append(calculation);
 
   AccelerationSnapshot acceleration;
-  std::memcpy(acceleration.values, games.record().data, sizeof acceleration.values);
-  accelerationHistory.append(acceleration);
+  std::memcpy(acceleration.values, games_.record().data, sizeof acceleration.values);
+  accelerationHistory_.append(acceleration);
 }
 
 void MotionEngine::recordFrameSnapshot(bool sent) {
   FrameSnapshot record;
   record.values[0] = static_cast<double>(platform::performanceCounter()) /
                      static_cast<double>(platform::performanceFrequency());
-  record.values[1] = static_cast<double>(games.getGameID());
+  record.values[1] = static_cast<double>(games_.getGameID());
   for (int i = 2; i < kFrameSnapshotValues; ++i) record.values[i] = std::nan("");
   if (sent) {  // the frame this cycle published; a cycle that sent none reads none back
     uint8_t frame[kOutputFrameSize];
@@ -37,7 +37,7 @@ void MotionEngine::recordFrameSnapshot(bool sent) {
     record.values[8] = sentValues.belt;
     record.values[9] = sentValues.fan;
   }
-  frameHistory.append(record);
+  frameHistory_.append(record);
 }
 
 }  // namespace portrelay

@@ -3,11 +3,11 @@
 
 #include <cmath>
 #include <limits>
+#include <span>
 #include <string>
 #include <vector>
 
 #include "engine/motion_engine.h"
-#include "engine/filter_install.h"
 #include "support/test_game.h"
 
 namespace portrelay {
@@ -17,15 +17,18 @@ struct MixFixture : ::testing::Test {
   MotionEngine engine;
   testing::TestGame* game = nullptr;
   double* data = nullptr;
+  const std::span<double> airCues = engine.cues(MotionEngine::kAirCues);
+  const std::span<double> groundCues = engine.cues(MotionEngine::kGroundCues);
+  const std::span<double> outputCues = engine.cues(MotionEngine::kOutputCues);
 
   MixFixture() {
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
     auto owned = std::make_unique<testing::TestGame>();
     game = owned.get();
-    engine.games.installReader(3, std::move(owned));
-    engine.games.setDetectionPauseMs(0);
-    EXPECT_TRUE(engine.games.detectGame());
-    data = engine.games.record().data;
+    engine.games().installReader(3, std::move(owned));
+    engine.games().setDetectionPauseMs(0);
+    EXPECT_TRUE(engine.games().detectGame());
+    data = engine.games().record().data;
     for (int slot = 0; slot < 8; ++slot) engine.setInputLimit(slot, -100.0, 100.0);
   }
 };
@@ -36,60 +39,60 @@ TEST_F(MixFixture, MainSlotsFollowTheirInputsWithinLimits) {
   data[16] = 10.0;   // roll_position
   data[20] = 500.0;  // pitch_speed, above its limit of 100
   engine.selectProfile();
-  EXPECT_EQ(engine.airCues[0], 2.0);
-  EXPECT_EQ(engine.airCues[3], 5.0);
-  EXPECT_EQ(engine.airCues[5], 100.0);
-  EXPECT_EQ(engine.outputCues[0], 2.0);
-  EXPECT_EQ(engine.outputCues[3], 5.0);
-  EXPECT_EQ(engine.outputCues[4], 2.0 + 10.0);  // tilt + attitude (slots 6 and 8)
-  EXPECT_EQ(engine.outputCues[5], 100.0);
-  EXPECT_EQ(engine.groundCues[0], 0.0);  // GROUND weight 0
+  EXPECT_EQ(airCues[0], 2.0);
+  EXPECT_EQ(airCues[3], 5.0);
+  EXPECT_EQ(airCues[5], 100.0);
+  EXPECT_EQ(outputCues[0], 2.0);
+  EXPECT_EQ(outputCues[3], 5.0);
+  EXPECT_EQ(outputCues[4], 2.0 + 10.0);  // tilt + attitude (slots 6 and 8)
+  EXPECT_EQ(outputCues[5], 100.0);
+  EXPECT_EQ(groundCues[0], 0.0);  // GROUND weight 0
 }
 
 TEST_F(MixFixture, DefaultInputLimitsHoldLimitedSlotsAtZero) {
   MotionEngine fresh;
-  fresh.games.record().data[3] = 7.0;
-  fresh.games.record().data[16] = 7.0;
+  fresh.games().record().data[3] = 7.0;
+  fresh.games().record().data[16] = 7.0;
   fresh.computeCues();
-  EXPECT_EQ(fresh.airCues[0], 0.0);
-  EXPECT_EQ(fresh.airCues[8], 7.0);  // attitude slots are not limited
+  EXPECT_EQ(fresh.cues(MotionEngine::kAirCues)[0], 0.0);
+  EXPECT_EQ(fresh.cues(MotionEngine::kAirCues)[8], 7.0);  // attitude slots are not limited
 }
 
 TEST_F(MixFixture, SwitchedOffSlotGivesExactlyZero) {
   data[3] = 2.0;
-  ASSERT_TRUE(installFilterString(engine, 0, 0, "GAIN(VALUE;3)"));
+  ASSERT_TRUE(engine.installFilterString(0, 0, "GAIN(VALUE;3)"));
   engine.setActiveAxis(0, 0, 0);
   engine.selectProfile();
-  EXPECT_EQ(engine.airCues[0], 0.0);
-  EXPECT_TRUE(std::signbit(engine.airCues[0]) == false);
+  EXPECT_EQ(airCues[0], 0.0);
+  EXPECT_TRUE(std::signbit(airCues[0]) == false);
 }
 
 TEST_F(MixFixture, BeltSlotSeesTheSumOfTheSameCycle) {
   engine.setBeltMix(0, 1, 1.0);
   data[7] = 3.25;  // longitu_accel_g
   engine.selectProfile();
-  EXPECT_EQ(engine.airCues[11], 3.25);
-  EXPECT_EQ(engine.airCues[10], engine.airCues[11]);
+  EXPECT_EQ(airCues[11], 3.25);
+  EXPECT_EQ(airCues[10], airCues[11]);
   EXPECT_EQ(data[42], 3.25);
-  EXPECT_EQ(engine.outputCues[10], 3.25);
+  EXPECT_EQ(outputCues[10], 3.25);
   // Weight index 3 takes no part; GROUND's belt weights are never used.
   engine.setBeltMix(0, 3, 100.0);
   engine.setBeltMix(1, 1, 100.0);
   engine.selectProfile();
-  EXPECT_EQ(engine.outputCues[10], 3.25);
+  EXPECT_EQ(outputCues[10], 3.25);
 }
 
 TEST_F(MixFixture, EffectSlotsGenerateOnTheirOwn) {
-  ASSERT_TRUE(installFilterString(engine, 0, 19, "ADD(VALUE;0,5)"));
+  ASSERT_TRUE(engine.installFilterString(0, 19, "ADD(VALUE;0,5)"));
   engine.selectProfile();
-  EXPECT_EQ(engine.airCues[19], 0.5);
-  EXPECT_EQ(engine.outputCues[4], 0.5);
+  EXPECT_EQ(airCues[19], 0.5);
+  EXPECT_EQ(outputCues[4], 0.5);
 }
 
 TEST_F(MixFixture, GroundTransitionReportsTruncatedPercentAndEnds) {
   data[3] = 1.0;
   engine.selectProfile();
-  EXPECT_EQ(engine.airCues[0], 1.0);
+  EXPECT_EQ(airCues[0], 1.0);
   game->setGround(1);
   std::vector<double> reported;
   for (int step = 0; step < 100; ++step) {
@@ -103,31 +106,31 @@ TEST_F(MixFixture, GroundTransitionReportsTruncatedPercentAndEnds) {
   EXPECT_EQ(reported[11], 11.0);
   EXPECT_EQ(reported[98], 99.0);
   EXPECT_EQ(reported[99], 100.0);  // the 100th step passes 1.0 and ends it
-  EXPECT_EQ(engine.transitionRunning, 0);
-  EXPECT_EQ(engine.activeProfile.load(), 1);
-  EXPECT_EQ(engine.airWeight.load(), 0.0);
-  EXPECT_EQ(engine.groundWeight.load(), 1.0);
-  for (double cue : engine.airCues) EXPECT_EQ(cue, 0.0);
+  EXPECT_FALSE(engine.profileTransitionRunning());
+  EXPECT_EQ(engine.activeProfile(), 1);
+  EXPECT_EQ(engine.profileWeight(0), 0.0);
+  EXPECT_EQ(engine.profileWeight(1), 1.0);
+  for (double cue : airCues) EXPECT_EQ(cue, 0.0);
   EXPECT_EQ(engine.airTransitionStatus(), 0.0);
 }
 
 TEST_F(MixFixture, DirectionChangeMidTransitionKeepsTheWeights) {
   game->setGround(1);
   for (int step = 0; step < 15; ++step) engine.selectProfile();
-  const double ground = engine.groundWeight.load();
+  const double ground = engine.profileWeight(1);
   EXPECT_NEAR(ground, 0.15, 1e-9);
   game->setGround(0);
   engine.selectProfile();
-  EXPECT_NEAR(engine.airWeight.load(), 1.0 - ground + 0.01, 1e-9);
-  EXPECT_EQ(engine.transitionRunning, 1);
+  EXPECT_NEAR(engine.profileWeight(0), 1.0 - ground + 0.01, 1e-9);
+  EXPECT_TRUE(engine.profileTransitionRunning());
   int steps = 1;
-  while (engine.transitionRunning != 0 && steps < 200) {
+  while (engine.profileTransitionRunning() && steps < 200) {
     engine.selectProfile();
     ++steps;
   }
   EXPECT_EQ(steps, 16);  // 0.85 + 15 x 0.01 does not pass 1.0
-  EXPECT_EQ(engine.airWeight.load(), 1.0);
-  for (double cue : engine.groundCues) EXPECT_EQ(cue, 0.0);
+  EXPECT_EQ(engine.profileWeight(0), 1.0);
+  for (double cue : groundCues) EXPECT_EQ(cue, 0.0);
 }
 
 // Distinct values on every channel, a distinct gain on every slot and distinct
@@ -152,8 +155,8 @@ TEST_F(MixFixture, DistinctValuesPinEveryRouteAndEveryAxisLimit) {
     const bool isEffect = slot >= 15 && slot <= 20;
     const std::string air = isEffect ? "ADD(VALUE;" + std::to_string(effect(slot)) + ")"
                                      : "GAIN(VALUE;" + std::to_string(airGain(slot)) + ")";
-    ASSERT_TRUE(installFilterString(engine, 0, slot, air.c_str())) << air;
-    ASSERT_TRUE(installFilterString(engine, 1, slot, ("GAIN(VALUE;" + std::to_string(groundGain(slot)) + ")").c_str()));
+    ASSERT_TRUE(engine.installFilterString(0, slot, air.c_str())) << air;
+    ASSERT_TRUE(engine.installFilterString(1, slot, ("GAIN(VALUE;" + std::to_string(groundGain(slot)) + ")").c_str()));
   }
   for (int slot = 0; slot < 8; ++slot) engine.setInputLimit(slot, -1e6, 1e6);
   engine.setInputLimit(2, -1e6, 1005.0);  // heave's input is clamped
@@ -175,7 +178,6 @@ TEST_F(MixFixture, DistinctValuesPinEveryRouteAndEveryAxisLimit) {
     engine.setRigLimit(axis, -inf, inf);
   }
   engine.setInputLimit(0, nan, 1.0);
-  engine.outputSuspended = 0;
 
   const auto input = [&](const Route& r) { return r.slot == 2 ? 1005.0 : data[r.index]; };
   for (const int ground : {0, 1}) {
@@ -204,14 +206,13 @@ TEST_F(MixFixture, DistinctValuesPinEveryRouteAndEveryAxisLimit) {
     EXPECT_EQ(data[42], beltSum);
     for (int slot = 0; slot < kCueSlotCount; ++slot) {
       SCOPED_TRACE(slot);
-      EXPECT_DOUBLE_EQ(engine.airCues[slot], a[slot]);
-      EXPECT_DOUBLE_EQ(engine.groundCues[slot], g[slot]);
+      EXPECT_DOUBLE_EQ(airCues[slot], a[slot]);
+      EXPECT_DOUBLE_EQ(groundCues[slot], g[slot]);
       if (slot <= 10 || slot == 21) {
-        EXPECT_DOUBLE_EQ(engine.outputCues[slot], o[slot]);
+        EXPECT_DOUBLE_EQ(outputCues[slot], o[slot]);
       }
     }
-    engine.fadePosition = 1.0;
-    for (int channel = 0; channel < kRateLimitedChannels; ++channel) engine.rateLimiter.setLimit(channel, 0.0);
+    for (int channel = 0; channel < kRateLimitedChannels; ++channel) engine.setOutputRateLimit(channel, 0.0);
     engine.sendOutput();
     uint8_t frame[kOutputFrameSize];
     engine.copyOutputFrame(frame);

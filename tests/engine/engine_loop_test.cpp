@@ -27,11 +27,11 @@ struct LoopFixture : ::testing::Test {
   TestGame* game = nullptr;
 
   LoopFixture() {
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
     auto owned = std::make_unique<TestGame>();
     game = owned.get();
-    engine.games.installReader(kTestGameId, std::move(owned));
-    engine.games.setDetectionPauseMs(0);
+    engine.games().installReader(kTestGameId, std::move(owned));
+    engine.games().setDetectionPauseMs(0);
   }
   ~LoopFixture() override { engine.stop(); }
 
@@ -40,20 +40,20 @@ struct LoopFixture : ::testing::Test {
 TEST_F(LoopFixture, StartTwiceStopStartAgain) {
   EXPECT_NE(engine.start(), 0);
   EXPECT_EQ(engine.start(), 1);
-  EXPECT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
-  EXPECT_EQ(engine.games.getGameID(), kTestGameId);
-  EXPECT_EQ(engine.outputSuspended.load(), 0);
+  EXPECT_TRUE(waitUntil([&] { return engine.isAttached(); }));
+  EXPECT_EQ(engine.games().getGameID(), kTestGameId);
+  EXPECT_FALSE(engine.isOutputSuspended());
 
   EXPECT_FALSE(engine.stop());  // was running: previous "stopped" was 0
   EXPECT_TRUE(engine.stop());   // already stopped
-  EXPECT_EQ(engine.attached.load(), 0);
+  EXPECT_FALSE(engine.isAttached());
   // The transport stays open and the game is still reported after a stop.
-  EXPECT_EQ(engine.games.getGameID(), kTestGameId);
+  EXPECT_EQ(engine.games().getGameID(), kTestGameId);
   EXPECT_EQ(game->detaches.load(), 0);
 
   EXPECT_NE(engine.start(), 0);
   EXPECT_TRUE(waitUntil([&] { return game->detaches.load() == 1; }));  // first resetEngine
-  EXPECT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
+  EXPECT_TRUE(waitUntil([&] { return engine.isAttached(); }));
   EXPECT_EQ(game->attaches.load(), 2);
 }
 
@@ -62,18 +62,18 @@ TEST_F(LoopFixture, ThreadCreationFailureLeavesEngineStartable) {
     throw std::system_error(std::make_error_code(std::errc::resource_unavailable_try_again));
   });
   EXPECT_EQ(engine.start(), 0);
-  EXPECT_EQ(engine.running.load(), 0);
   engine.setThreadLauncher([](std::function<void()> body) { return std::thread(std::move(body)); });
+  // An engine left marked as running would answer 1 here without a thread.
   EXPECT_NE(engine.start(), 0);
-  EXPECT_EQ(engine.running.load(), 1);
+  EXPECT_TRUE(waitUntil([&] { return engine.isAttached(); }));
 }
 
 TEST_F(LoopFixture, NotReadyReadsNothing) {
   engine.start();
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }));
   std::this_thread::sleep_for(50ms);
   EXPECT_EQ(game->reads.load(), 0);
-  EXPECT_EQ(engine.failedReads.load(), 0);
+  EXPECT_EQ(engine.failedReads(), 0);
   engine.setMotionSystemReady(1);
   EXPECT_TRUE(waitUntil([&] { return game->reads.load() > 10; }));
 }
@@ -90,47 +90,48 @@ TEST_F(LoopFixture, LostGameResetsOnTheThousandAndFirstFailedRead) {
 }
 
 TEST_F(LoopFixture, FrozenDataRestartsFadeFromThe251stUnchangedCycle) {
-  std::vector<std::pair<int, double>> seen(400);  // (unchangedCycles, fadePosition) at each read
+  std::vector<double> seen(400);  // the fade's progress at each read
   game->onRead = [&](SampleRecord&, int n) {
-    if (n <= 400) seen[n - 1] = {engine.unchangedCycles.load(), engine.fadePosition.load()};
+    if (n <= 400) seen[n - 1] = engine.fadeProgress();
     return true;  // a "new" sample with unchanged values
   };
   engine.setMotionSystemReady(1);
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 400; }));
   engine.stop();
-  // Read n sees unchangedCycles == n - 1. The fade keeps rising while the
+  // Read n follows n - 1 unchanged cycles. The fade keeps rising while the
   // count is at most 250 and is restarted from then on.
-  for (int n = 3; n <= 252; ++n) EXPECT_GT(seen[n - 1].second, seen[n - 2].second) << n;
-  EXPECT_EQ(seen[251].first, 251);
-  EXPECT_LT(seen[252].second, seen[251].second);
-  for (int n = 254; n <= 400; ++n) EXPECT_LT(seen[n - 1].second, 0.01) << n;
+  for (int n = 3; n <= 252; ++n) EXPECT_GT(seen[n - 1], seen[n - 2]) << n;
+  EXPECT_LT(seen[252], seen[251]);
+  for (int n = 254; n <= 400; ++n) EXPECT_LT(seen[n - 1], 0.01) << n;
 }
 
 TEST_F(LoopFixture, TimerPrecisionAroundThreadStart) {
-  engine.loopTimer.setPreciseMode(0);
+  engine.setTimerPrecision(0);
   engine.start();
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
-  EXPECT_EQ(engine.loopTimer.preciseMode(), 1);
-  engine.loopTimer.setPreciseMode(0);
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }));
+  EXPECT_EQ(engine.cycleTimer().preciseMode(), 1);
+  engine.setTimerPrecision(0);
   engine.setMotionSystemReady(1);
   ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 100; }));
-  EXPECT_EQ(engine.loopTimer.preciseMode(), 0);
-  EXPECT_GT(engine.loopTimer.lastIntervalMs(), 0.5);
-  EXPECT_LT(engine.loopTimer.lastIntervalMs(), 50.0);
+  EXPECT_EQ(engine.cycleTimer().preciseMode(), 0);
+  EXPECT_GT(engine.cycleLengthMs(), 0.5);
+  EXPECT_LT(engine.cycleLengthMs(), 50.0);
 }
 
 TEST_F(LoopFixture, ResetLeavesTransitionRunningAlone) {
-  engine.transitionRunning = 1;
-  engine.airWeight = 0.3;
-  engine.activeProfile = 1;
+  ASSERT_TRUE(engine.games().detectGame());
+  game->setGround(1);
+  engine.selectProfile();  // a transition to GROUND begins
+  ASSERT_EQ(engine.activeProfile(), 1);
+  ASSERT_LT(engine.profileWeight(0), 1.0);
   engine.resetEngine();
-  EXPECT_EQ(engine.transitionRunning, 1);
-  EXPECT_EQ(engine.airWeight.load(), 1.0);
-  EXPECT_EQ(engine.groundWeight.load(), 0.0);
-  EXPECT_EQ(engine.activeProfile.load(), 0);
-  EXPECT_EQ(engine.outputSuspended.load(), 1);
-  EXPECT_EQ(engine.fadePosition.load(), 0.0);
+  EXPECT_TRUE(engine.profileTransitionRunning());
+  EXPECT_EQ(engine.profileWeight(0), 1.0);
+  EXPECT_EQ(engine.profileWeight(1), 0.0);
+  EXPECT_EQ(engine.activeProfile(), 0);
+  EXPECT_TRUE(engine.isOutputSuspended());
+  EXPECT_EQ(engine.fadeProgress(), 0.0);
 }
 
 // One recorded run through every idle stretch the engine meets: a game that
@@ -171,7 +172,7 @@ struct IdleStretchRun : LoopFixture {
     return o;
   }
   bool waitForFadeEnd() {
-    const bool ended = waitUntil([&] { return engine.fadePosition.load() >= 1.0 && engine.attached.load() == 1; }, 20s);
+    const bool ended = waitUntil([&] { return engine.fadeProgress() >= 1.0 && engine.isAttached(); }, 20s);
     std::this_thread::sleep_for(100ms);  // a few reads that see it ended
     return ended;
   }
@@ -179,7 +180,7 @@ struct IdleStretchRun : LoopFixture {
 
 TEST_F(IdleStretchRun, FadeTakesFourSecondsOfRunningMotionAfterEveryIdleStretch) {
   game->onRead = [&](SampleRecord& record, int n) {
-    if (n <= kMaxReads) log[static_cast<size_t>(n - 1)] = {nowNs(), engine.fadePosition.load(), phase.load()};
+    if (n <= kMaxReads) log[static_cast<size_t>(n - 1)] = {nowNs(), engine.fadeProgress(), phase.load()};
     record.data[3] = n * 1e-3;  // moving data: the frozen-data watch stays quiet
     return samplesFlow.load();
   };
@@ -189,24 +190,24 @@ TEST_F(IdleStretchRun, FadeTakesFourSecondsOfRunningMotionAfterEveryIdleStretch)
   game->running = false;
   engine.start();
   std::this_thread::sleep_for(1s);
-  engine.loopTimer.setPreciseMode(0);
+  engine.setTimerPrecision(0);
   EXPECT_EQ(engine.transitionStatus(), 0.0);  // searching: the fade waits
   phase = 1;
   game->running = true;
   ASSERT_TRUE(waitForFadeEnd());
 
   // 2. Five seconds not ready (precise mode).
-  engine.loopTimer.setPreciseMode(1);
+  engine.setTimerPrecision(1);
   engine.setMotionSystemReady(0);
   std::this_thread::sleep_for(5s);
-  EXPECT_EQ(engine.loopTimer.lastIntervalMs(), 0.0);  // no cycle length while nothing runs
+  EXPECT_EQ(engine.cycleLengthMs(), 0.0);  // no cycle length while nothing runs
   phase = 2;
   engine.setMotionSystemReady(1);
   ASSERT_TRUE(waitForFadeEnd());
 
   // 3. The game is lost (1001 reads without a sample), stays away for a
   // second and is attached again (coarse mode).
-  engine.loopTimer.setPreciseMode(0);
+  engine.setTimerPrecision(0);
   const int detachesBefore = game->detaches.load();
   samplesFlow = false;
   game->running = false;
@@ -245,9 +246,8 @@ TEST_F(LoopFixture, ExceptionInACycleResetsAndSearchesAgain) {
   ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 60; }));
   EXPECT_EQ(game->readsAtFirstDetach.load(), 20);  // reset right after the fault
   EXPECT_EQ(game->attaches.load(), 2);             // found again
-  EXPECT_EQ(engine.running.load(), 1);
-  EXPECT_EQ(engine.attached.load(), 1);
-  EXPECT_EQ(engine.outputSuspended.load(), 0);
+  EXPECT_TRUE(engine.isAttached());
+  EXPECT_FALSE(engine.isOutputSuspended());
 }
 
 // Two held cycles (a reader that blocks 30 ms) are counted and reported as
@@ -262,11 +262,11 @@ TEST_F(LoopFixture, LongCyclesAreCountedAndTheLongestIsKept) {
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 60; }));
   // A loaded machine may add stalls of its own, never take these away.
-  EXPECT_GE(engine.cycleStalls.longCycles(), 2);
-  const double longestMs = engine.cycleStalls.longestMs(engine.loopTimer.clock().milliseconds());
+  EXPECT_GE(engine.stalls().longCycles, 2);
+  const double longestMs = engine.stalls().longestMs;
   EXPECT_GE(longestMs, 30.0);
   EXPECT_LT(longestMs, 10000.0);
-  const int32_t countedBefore = engine.cycleStalls.longCycles();
+  const int32_t countedBefore = engine.stalls().longCycles;
   engine.stop();
   game->onRead = [](SampleRecord& record, int n) {
     record.data[1] = n;
@@ -275,7 +275,7 @@ TEST_F(LoopFixture, LongCyclesAreCountedAndTheLongestIsKept) {
   const int readsBefore = game->reads.load();
   engine.start();
   ASSERT_TRUE(waitUntil([&] { return game->reads.load() > readsBefore + 20; }));
-  EXPECT_LT(engine.cycleStalls.longCycles(), countedBefore);
+  EXPECT_LT(engine.stalls().longCycles, countedBefore);
 }
 
 }  // namespace

@@ -17,13 +17,18 @@ struct Fade : ::testing::Test {
 
   Fade() {
     clock.ticksPerReading = 0;  // cycles of exactly the lengths given
-    engine.outputSuspended = 0;
-    engine.loopTimer.restart();
+    suspendOutput(false);
+    engine.cycleTimer().restart();
+  }
+  // A refused filter string suspends output; an accepted one resumes it.
+  void suspendOutput(bool suspended) {
+    ASSERT_EQ(engine.installFilterString(0, 0, suspended ? "" : "VALUE"), !suspended);
+    ASSERT_EQ(engine.isOutputSuspended(), suspended);
   }
   // One engine cycle of `ms`, ending with its fade step.
   void cycle(double ms) {
     clock.advanceUs(ms * 1000.0);
-    engine.loopTimer.markInterval();
+    engine.cycleTimer().markInterval();
     engine.stepFade();
   }
 };
@@ -43,20 +48,19 @@ TEST_F(Fade, EachCycleAdvancesByItsRealLengthUpToTheStepLimit) {
   };
   for (const Case& c : cases) {
     SCOPED_TRACE(::testing::Message() << c.cycleMs << " ms, suspended " << c.suspended << ", cleared " << c.cleared);
-    engine.restartFade();
-    engine.fadePosition = 0.25;
-    engine.outputSuspended = c.suspended ? 1 : 0;
-    if (c.cleared) engine.loopTimer.clear();
+    suspendOutput(c.suspended);  // restarts the fade too
+    engine.setFadeProgress(0.25);
+    if (c.cleared) engine.cycleTimer().clear();
     cycle(c.cycleMs);
-    EXPECT_NEAR(engine.fadePosition.load(), 0.25 + c.advancedMs / engine.fadeDurationMs, 1e-12);
-    engine.loopTimer.restart();
+    EXPECT_NEAR(engine.fadeProgress(), 0.25 + c.advancedMs / MotionEngine::kFadeDurationMs, 1e-12);
+    engine.cycleTimer().restart();
   }
 }
 
 TEST_F(Fade, TakesFourSecondsOfTwoMillisecondCycles) {
   engine.restartFade();
   int cycles = 0;
-  while (engine.fadePosition.load() < 1.0 && cycles < 10000) {
+  while (engine.fadeProgress() < 1.0 && cycles < 10000) {
     cycle(2.0);
     ++cycles;
   }
@@ -68,11 +72,11 @@ TEST_F(Fade, TakesFourSecondsOfTwoMillisecondCycles) {
 TEST_F(Fade, BlendsFromTheStartValues) {
   cycle(2.0);
   engine.restartFade();  // fadeStart = 0, the outputs last sent
-  engine.outputCues[0] = 10.0;
-  engine.fadePosition = 0.5;  // 2000 of 4000 ms
+  engine.cues(MotionEngine::kOutputCues)[0] = 10.0;
+  engine.setFadeProgress(0.5);  // 2000 of 4000 ms
   engine.stepFade();
-  EXPECT_EQ(engine.outputCues[0], 5.0);
-  EXPECT_DOUBLE_EQ(engine.fadePosition.load(), 0.5 + 2.0 / 4000.0);
+  EXPECT_EQ(engine.cues(MotionEngine::kOutputCues)[0], 5.0);
+  EXPECT_DOUBLE_EQ(engine.fadeProgress(), 0.5 + 2.0 / 4000.0);
 }
 
 }  // namespace

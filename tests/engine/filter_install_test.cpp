@@ -16,7 +16,7 @@ MotionEngine& engine() { return MotionEngine::instance(); }
 // A new engine's slots (the process-wide one holds what earlier tests installed).
 TEST(ProfileChains, EverySlotStartsWithItsOwnValueChain) {
   MotionEngine fresh;
-  for (CueProfile* profile : {&fresh.airProfile, &fresh.groundProfile}) {
+  for (CueProfile* profile : {fresh.profile(0), fresh.profile(1)}) {
     std::set<FilterSys*> heads;
     for (int slot = 0; slot < kCueSlotCount; ++slot) {
       const auto head = profile->chains[static_cast<size_t>(slot)].chain();
@@ -28,41 +28,41 @@ TEST(ProfileChains, EverySlotStartsWithItsOwnValueChain) {
     }
     EXPECT_EQ(heads.size(), static_cast<size_t>(kCueSlotCount));
   }
-  EXPECT_EQ(fresh.airProfile.evaluateSlot(23, 1.0), 0.0);
-  EXPECT_EQ(fresh.airProfile.evaluateSlot(-1, 1.0), 0.0);
-  EXPECT_FALSE(fresh.airProfile.slotChainValid(23));
+  EXPECT_EQ(fresh.profile(0)->evaluateSlot(23, 1.0), 0.0);
+  EXPECT_EQ(fresh.profile(0)->evaluateSlot(-1, 1.0), 0.0);
+  EXPECT_FALSE(fresh.profile(0)->slotChainValid(23));
 }
 
 TEST(SetcheckFilterstring, InstallsAValidChainAndResumesOutput) {
-  engine().fadePosition.store(1.0);
+  engine().setFadeProgress(1.0);
   EXPECT_TRUE(setcheckFilterstring(0, 3, "GAIN(VALUE;2)"));
-  EXPECT_EQ(engine().airProfile.evaluateSlot(3, 1.5), 3.0);
-  EXPECT_EQ(engine().outputSuspended.load(), 0);
-  EXPECT_EQ(engine().fadePosition.load(), 0.0);  // the fade restarted (from the last frame sent)
+  EXPECT_EQ(engine().profile(0)->evaluateSlot(3, 1.5), 3.0);
+  EXPECT_FALSE(engine().isOutputSuspended());
+  EXPECT_EQ(engine().fadeProgress(), 0.0);  // the fade restarted (from the last frame sent)
 
   EXPECT_TRUE(setcheckFilterstring(1, 22, "ADD(VALUE;1)"));
-  EXPECT_EQ(engine().groundProfile.evaluateSlot(22, 1.0), 2.0);
-  EXPECT_EQ(engine().airProfile.evaluateSlot(22, 1.0), 1.0);
+  EXPECT_EQ(engine().profile(1)->evaluateSlot(22, 1.0), 2.0);
+  EXPECT_EQ(engine().profile(0)->evaluateSlot(22, 1.0), 1.0);
 }
 
 TEST(SetcheckFilterstring, NewChainStartsWithFreshMemory) {
   ASSERT_TRUE(setcheckFilterstring(0, 5, "EMALP(VALUE;10)"));
-  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.1, 1e-7);
-  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.19, 1e-7);
+  EXPECT_NEAR(engine().profile(0)->evaluateSlot(5, 1.0), 0.1, 1e-7);
+  EXPECT_NEAR(engine().profile(0)->evaluateSlot(5, 1.0), 0.19, 1e-7);
   ASSERT_TRUE(setcheckFilterstring(0, 5, "EMALP(VALUE;10)"));
-  EXPECT_NEAR(engine().airProfile.evaluateSlot(5, 1.0), 0.1, 1e-7);
+  EXPECT_NEAR(engine().profile(0)->evaluateSlot(5, 1.0), 0.1, 1e-7);
 }
 
 TEST(SetcheckFilterstring, InvalidStringKeepsTheSlotAndOutputSuspended) {
   ASSERT_TRUE(setcheckFilterstring(0, 4, "GAIN(VALUE;3)"));
-  engine().fadePosition.store(1.0);
+  engine().setFadeProgress(1.0);
   EXPECT_FALSE(setcheckFilterstring(0, 4, "GAIN(VALUE)"));
-  EXPECT_EQ(engine().airProfile.evaluateSlot(4, 1.0), 3.0);
-  EXPECT_EQ(engine().outputSuspended.load(), 1);
-  EXPECT_EQ(engine().fadePosition.load(), 0.0);
+  EXPECT_EQ(engine().profile(0)->evaluateSlot(4, 1.0), 3.0);
+  EXPECT_TRUE(engine().isOutputSuspended());
+  EXPECT_EQ(engine().fadeProgress(), 0.0);
   EXPECT_FALSE(setcheckFilterstring(0, 4, nullptr));
   EXPECT_FALSE(setcheckFilterstring(0, 4, ""));
-  EXPECT_EQ(engine().airProfile.evaluateSlot(4, 1.0), 3.0);
+  EXPECT_EQ(engine().profile(0)->evaluateSlot(4, 1.0), 3.0);
 }
 
 TEST(SetcheckFilterstring, OutOfRangeProfileOrSlot) {
@@ -74,12 +74,12 @@ TEST(SetcheckFilterstring, OutOfRangeProfileOrSlot) {
   for (int slot = 0; slot < kCueSlotCount; ++slot) ASSERT_TRUE(setcheckFilterstring(0, slot, "VALUE"));
   for (const auto& c : cases) {
     ASSERT_TRUE(setcheckFilterstring(0, 0, "VALUE"));
-    engine().fadePosition.store(1.0);
+    engine().setFadeProgress(1.0);
     EXPECT_FALSE(setcheckFilterstring(c.profile, c.slot, "GAIN(VALUE;7)")) << c.profile << " " << c.slot;
-    EXPECT_EQ(engine().outputSuspended.load(), 1);
-    EXPECT_EQ(engine().fadePosition.load(), 0.0);
+    EXPECT_TRUE(engine().isOutputSuspended());
+    EXPECT_EQ(engine().fadeProgress(), 0.0);
   }
-  for (int slot = 0; slot < kCueSlotCount; ++slot) EXPECT_NE(engine().airProfile.evaluateSlot(slot, 1.0), 7.0);
+  for (int slot = 0; slot < kCueSlotCount; ++slot) EXPECT_NE(engine().profile(0)->evaluateSlot(slot, 1.0), 7.0);
 }
 
 // One thread evaluates a slot as the engine does while another keeps
@@ -93,7 +93,7 @@ TEST(SetcheckFilterstring, SwapWhileTheEngineThreadEvaluates) {
   std::atomic<int> unexpected{0};
   std::thread evaluator([&] {
     while (!done.load(std::memory_order_relaxed) && evaluations.load() < 2000000) {
-      const double out = engine().airProfile.evaluateSlot(kSlot, 1.0);
+      const double out = engine().profile(0)->evaluateSlot(kSlot, 1.0);
       if (out != 2.0 && out != 3.0 && !(out > -1.0 && out < 1.0)) unexpected.fetch_add(1);
       evaluations.fetch_add(1, std::memory_order_relaxed);
     }

@@ -12,7 +12,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "riglink/link_state.h"
 #include "support/test_game.h"
@@ -93,11 +92,11 @@ struct OutputPath : ::testing::Test {
   std::thread drainer;
 
   OutputPath() {
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
     auto owned = std::make_unique<TestGame>();
     game = owned.get();
-    engine.games.installReader(kTestGameId, std::move(owned));
-    engine.games.setDetectionPauseMs(0);
+    engine.games().installReader(kTestGameId, std::move(owned));
+    engine.games().setDetectionPauseMs(0);
     game->onRead = [this](SampleRecord& record, int n) {
       if (n == stallAtRead.load()) std::this_thread::sleep_for(300ms);
       const double t = std::chrono::duration<double>(std::chrono::steady_clock::now().time_since_epoch()).count();
@@ -136,7 +135,7 @@ struct OutputPath : ::testing::Test {
     engine.setMotionSystemReady(1);
     engine.start();
     ASSERT_TRUE(waitUntil([&] { return game->reads.load() > 5; }));
-    engine.fadePosition.store(1.0);
+    engine.setFadeProgress(1.0);
   }
   size_t frameCount() {
     std::lock_guard lock(framesMutex);
@@ -168,10 +167,10 @@ TEST_F(OutputPath, NoStepAboveTheRateLimitThroughStallJumpLimitChangeAndResume) 
   engine.setRigLimit(0, -1.0, 1.0);
   amplitude.store(0.0);
   offset.store(-0.9);  // held far away while output is suspended ...
-  EXPECT_FALSE(installFilterString(engine, 0, 1, "GAIN( VALUE;2)"));
+  EXPECT_FALSE(engine.installFilterString(0, 1, "GAIN( VALUE;2)"));
   std::this_thread::sleep_for(300ms);
   offset.store(0.9);  // ... and resumed somewhere else
-  EXPECT_TRUE(installFilterString(engine, 0, 1, "VALUE"));
+  EXPECT_TRUE(engine.installFilterString(0, 1, "VALUE"));
   runFrames(300);
   engine.stop();
 
@@ -184,9 +183,9 @@ TEST_F(OutputPath, ParkRampsEveryAxisToNeutralHoldsItAndReleaseFadesIn) {
   runFrames(300);
   const size_t parkedFrom = frameCount() + 3;  // frames still on their way when the park is asked
   const auto asked = std::chrono::steady_clock::now();
-  engine.park.request(600);
-  EXPECT_EQ(engine.park.status(), ParkController::kMoving);
-  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kParked; }));
+  engine.requestPark(600);
+  EXPECT_EQ(engine.parkStatus(), ParkController::kMoving);
+  ASSERT_TRUE(waitUntil([&] { return engine.parkStatus() == ParkController::kParked; }));
   const double parkMs = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - asked).count();
   runFrames(100);  // held while the game goes on
   {
@@ -200,8 +199,8 @@ TEST_F(OutputPath, ParkRampsEveryAxisToNeutralHoldsItAndReleaseFadesIn) {
   }
   EXPECT_LT(parkMs, 600.0 + 300.0);  // the ramp's time, and slack for a loaded machine
 
-  engine.park.request(0);
-  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kNotParked; }));
+  engine.requestPark(0);
+  ASSERT_TRUE(waitUntil([&] { return engine.parkStatus() == ParkController::kNotParked; }));
   runFrames(250);  // half a second into the 4000-ms fade
   engine.stop();
   EXPECT_GT(engine.transitionStatus(), 5.0);
@@ -216,13 +215,13 @@ TEST_F(OutputPath, ParkRampsEveryAxisToNeutralHoldsItAndReleaseFadesIn) {
 
 TEST_F(OutputPath, ParkKeepsFramesFlowingWhileNoGameIsAttached) {
   game->running.store(false);
-  engine.games.setDetectionPauseMs(10);  // a full detection pass between attempts
+  engine.games().setDetectionPauseMs(10);  // a full detection pass between attempts
   engine.setMotionSystemReady(1);
   engine.start();
   std::this_thread::sleep_for(100ms);
   EXPECT_EQ(frameCount(), 0u);  // searching sends nothing of its own
-  engine.park.request(500);
-  ASSERT_TRUE(waitUntil([&] { return engine.park.status() == ParkController::kParked; }));
+  engine.requestPark(500);
+  ASSERT_TRUE(waitUntil([&] { return engine.parkStatus() == ParkController::kParked; }));
   const size_t before = frameCount();
   std::this_thread::sleep_for(400ms);
   // A frame every few ms, also through the pauses of the detection pass

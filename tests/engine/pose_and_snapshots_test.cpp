@@ -15,7 +15,6 @@
 #include <thread>
 #include <vector>
 
-#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "gamesim/assetto_corsa_sim.h"
 #include "gamesim/simulation_runner.h"
@@ -56,7 +55,7 @@ struct PoseFixture : ::testing::Test {
   MotionEngine engine;
 
   void cycle(const Pose& outputs) {
-    for (int i = 0; i < 6; ++i) engine.outputCues[i] = outputs[static_cast<size_t>(i)];
+    for (int i = 0; i < 6; ++i) engine.cues(MotionEngine::kOutputCues)[i] = outputs[static_cast<size_t>(i)];
     engine.publishPose();
   }
 };
@@ -69,8 +68,8 @@ TEST_F(PoseFixture, SmoothingGainAndActivation) {
 
   engine.activateMotionCancel(true);
   ASSERT_TRUE(readPoseSection().has_value());
-  EXPECT_EQ(engine.motionCancel.filter.load(), 60.0);
-  EXPECT_EQ(engine.motionCancel.gain.load(), 1.0);  // the refused 2.0 was not kept
+  EXPECT_EQ(engine.motionCancelSettings().filter, 60.0);
+  EXPECT_EQ(engine.motionCancelSettings().gain, 1.0);  // the refused 2.0 was not kept
 
   // Default filter 60: a step from 0 to 60 publishes 1.0 after the first cycle.
   cycle({60, 60, 60, 60, 60, 60});
@@ -86,7 +85,7 @@ TEST_F(PoseFixture, SmoothingGainAndActivation) {
   for (double bad : {0.0, 0.5, -3.0, std::numeric_limits<double>::quiet_NaN(), std::numeric_limits<double>::infinity()})
     EXPECT_FALSE(engine.setMotionCancelFilter(bad)) << bad;
   EXPECT_FALSE(engine.setMotionCancelGain(std::numeric_limits<double>::quiet_NaN()));
-  EXPECT_EQ(engine.motionCancel.filter.load(), 1.0);
+  EXPECT_EQ(engine.motionCancelSettings().filter, 1.0);
 
   // Gain 0 with filter 4: the pose decays by 3/4 each cycle.
   EXPECT_TRUE(engine.setMotionCancelFilter(4.0));
@@ -103,8 +102,8 @@ TEST_F(PoseFixture, SmoothingGainAndActivation) {
 
   // A second activation puts the filter back to 60 and keeps the gain.
   engine.activateMotionCancel(true);
-  EXPECT_EQ(engine.motionCancel.filter.load(), 60.0);
-  EXPECT_EQ(engine.motionCancel.gain.load(), 0.0);
+  EXPECT_EQ(engine.motionCancelSettings().filter, 60.0);
+  EXPECT_EQ(engine.motionCancelSettings().gain, 0.0);
 
   // Deactivation releases the section; the pose is kept and smoothing resumes
   // from it when activated again.
@@ -123,55 +122,55 @@ TEST_F(PoseFixture, SmoothingGainAndActivation) {
 TEST(Snapshots, RecordsDrainAndBound) {
   MotionEngine engine;
   int32_t count = -1;
-  EXPECT_EQ(engine.calculationHistory.drain(&count), nullptr);
+  EXPECT_EQ(engine.drainCalculationSnapshots(&count), nullptr);
   EXPECT_EQ(count, 0);
-  EXPECT_EQ(engine.accelerationHistory.drain(&count), nullptr);
+  EXPECT_EQ(engine.drainAccelerationSnapshots(&count), nullptr);
   EXPECT_EQ(count, 0);
 
   // Values 11..20 come from airCues, the others from outputCues.
   for (int i = 0; i < kCueSlotCount; ++i) {
-    engine.airCues[i] = 100.0 + i;
-    engine.outputCues[i] = 200.0 + i;
+    engine.cues(MotionEngine::kAirCues)[i] = 100.0 + i;
+    engine.cues(MotionEngine::kOutputCues)[i] = 200.0 + i;
   }
   engine.recordSnapshots();
-  CalculationSnapshot* calculation = engine.calculationHistory.drain(&count);
+  CalculationSnapshot* calculation = engine.drainCalculationSnapshots(&count);
   ASSERT_EQ(count, 1);
   for (int i = 0; i < kCueSlotCount; ++i) {
     const double expected = (i >= 11 && i <= 20 ? 100.0 : 200.0) + i;
     EXPECT_EQ(calculation[0].values[i], expected) << i;
-    EXPECT_EQ(engine.positionSnapshot[i], expected) << i;
+    EXPECT_EQ(engine.positionSnapshot()[i], expected) << i;
   }
   FreeAccelerationSnapshots(calculation[0].values);  // one routine frees either kind
-  AccelerationSnapshot* acceleration = engine.accelerationHistory.drain(&count);
+  AccelerationSnapshot* acceleration = engine.drainAccelerationSnapshots(&count);
   ASSERT_EQ(count, 1);
   FreeCalculationSnapshots(acceleration[0].values);
 
   // 200 cycles without a drain: the newest 150, oldest first; then nothing.
-  double* data = engine.games.record().data;
+  double* data = engine.games().record().data;
   for (int n = 0; n < 200; ++n) {
     data[5] = n;
     data[42] = -n;
-    engine.outputCues[0] = n;
+    engine.cues(MotionEngine::kOutputCues)[0] = n;
     engine.recordSnapshots();
   }
-  acceleration = engine.accelerationHistory.drain(&count);
+  acceleration = engine.drainAccelerationSnapshots(&count);
   ASSERT_EQ(count, 150);
   for (int r = 0; r < 150; ++r) {
     EXPECT_EQ(acceleration[r].values[5], 50.0 + r) << r;
     EXPECT_EQ(acceleration[r].values[42], -(50.0 + r)) << r;
   }
   releaseDrained(acceleration);
-  calculation = engine.calculationHistory.drain(&count);
+  calculation = engine.drainCalculationSnapshots(&count);
   ASSERT_EQ(count, 150);
   EXPECT_EQ(calculation[149].values[0], 199.0);
   releaseDrained(calculation);
-  EXPECT_EQ(engine.accelerationHistory.drain(&count), nullptr);
+  EXPECT_EQ(engine.drainAccelerationSnapshots(&count), nullptr);
   EXPECT_EQ(count, 0);
 
   // Two drains one cycle apart: one record each.
   for (int drains = 0; drains < 2; ++drains) {
     engine.recordSnapshots();
-    calculation = engine.calculationHistory.drain(&count);
+    calculation = engine.drainCalculationSnapshots(&count);
     EXPECT_EQ(count, 1);
     releaseDrained(calculation);
   }
@@ -182,15 +181,15 @@ TEST(Snapshots, RecordsDrainAndBound) {
 // every record arrives once, in order, and no drain holds more than 150.
 TEST(Snapshots, HostDrainsWhileTheEngineRuns) {
   MotionEngine& engine = MotionEngine::instance();
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
   auto owned = std::make_unique<testing::TestGame>();
   owned->onRead = [](SampleRecord& record, int n) {
     record.data[5] = n;  // numbers every cycle's game data
     record.data[3] = n * 1e-3;
     return true;
   };
-  engine.games.installReader(3, std::move(owned));
-  engine.games.setDetectionPauseMs(0);
+  engine.games().installReader(3, std::move(owned));
+  engine.games().setDetectionPauseMs(0);
   int32_t stale = 0;  // records of an earlier test's run (the binary run whole or shuffled)
   FreeAccelerationSnapshots(GetAccelerationSnapshots(&stale));
   FreeCalculationSnapshots(GetCalculationSnapshots(&stale));
@@ -226,15 +225,15 @@ TEST(Snapshots, HostDrainsWhileTheEngineRuns) {
   calculationRecords += count;
 
   // The shared engine gets its games back for the tests after this one.
-  installSupportedGames(engine.games);
-  engine.games.setDetectionPauseMs(10);
+  installSupportedGames(engine.games());
+  engine.games().setDetectionPauseMs(10);
 
   EXPECT_EQ(gaps, 0);
   EXPECT_GT(accelerationRecords, 300);  // about 500 a second
   EXPECT_EQ(calculationRecords, accelerationRecords);
   EXPECT_GT(drains, 20);
   const double* position = GetPositionSnapshot();
-  EXPECT_EQ(position, engine.positionSnapshot);
+  EXPECT_EQ(position, engine.positionSnapshot());
 }
 
 // The pose as a separate program sees it: gamesim drives the engine through

@@ -23,14 +23,17 @@ MotionEngine& engine() { return MotionEngine::instance(); }
 class SettingsKept {
  public:
   SettingsKept() {
-    for (size_t i = 0; i < rig_.size(); ++i) rig_[i] = {engine().rigLimits[i].min.load(), engine().rigLimits[i].max.load()};
-    for (size_t i = 0; i < input_.size(); ++i)
-      input_[i] = {engine().inputLimits[i].min.load(), engine().inputLimits[i].max.load()};
-    for (size_t i = 0; i < belt_.size(); ++i) belt_[i] = engine().airProfile.beltMix[i].load();
-    gain_ = engine().motionCancel.gain.load();
-    filter_ = engine().motionCancel.filter.load();
-    cancelActive_ = engine().motionCancelActive.load();
-    fade_ = engine().fadePosition.load();
+    for (int32_t slot = 0; slot < kCueSlotCount; ++slot) {
+      const AxisLimit rig = engine().rigLimit(slot), input = engine().inputLimit(slot);
+      rig_[static_cast<size_t>(slot)] = {rig.min, rig.max};
+      input_[static_cast<size_t>(slot)] = {input.min, input.max};
+    }
+    for (size_t i = 0; i < belt_.size(); ++i) belt_[i] = engine().profile(0)->beltMix[i].load();
+    const MotionCancelSettings cancel = engine().motionCancelSettings();
+    gain_ = cancel.gain;
+    filter_ = cancel.filter;
+    cancelActive_ = cancel.active;
+    fade_ = engine().fadeProgress();
   }
   ~SettingsKept() {
     for (size_t i = 0; i < rig_.size(); ++i) SetRigDofLimitValue(static_cast<int32_t>(i), rig_[i].first, rig_[i].second);
@@ -39,15 +42,15 @@ class SettingsKept {
     activateMotionCancel(1);
     setGainMotionCancel(gain_);
     setFilterMotionCancel(filter_);
-    activateMotionCancel(cancelActive_);
-    engine().fadePosition = fade_;
+    activateMotionCancel(cancelActive_ ? 1 : 0);
+    engine().setFadeProgress(fade_);
   }
 
  private:
   std::array<std::pair<double, double>, kCueSlotCount> rig_, input_;
   std::array<double, kGameDataCount> belt_;
   double gain_, filter_, fade_;
-  uint8_t cancelActive_;
+  bool cancelActive_;
 };
 
 struct DoubleSetter {
@@ -67,19 +70,19 @@ TEST(SettingRanges, EveryDoubleSetterRefusesNonFiniteAndOverflowingValues) {
   activateMotionCancel(1);  // its setters take values only while active
   const DoubleSetter setters[] = {
       {"setBelt_Mix", 1e3, 0.5, [](double v) { return setBelt_Mix(0, 1, v), true; },
-       [] { return engine().airProfile.beltMix[1].load(); }},
+       [] { return engine().profile(0)->beltMix[1].load(); }},
       {"SetRigDofLimitValue min", 1e9, -2.0, [](double v) { return SetRigDofLimitValue(0, v, 3.0), true; },
-       [] { return engine().rigLimits[0].min.load(); }},
+       [] { return engine().rigLimit(0).min; }},
       {"SetRigDofLimitValue max", 1e9, 2.0, [](double v) { return SetRigDofLimitValue(1, -3.0, v), true; },
-       [] { return engine().rigLimits[1].max.load(); }},
+       [] { return engine().rigLimit(1).max; }},
       {"SetInputDofLimitValue min", 1e9, -4.0, [](double v) { return SetInputDofLimitValue(2, v, 5.0), true; },
-       [] { return engine().inputLimits[2].min.load(); }},
+       [] { return engine().inputLimit(2).min; }},
       {"SetInputDofLimitValue max", 1e9, 4.0, [](double v) { return SetInputDofLimitValue(3, -5.0, v), true; },
-       [] { return engine().inputLimits[3].max.load(); }},
+       [] { return engine().inputLimit(3).max; }},
       {"setGainMotionCancel", 1e3, 0.75, [](double v) { return setGainMotionCancel(v); },
-       [] { return engine().motionCancel.gain.load(); }, true},
+       [] { return engine().motionCancelSettings().gain; }, true},
       {"setFilterMotionCancel", 1e6, 30.0, [](double v) { return setFilterMotionCancel(v); },
-       [] { return engine().motionCancel.filter.load(); }, true},
+       [] { return engine().motionCancelSettings().filter; }, true},
   };
   for (const DoubleSetter& setter : setters) {
     SCOPED_TRACE(setter.name);
@@ -106,7 +109,7 @@ TEST(SettingRanges, AChangedLimitOrBeltWeightRestartsTheFade) {
   };
   for (const auto& change : changes) {
     change(1.0);
-    engine().fadePosition = 1.0;
+    engine().setFadeProgress(1.0);
     change(1.0);  // the same value: no jump, no fade
     EXPECT_EQ(getTransitionStatus(), 100.0);
     change(2.0);

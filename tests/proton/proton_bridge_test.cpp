@@ -164,7 +164,7 @@ TEST_F(ProtonBridge, EverySharedMemoryGameEndToEnd) {
     const platform::ScopedPlatform everyProcess(platform::FakePlatform().withEveryProcess());
     MotionEngine engine;
     for (int id = 0; id < kGameCount; ++id)
-      if (id != game.id) engine.games.installReader(id, nullptr);
+      if (id != game.id) engine.games().installReader(id, nullptr);
     engine.setMotionSystemReady(1);
     engine.start();
 
@@ -186,8 +186,8 @@ TEST_F(ProtonBridge, EverySharedMemoryGameEndToEnd) {
       gameProcess = wine(command);
       ASSERT_NE(gameProcess, nullptr);
     }
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 60s));
-    EXPECT_EQ(engine.games.getGameID(), game.id);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 60s));
+    EXPECT_EQ(engine.games().getGameID(), game.id);
     EXPECT_TRUE(allExist(files));
     // The bridge's CPU use while the game runs.
     const double cpuBefore = cpuSeconds(bridge->id());
@@ -201,12 +201,12 @@ TEST_F(ProtonBridge, EverySharedMemoryGameEndToEnd) {
     }
     EXPECT_EQ(bridge->wait(30000), 0);  // --run hands on the game's exit code
     EXPECT_TRUE(noneExists(files));  // the bridge removed its files
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
+    ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 15s));
     engine.stop();
-    EXPECT_EQ(engine.games.getGameID(), -1);
+    EXPECT_EQ(engine.games().getGameID(), -1);
 
     // The last sample the engine took is a sample of the scripted lap.
-    const LapFit fit = fitLap(engine.games.record(), game.conventions, 0.0, 4.0, 0.001);
+    const LapFit fit = fitLap(engine.games().record(), game.conventions, 0.0, 4.0, 0.001);
     EXPECT_LT(fit.residual, 0.01) << "lap time " << fit.seconds;
     EXPECT_GT(fit.seconds, 1.0);
     std::printf("%s: lap read up to %.3f s (residual %.2g deg); bridge CPU %.1f %% of a core\n", game.key,

@@ -10,7 +10,6 @@
 #include <string>
 #include <thread>
 
-#include "engine/filter_install.h"
 #include "engine/motion_engine.h"
 #include "fan_fixture.h"
 #include "gamesim/game_catalog.h"
@@ -76,16 +75,16 @@ TEST(GameLetGo, GoneGameIsLetGoAndTheFanStops) {
     runner.start();
 
     MotionEngine engine;
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-    engine.games.installReader(4, std::make_unique<readers::RaceRoomReader>());
-    engine.games.installReader(9, std::make_unique<readers::ProjectCarsReader>());
-    ASSERT_TRUE(engine.fan.init(FanOnComPort::name(), 115200, "8N1", 15));
-    ASSERT_TRUE(installFilterString(engine, 0, 21, "ADD(VALUE;60)"));  // fan at 60 %
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+    engine.games().installReader(4, std::make_unique<readers::RaceRoomReader>());
+    engine.games().installReader(9, std::make_unique<readers::ProjectCarsReader>());
+    ASSERT_TRUE(engine.fan().init(FanOnComPort::name(), 115200, "8N1", 15));
+    ASSERT_TRUE(engine.installFilterString(0, 21, "ADD(VALUE;60)"));  // fan at 60 %
     engine.setActiveAxis(0, 21, 1);
     engine.setMotionSystemReady(1);
     ASSERT_EQ(engine.start(), 1);
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
-    EXPECT_EQ(engine.games.getGameID(), c.id);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 20s));
+    EXPECT_EQ(engine.games().getGameID(), c.id);
     // The fan fades in towards 60 % (153 of 255).
     ASSERT_TRUE(waitUntil([&] { const uint8_t b = lastFanByte(sink); return b >= 100 && b != 0xFF; }, 10s));
 
@@ -95,17 +94,17 @@ TEST(GameLetGo, GoneGameIsLetGoAndTheFanStops) {
       ASSERT_NE(process->wait(10000), -1);
     }
     const auto gone = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
+    ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 15s));
     const auto letGo = std::chrono::steady_clock::now() - gone;
     EXPECT_LT(letGo, c.bound);
     std::printf("%s: let go %lld ms after\n", c.what,
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(letGo).count()));
-    EXPECT_EQ(engine.outputSuspended.load(), 1);
+    EXPECT_TRUE(engine.isOutputSuspended());
     EXPECT_TRUE(waitUntil([&] { return lastFanByte(sink) == 0; }, 2s));
     // And the section, still there, does not bring the game back.
     std::this_thread::sleep_for(1500ms);
-    EXPECT_EQ(engine.attached.load(), 0);
-    EXPECT_EQ(engine.games.getGameID(), -1);
+    EXPECT_FALSE(engine.isAttached());
+    EXPECT_EQ(engine.games().getGameID(), -1);
     EXPECT_EQ(lastFanByte(sink), 0);
 
     engine.stop();

@@ -305,7 +305,7 @@ class FanSettings : public WindSerialPort, public ::testing::WithParamInterface<
 // fan as the last accepted call configured it.
 TEST_P(FanSettings, InitWindSerialAcceptsOnlyUsableSettings) {
   const FanSettingsCase& c = GetParam();
-  WindSerial& engineFan = MotionEngine::instance().fan;
+  WindSerial& engineFan = MotionEngine::instance().fan();
   std::wstring ownPort;
   for (char ch : FanOnComPort::name()) ownPort += static_cast<wchar_t>(ch);
   ASSERT_EQ(initWindSerial(ownPort.c_str(), kBaud, L"8N1", 15), 1);

@@ -37,25 +37,25 @@ TEST(EngineNetworkGames, DcsFromAGamesimProcessThroughTheExports) {
   const uint16_t port = testing::freeUdpPort();
   MotionEngine& engine = MotionEngine::instance();
   stopGamesource_Thread();
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-  engine.games.installReader(1, testing::networkReader(1, port));
-  engine.loopTimer.setPreciseMode(0);
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+  engine.games().installReader(1, testing::networkReader(1, port));
+  engine.setTimerPrecision(0);
 
   auto game = testing::launchGame(scope, "dcs", "DCS.exe", {"--port", std::to_string(port), "--rate", "500"});
   ASSERT_NE(game, nullptr);
   setMotionsystemready(1);
   ASSERT_EQ(startGamesource_Thread(), 1);
   ASSERT_TRUE(waitUntil([] { return getGameID() == 1; }, 20s));
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }));
   std::this_thread::sleep_for(300ms);
-  EXPECT_LT(engine.failedReads.load(), 100);  // a sample most cycles
+  EXPECT_LT(engine.failedReads(), 100);  // a sample most cycles
   stopGamesource_Thread();
 
   double* data = nullptr;
   int32_t count = 0;
   getGameData(&data, &count);
   ASSERT_EQ(count, 43);
-  const double gameTime = engine.games.record().gameTime;
+  const double gameTime = engine.games().record().gameTime;
   ASSERT_GT(gameTime, 0.0);
   expectLap(data, gamesim::LapMotion().at(gameTime),
             {yaw_position, roll_position, pitch_position, yaw_speed, roll_speed, pitch_speed, lateral_accel,
@@ -82,10 +82,10 @@ struct EngineWithOneGame : ::testing::Test {
   void start(const std::string& key, int id, const std::string& executable = "") {
     game = testing::networkGame(key, port);
     ASSERT_NE(game, nullptr);
-    for (int other = 0; other < kGameCount; ++other) engine.games.installReader(other, nullptr);
+    for (int other = 0; other < kGameCount; ++other) engine.games().installReader(other, nullptr);
     auto counting = std::make_unique<testing::CountingReader>(testing::networkReader(id, port));
     reader = counting.get();
-    engine.games.installReader(id, std::move(counting));
+    engine.games().installReader(id, std::move(counting));
     if (!executable.empty()) {
       process = testing::launchGame(scope, "idle", executable);
       ASSERT_NE(process, nullptr);
@@ -93,11 +93,11 @@ struct EngineWithOneGame : ::testing::Test {
     }
     stream = std::make_unique<gamesim::SimulationRunner>(*game, 500.0);
     stream->start();
-    engine.loopTimer.setPreciseMode(0);  // the same pace, without spinning
+    engine.setTimerPrecision(0);  // the same pace, without spinning
     engine.setMotionSystemReady(1);
     ASSERT_EQ(engine.start(), 1);
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
-    ASSERT_EQ(engine.games.getGameID(), id);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 20s));
+    ASSERT_EQ(engine.games().getGameID(), id);
     ASSERT_TRUE(waitUntil([&] { return reader->samples.load() > 20; }));
   }
 
@@ -105,7 +105,7 @@ struct EngineWithOneGame : ::testing::Test {
   // sample, and stops the engine once it was taken.
   void finishWith(const gamesim::MotionSample& m) {
     stream->stop();
-    ASSERT_TRUE(waitUntil([&] { return engine.failedReads.load() > 20; }));
+    ASSERT_TRUE(waitUntil([&] { return engine.failedReads() > 20; }));
     const int before = reader->samples.load();
     game->write(m);
     ASSERT_TRUE(waitUntil([&] { return reader->samples.load() > before; }));
@@ -116,12 +116,12 @@ struct EngineWithOneGame : ::testing::Test {
 
 TEST_F(EngineWithOneGame, XPlane) {
   ASSERT_NO_FATAL_FAILURE(start("xplane", 0, "X-Plane.exe"));
-  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile.load() == 1; }));  // on the ground: GROUND
+  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile() == 1; }));  // on the ground: GROUND
   game->setState(gamesim::xplane::kAirborne);
-  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile.load() == 0; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile() == 0; }));
   const auto m = gamesim::LapMotion().at(7.0);
   ASSERT_NO_FATAL_FAILURE(finishWith(m));
-  expectLap(engine.games.record().data, m,
+  expectLap(engine.games().record().data, m,
             {yaw_position, roll_position, pitch_position, yaw_speed, lateral_accel, vertica_accel, speed});
 }
 
@@ -129,7 +129,7 @@ TEST_F(EngineWithOneGame, F1) {
   ASSERT_NO_FATAL_FAILURE(start("f1", 7, "F1_24.exe"));
   const auto m = gamesim::LapMotion().at(8.0);
   ASSERT_NO_FATAL_FAILURE(finishWith(m));
-  expectLap(engine.games.record().data, m,
+  expectLap(engine.games().record().data, m,
             {yaw_position, roll_position, pitch_position, longitu_accel, vertica_accel});
 }
 
@@ -137,7 +137,7 @@ TEST_F(EngineWithOneGame, BeamNg) {
   ASSERT_NO_FATAL_FAILURE(start("beamng", 12));
   const auto m = gamesim::LapMotion().at(9.0);
   ASSERT_NO_FATAL_FAILURE(finishWith(m));
-  expectLap(engine.games.record().data, m,
+  expectLap(engine.games().record().data, m,
             {yaw_position, pitch_position, roll_speed, lateral_accel, longitu_speed, yaw_accel});
 }
 
@@ -145,7 +145,7 @@ TEST_F(EngineWithOneGame, NoLimits2) {
   ASSERT_NO_FATAL_FAILURE(start("nolimits2", 8));
   const auto m = gamesim::LapMotion().at(10.0);
   ASSERT_NO_FATAL_FAILURE(finishWith(m));
-  expectLap(engine.games.record().data, m, {yaw_position, roll_position, pitch_position, lateral_accel, speed});
+  expectLap(engine.games().record().data, m, {yaw_position, roll_position, pitch_position, lateral_accel, speed});
 }
 
 }  // namespace

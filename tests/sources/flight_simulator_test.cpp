@@ -163,16 +163,16 @@ class FlightSimulatorThroughTheEngine : public ::testing::TestWithParam<const ch
     }
     if (transport == "tcp") config += "Protocol=IPv4\nAddress=127.0.0.1\nPort=" + std::to_string(server->tcpPort()) + "\n";
     std::ofstream(scope.documentsFolder() + platform::kPathSeparator + "SimConnect.cfg") << config;
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
     auto watched = std::make_unique<WatchedReader>();
     reader = watched.get();
-    engine.games.installReader(2, std::move(watched));
-    engine.loopTimer.setPreciseMode(0);
+    engine.games().installReader(2, std::move(watched));
+    engine.setTimerPrecision(0);
     engine.setMotionSystemReady(1);
   }
   void TearDown() override {
     engine.stop();
-    engine.games.detachGame();
+    engine.games().detachGame();
     if (server) server->stop();
     EXPECT_EQ(simclient::openClientCount(), 0);
   }
@@ -193,22 +193,22 @@ TEST_P(FlightSimulatorThroughTheEngine, DetectsReadsFollowsTheLandingAndQuits) {
   ASSERT_EQ(engine.start(), 1);
   // Without the simulator's process the connection opens and closes again.
   ASSERT_TRUE(waitUntil([&] { return server->clientsServed() >= 2; }));
-  EXPECT_EQ(engine.attached.load(), 0);
-  EXPECT_EQ(engine.games.getGameID(), -1);
+  EXPECT_FALSE(engine.isAttached());
+  EXPECT_EQ(engine.games().getGameID(), -1);
 
   auto process = testing::launchGame(scope, "idle", "FlightSimulator.exe");
   ASSERT_NE(process, nullptr);
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
-  EXPECT_EQ(engine.games.getGameID(), 2);
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 20s));
+  EXPECT_EQ(engine.games().getGameID(), 2);
   ASSERT_TRUE(waitUntil([&] { return server->setUpComplete(); }));
   EXPECT_EQ(server->violations(), std::vector<std::string>{});
   const int served = server->clientsServed();
 
   // Take-off roll: GROUND. The turn: AIR, with the cross-fade run through.
   ASSERT_NO_FATAL_FAILURE(flyTo(5.0));
-  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile.load() == 1 && engine.groundWeight.load() == 1.0; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile() == 1 && engine.profileWeight(1) == 1.0; }));
   ASSERT_NO_FATAL_FAILURE(flyTo(33.0));
-  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile.load() == 0 && engine.airWeight.load() == 1.0; }));
+  ASSERT_TRUE(waitUntil([&] { return engine.activeProfile() == 0 && engine.profileWeight(0) == 1.0; }));
   expectFlight(reader->snapshot(), simserver::FlightScript().at(33.0));
 
   // An exception and other events end a cycle's polling, not the connection.
@@ -219,19 +219,19 @@ TEST_P(FlightSimulatorThroughTheEngine, DetectsReadsFollowsTheLandingAndQuits) {
   server->hold(50.2);
   bool fading = false;
   ASSERT_TRUE(waitUntil([&] {
-    const double air = engine.airWeight.load();
+    const double air = engine.profileWeight(0);
     fading = fading || (air > 0.0 && air < 1.0);
-    return shows(50.2) && engine.activeProfile.load() == 1 && engine.groundWeight.load() == 1.0;
+    return shows(50.2) && engine.activeProfile() == 1 && engine.profileWeight(1) == 1.0;
   }));
   EXPECT_TRUE(fading);
-  EXPECT_EQ(engine.attached.load(), 1);
+  EXPECT_TRUE(engine.isAttached());
   EXPECT_EQ(server->clientsServed(), served);
 
   // A quit: the reader lets go; the engine searches, finds the simulator again
   // and sets up a fresh connection.
   ASSERT_TRUE(server->sendQuit());
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 10s));
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1 && server->setUpComplete(); }, 20s));
+  ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 10s));
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached() && server->setUpComplete(); }, 20s));
   EXPECT_EQ(server->clientsServed(), served + 1);
   EXPECT_EQ(server->violations(), std::vector<std::string>{});
 }
@@ -240,26 +240,26 @@ TEST_P(FlightSimulatorThroughTheEngine, DetectsReadsFollowsTheLandingAndQuits) {
 // attaches, so the channels it does not fill (the rotation accelerations) read
 // 0 instead of the racing game's last values.
 TEST_P(FlightSimulatorThroughTheEngine, FlightAfterADriveReadsZeroWhereItWritesNothing) {
-  engine.games.installReader(4, std::make_unique<readers::RaceRoomReader>());
+  engine.games().installReader(4, std::make_unique<readers::RaceRoomReader>());
   auto racing = testing::launchGame(scope, "raceroom", "RRRE64.exe", {"--rate", "500"}, readers::kRaceRoomName);
   ASSERT_NE(racing, nullptr);
   ASSERT_EQ(engine.start(), 1);
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
-  ASSERT_EQ(engine.games.getGameID(), 4);
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 20s));
+  ASSERT_EQ(engine.games().getGameID(), 4);
   std::this_thread::sleep_for(500ms);  // the drive fills the record
   racing->stop();
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 10s));
+  ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 10s));
   // Read with the engine thread stopped: what the drive left in the record.
   engine.stop();
-  const double* data = engine.games.record().data;
+  const double* data = engine.games().record().data;
   ASSERT_NE(data[channel::yaw_accel], 0.0);
   ASSERT_NE(data[channel::roll_accel], 0.0);
   ASSERT_EQ(engine.start(), 1);
 
   auto flight = testing::launchGame(scope, "idle", "FlightSimulator.exe");
   ASSERT_NE(flight, nullptr);
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 20s));
-  ASSERT_EQ(engine.games.getGameID(), 2);
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 20s));
+  ASSERT_EQ(engine.games().getGameID(), 2);
   ASSERT_NO_FATAL_FAILURE(flyTo(33.0));
   const SampleRecord seen = reader->snapshot();
   for (int index : {channel::yaw_accel, channel::roll_accel, channel::pitch_accel, channel::speed})

@@ -27,8 +27,8 @@ using testing::waitUntil;
 TEST(LostGame, EngineResetsAndDetectsAgain) {
   testing::IsolatedGames scope;
   MotionEngine engine;
-  for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-  engine.games.installReader(3, std::make_unique<readers::AssettoCorsaReader>());
+  for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+  engine.games().installReader(3, std::make_unique<readers::AssettoCorsaReader>());
 
   gamesim::AssettoCorsaSim game;
   ASSERT_TRUE(game.start());
@@ -36,27 +36,27 @@ TEST(LostGame, EngineResetsAndDetectsAgain) {
   runner->start();
   engine.setMotionSystemReady(1);
   engine.start();
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
-  EXPECT_EQ(engine.games.getGameID(), 3);
+  ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }));
+  EXPECT_EQ(engine.games().getGameID(), 3);
   // Samples arrive: the count of empty cycles stays low.
   std::this_thread::sleep_for(200ms);
-  EXPECT_LT(engine.failedReads.load(), 100);
+  EXPECT_LT(engine.failedReads(), 100);
 
   // The game quits: more than 1000 empty cycles end the attachment, and the
   // next detection finds no live game.
   runner->stop();
   game.stop();
   const auto quit = std::chrono::steady_clock::now();
-  ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
+  ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 15s));
   EXPECT_GE(std::chrono::steady_clock::now() - quit, 1900ms);  // 1001 cycles of about 2 ms
-  EXPECT_TRUE(waitUntil([&] { return engine.games.getGameID() == -1; }));
+  EXPECT_TRUE(waitUntil([&] { return engine.games().getGameID() == -1; }));
 
   // It starts again and is found again.
   ASSERT_TRUE(game.start());
   runner = std::make_unique<gamesim::SimulationRunner>(game, 500.0);
   runner->start();
-  EXPECT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }));
-  EXPECT_EQ(engine.games.getGameID(), 3);
+  EXPECT_TRUE(waitUntil([&] { return engine.isAttached(); }));
+  EXPECT_EQ(engine.games().getGameID(), 3);
   engine.stop();
   runner->stop();
 }
@@ -85,9 +85,9 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     // Held here so that the event a crashing game leaves behind is removed with it.
     auto event = platform::NamedEvent::create(readers::kIRacingEventName);
     MotionEngine engine;
-    for (int id = 0; id < kGameCount; ++id) engine.games.installReader(id, nullptr);
-    engine.games.installReader(10, std::make_unique<readers::IRacingReader>());
-    engine.games.installReader(17, std::make_unique<readers::TruckSimReader>());
+    for (int id = 0; id < kGameCount; ++id) engine.games().installReader(id, nullptr);
+    engine.games().installReader(10, std::make_unique<readers::IRacingReader>());
+    engine.games().installReader(17, std::make_unique<readers::TruckSimReader>());
 
     std::vector<std::string> options = {"--rate", "200"};
     if (c.crashes) options.insert(options.end(), {"--crash-after", "1.5"});
@@ -95,8 +95,8 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     ASSERT_NE(game, nullptr);
     engine.setMotionSystemReady(1);
     engine.start();
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 1; }, 30s));
-    EXPECT_EQ(engine.games.getGameID(), c.id);
+    ASSERT_TRUE(waitUntil([&] { return engine.isAttached(); }, 30s));
+    EXPECT_EQ(engine.games().getGameID(), c.id);
 
     if (!c.crashes) {
       std::this_thread::sleep_for(1500ms);
@@ -104,9 +104,9 @@ TEST(LostGame, QuitOrCrashedMemoryGameIsLetGo) {
     }
     ASSERT_NE(game->wait(10000), -1);
     const auto gone = std::chrono::steady_clock::now();
-    ASSERT_TRUE(waitUntil([&] { return engine.attached.load() == 0; }, 15s));
+    ASSERT_TRUE(waitUntil([&] { return !engine.isAttached(); }, 15s));
     const auto letGo = std::chrono::steady_clock::now() - gone;
-    EXPECT_TRUE(waitUntil([&] { return engine.games.getGameID() == -1; }));
+    EXPECT_TRUE(waitUntil([&] { return engine.games().getGameID() == -1; }));
     EXPECT_LT(letGo, 6000ms);  // 2.25 s at 2 ms a cycle; cycles stretch on a loaded machine
     std::printf("%s %s: let go %lld ms after the game ended\n", c.key, c.crashes ? "crashed" : "quit",
                 static_cast<long long>(std::chrono::duration_cast<std::chrono::milliseconds>(letGo).count()));
