@@ -39,13 +39,13 @@
 #include "portrelay/portrelay.h"
 #include "riglink/link_state.h"
 #include "sources/readers/network_reader_factory.h"
+#include "tools/platform/fake_platform.h"
 #include "virtual_rig.h"
 #if !defined(_WIN32)
 #include <time.h>
 
 #include "net_namespace.h"
 #include "udp_rig.h"
-#include "tools/platform/fake_platform.h"
 #endif
 
 using namespace portrelay;

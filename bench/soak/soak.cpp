@@ -47,10 +47,10 @@
 #include "soak_report.h"
 #include "soak_signal.h"
 #include "timeline.h"
+#include "tools/platform/fake_platform.h"
 #if !defined(_WIN32)
 #include "net_namespace.h"
 #include "udp_rig.h"
-#include "tools/platform/fake_platform.h"
 #endif
 
 using namespace portrelay;
