@@ -6,10 +6,10 @@
 #include <boost/asio/steady_timer.hpp>
 #include <boost/asio/write.hpp>
 #include <boost/beast/core/flat_buffer.hpp>
+#include <boost/beast/core/string.hpp>
 #include <boost/beast/core/tcp_stream.hpp>
 #include <boost/beast/http.hpp>
 #include <algorithm>
-#include <cctype>
 #include <chrono>
 #include <list>
 #include <mutex>
@@ -29,13 +29,6 @@ constexpr auto kIdleLimit = std::chrono::seconds(60);    // a kept-alive connect
 constexpr auto kWriteLimit = std::chrono::seconds(10);   // a browser that stopped reading
 constexpr auto kAcceptRetry = std::chrono::milliseconds(100);  // after a failed accept (out of descriptors)
 constexpr size_t kMaxConnections = 32;                   // a browser opens at most 6 per panel
-
-bool sameName(const std::string& a, const std::string& b) {
-  if (a.size() != b.size()) return false;
-  for (size_t i = 0; i < a.size(); ++i)
-    if (std::tolower(static_cast<unsigned char>(a[i])) != std::tolower(static_cast<unsigned char>(b[i]))) return false;
-  return true;
-}
 
 int hexDigit(char c) {
   if (c >= '0' && c <= '9') return c - '0';
@@ -91,7 +84,7 @@ HttpRequest toRequest(const http::request<http::string_body>& message) {
 
 std::string HttpRequest::header(const std::string& name) const {
   for (const auto& [key, value] : headers)
-    if (sameName(key, name)) return value;
+    if (beast::iequals(key, name)) return value;
   return "";
 }
 
