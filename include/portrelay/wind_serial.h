@@ -7,7 +7,7 @@
  * in a row until init() or stop(). The engine owns one instance (configured by
  * initWindSerial in portrelay.h); hosts may create their own. It writes
  * through the platform's serial device; the library's own tests give it a
- * scripted device instead.
+ * scripted device instead (test variant only).
  *
  * Threads: init, start, pause, unpause, stop and updateBuffer may be called
  * from any thread except the sender thread itself.
@@ -33,9 +33,12 @@ class SerialDevice;
 class PORTRELAY_API WindSerial {
  public:
   WindSerial();
-  /* Writes through `device` (not yet open) instead of the platform's; null:
-   * the platform's. */
+#ifdef PORTRELAY_TEST_SEAMS
+  /* Test variant only (the shipped library has no such constructor): writes
+   * through `device` (not yet open) instead of the platform's; null: the
+   * platform's. */
   explicit WindSerial(std::unique_ptr<portrelay::platform::SerialDevice> device);
+#endif
   ~WindSerial();
   WindSerial(const WindSerial&) = delete;
   WindSerial& operator=(const WindSerial&) = delete;

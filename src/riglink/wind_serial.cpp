@@ -19,8 +19,10 @@ constexpr int kMaxFailedStarts = 3;
 
 WindSerial::WindSerial() : port_(portrelay::platform::createSerialDevice()) {}
 
+#ifdef PORTRELAY_TEST_SEAMS
 WindSerial::WindSerial(std::unique_ptr<SerialDevice> device)
     : port_(device != nullptr ? std::move(device) : portrelay::platform::createSerialDevice()) {}
+#endif
 
 WindSerial::~WindSerial() {
   try {
