@@ -51,9 +51,9 @@ bool MotionEngine::releaseAtUnload() noexcept {
   running_.exchange(0);
   const bool watchEnded = games_.processWatch().endWithin(std::chrono::milliseconds(kUnloadGraceMs));
   if (!thread_.joinable()) return watchEnded;
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(kUnloadGraceMs);
-  while (!loopEnded_.load(std::memory_order_acquire) && std::chrono::steady_clock::now() < deadline)
-    std::this_thread::sleep_for(std::chrono::milliseconds(1));
+  const platform::Clock& clock = loopTimer_.clock();
+  const int64_t deadline = clock.counter() + kUnloadGraceMs * clock.frequency() / 1000;
+  while (!loopEnded_.load(std::memory_order_acquire) && clock.counter() < deadline) clock.sleepMicroseconds(1000);
   thread_.detach();
   return watchEnded && loopEnded_.load(std::memory_order_acquire);
 }

@@ -251,7 +251,8 @@ class MotionEngine {
   // Outputs as last sent (the frame's values for 0..5, belt and fan); the
   // fade starts from these. Written by the engine thread, read by restartFade.
   double sentOutputs_[kCueSlotCount] = {};
-  int64_t lastFrameAt_ = 0;  // engine thread only: steady-clock ns of the last frame
+  int64_t lastFrameAt_ = 0;  // engine thread only: the loop clock's counter at the last frame
+  bool hasFrameAt_ = false;
   bool cycling_ = false;  // engine thread only: the loop is in Running
   std::atomic<bool> loopEnded_{false};
 

@@ -1,8 +1,6 @@
 // The output step of a Running cycle: the motion frame for the rig, the rig
 // pose for motion cancel and the fan byte.
-#include <chrono>
 #include <cmath>
-#include <thread>
 
 #include "engine/live_value.h"
 #include "engine/motion_engine.h"
@@ -13,11 +11,12 @@ namespace portrelay {
 // Time since the frame before, for the park's ramp: a stall counts at most
 // kMaxFadeStepMs, like the fade, so it never shortens the ramp by a jump.
 double MotionEngine::frameIntervalMs() {
-  const int64_t now = std::chrono::duration_cast<std::chrono::nanoseconds>(
-                          std::chrono::steady_clock::now().time_since_epoch())
-                          .count();
-  const double elapsedMs = lastFrameAt_ == 0 ? 0.0 : static_cast<double>(now - lastFrameAt_) / 1.0e6;
+  const platform::Clock& clock = loopTimer_.clock();
+  const int64_t now = clock.counter();
+  const double elapsedMs =
+      hasFrameAt_ ? static_cast<double>(now - lastFrameAt_) * 1000.0 / static_cast<double>(clock.frequency()) : 0.0;
   lastFrameAt_ = now;
+  hasFrameAt_ = true;
   return elapsedMs < kMaxFadeStepMs ? elapsedMs : kMaxFadeStepMs;
 }
 
@@ -75,15 +74,16 @@ void MotionEngine::waitSendingPark(int milliseconds) {
   const auto parking = [this] {
     return park_.wanted() && motionSystemReady_.load(std::memory_order_relaxed) != 0;
   };
+  const platform::Clock& clock = loopTimer_.clock();
   if (!parking()) {
-    sleepMilliseconds(milliseconds);
+    sleepMilliseconds(milliseconds, clock);
     return;
   }
-  const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(milliseconds);
+  const int64_t deadline = clock.counter() + milliseconds * clock.frequency() / 1000;
   do {
     sendOutput();
-    std::this_thread::sleep_for(std::chrono::microseconds(static_cast<int>(CycleTimer::kPeriodUs)));
-  } while (parking() && std::chrono::steady_clock::now() < deadline);
+    clock.sleepMicroseconds(static_cast<int64_t>(CycleTimer::kPeriodUs));
+  } while (parking() && clock.counter() < deadline);
 }
 
 }  // namespace portrelay

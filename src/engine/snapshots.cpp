@@ -25,8 +25,8 @@ void MotionEngine::recordSnapshots() {
 
 void MotionEngine::recordFrameSnapshot(bool sent) {
   FrameSnapshot record;
-  record.values[0] = static_cast<double>(platform::performanceCounter()) /
-                     static_cast<double>(platform::performanceFrequency());
+  const platform::Clock& clock = loopTimer_.clock();
+  record.values[0] = static_cast<double>(clock.counter()) / static_cast<double>(clock.frequency());
   record.values[1] = static_cast<double>(games_.getGameID());
   for (int i = 2; i < kFrameSnapshotValues; ++i) record.values[i] = std::nan("");
   if (sent) {  // the frame this cycle published; a cycle that sent none reads none back
