@@ -262,6 +262,10 @@ void fetchAndCheck(Run& run) {
 
 // ---- monitor thread: cycle lengths, its own wake-ups, resident memory ----
 
+// Cycles longer than this are noted with their time, so that a long one can be
+// set beside what the machine did then.
+constexpr double kNotedCycleMs = 20.0;
+
 void monitor(Run& run, int64_t start) {
   int64_t previous = now(), lastResident = previous;
   double lastEngine = 0, lastRelay = 0;
@@ -279,10 +283,13 @@ void monitor(Run& run, int64_t start) {
     auto judgeCycle = [&](const char* cycle, double period, double& last, void (SoakReport::*record)(double)) {
       if (period != last && period > 0) {
         (run.report.*record)(period);
+        const std::string what =
+            std::string(cycle) + " of " + std::to_string(period) + " ms (monitor late by " + std::to_string(late) + " ms then)";
         if (period > kStallMs) {
           run.timeline.overrun(t);
-          run.report.late(t, std::string(cycle) + " of " + std::to_string(period) +
-                                 " ms (monitor late by " + std::to_string(late) + " ms then)");
+          run.report.late(t, what);
+        } else if (period > kNotedCycleMs) {
+          run.report.note(t, what);  // within the checks, but a seat can feel it: noted with its time
         }
       }
       last = period;

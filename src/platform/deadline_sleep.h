@@ -1,7 +1,8 @@
 // A kernel sleep to an absolute time of the performance counter, finer than
 // the system's millisecond timer: clock_nanosleep on CLOCK_MONOTONIC with an
 // absolute deadline (Linux), a high-resolution waitable timer (Windows 10
-// 1803 and later). Each paced loop owns one and uses it from its own thread.
+// 1803 and later), ntdll's relative sleep (Wine, where it is precise). Each
+// paced loop owns one and uses it from its own thread.
 #pragma once
 #include <cstdint>
 
@@ -22,7 +23,8 @@ class DeadlineSleep {
 
  private:
   // Windows only (the POSIX sleep needs no state).
-  [[maybe_unused]] void* timer_ = nullptr;  // the waitable timer, made on first use
+  [[maybe_unused]] void* timer_ = nullptr;           // the waitable timer, made on first use
+  [[maybe_unused]] void* delayExecution_ = nullptr;  // under Wine: ntdll's relative sleep
   [[maybe_unused]] bool unavailable_ = false;
 };
 

@@ -2,6 +2,11 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <vector>
+
+#include "platform/clock.h"
+#include "platform/deadline_sleep.h"
 #include "support/fake_clock.h"
 
 namespace portrelay {
@@ -155,6 +160,24 @@ TEST(CycleTimer, PreciseWaitNeverEndsAPeriodEarly) {
     EXPECT_GE(timer.lastIntervalTicks() / timer.countsPerUs(), 2000.0);
   }
   EXPECT_GE(timer.lastIntervalMs(), 2.0);
+}
+
+// Natively and under Wine the precise wait sleeps most of the period in the
+// kernel: the fine sleep must exist there, never end before its deadline and
+// mostly wake within a fraction of a millisecond (else the wait spins it).
+TEST(CycleTimer, TheFineSleepWakesJustAfterItsDeadline) {
+  platform::DeadlineSleep sleep;
+  const int64_t perUs = platform::performanceFrequency() / 1000000;
+  std::vector<double> lateUs;
+  for (int i = 0; i < 21; ++i) {
+    const int64_t deadline = platform::performanceCounter() + 700 * perUs;
+    ASSERT_TRUE(sleep.until(deadline));
+    const int64_t woke = platform::performanceCounter();
+    EXPECT_GE(woke, deadline);
+    lateUs.push_back(static_cast<double>(woke - deadline) / static_cast<double>(perUs));
+  }
+  std::nth_element(lateUs.begin(), lateUs.begin() + 10, lateUs.end());
+  EXPECT_LT(lateUs[10], 500.0);  // the median
 }
 
 TEST(CycleTimer, CoarseWaitKeepsTheAverageNearTwoMilliseconds) {
