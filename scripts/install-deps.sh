@@ -1,10 +1,14 @@
 # Sourced: installs the Debian packages the build and tests need, when missing.
+# Without recommended packages: Wine's alone (Mesa, GStreamer, fonts, SDL)
+# would add hundreds of megabytes that no test uses.
 need=()
 for pkg in "$@"; do
   dpkg-query -W -f='${Status}' "$pkg" 2>/dev/null | grep -q "install ok installed" || need+=("$pkg")
 done
 if [ ${#need[@]} -gt 0 ]; then
   echo "Installing: ${need[*]}"
-  apt-get update -qq
-  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${need[@]}" >/dev/null
+  # One package-list update per run (the background install comes second).
+  [ -n "${PORTRELAY_APT_UPDATED:-}" ] || apt-get update -qq
+  export PORTRELAY_APT_UPDATED=1
+  DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${need[@]}" >/dev/null
 fi
