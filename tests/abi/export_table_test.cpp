@@ -12,12 +12,12 @@
 #include <cstdlib>
 #include <cstring>
 #include <fstream>
-#include <regex>
 #include <set>
 #include <string>
 #include <vector>
 
 #include "tools/platform/dynamic_library.h"
+#include "support/text_pattern.h"
 
 namespace portrelay {
 namespace {
@@ -147,10 +147,10 @@ std::string declarationsOf(const std::string& text) {
 
 // Functions declared PORTRELAY_API (not the class).
 Names declaredFunctions(const std::string& header) {
-  static const std::regex declaration(R"(PORTRELAY_API\s[^;({]*?\b([A-Za-z_]\w*)\s*\()");
+  static const testing::TextPattern declaration(R"(PORTRELAY_API\s[^;({]*?\b([A-Za-z_]\w*)\s*\()");
   const std::string text = declarationsOf(readText(header));
   Names names;
-  for (std::sregex_iterator it(text.begin(), text.end(), declaration), end; it != end; ++it) names.insert((*it)[1]);
+  for (const auto& match : declaration.searchAll(text)) names.insert(match[1]);
   return names;
 }
 
@@ -162,16 +162,15 @@ Names declaredMembers(const std::string& header, const std::string& className) {
   const size_t end = text.find("};", begin);
   if (begin == std::string::npos || end == std::string::npos) return {};
   const std::string body = text.substr(text.find('{', begin) + 1, end - text.find('{', begin) - 1);
-  static const std::regex function(R"((~?[A-Za-z_]\w*)\s*\()");
+  static const testing::TextPattern function(R"((~?[A-Za-z_]\w*)\s*\()");
   Names names;
   size_t start = 0;
   while (start < body.size()) {
     size_t stop = body.find(';', start);
     if (stop == std::string::npos) stop = body.size();
     const std::string member = body.substr(start, stop - start);
-    std::smatch match;
-    if (member.find("= delete") == std::string::npos && std::regex_search(member, match, function))
-      names.insert(className + "::" + match[1].str());
+    const auto match = function.search(member);
+    if (member.find("= delete") == std::string::npos && match) names.insert(className + "::" + (*match)[1]);
     start = stop + 1;
   }
   return names;

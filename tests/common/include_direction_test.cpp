@@ -8,9 +8,10 @@
 #include <filesystem>
 #include <fstream>
 #include <map>
-#include <regex>
 #include <string>
 #include <vector>
+
+#include "support/text_pattern.h"
 
 namespace {
 
@@ -44,17 +45,16 @@ int layerOfFile(const fs::path& relative) {
 }
 
 std::vector<Include> includesUnder(const fs::path& root) {
-  static const std::regex line(R"(^\s*#\s*include\s*"([^"]+)\")");
+  static const portrelay::testing::TextPattern line(R"(^\s*#\s*include\s*"([^"]+)\")");
   std::vector<Include> found;
   for (const auto& entry : fs::recursive_directory_iterator(root)) {
     const auto ext = entry.path().extension();
     if (!entry.is_regular_file() || (ext != ".cpp" && ext != ".h")) continue;
     std::ifstream in(entry.path());
     std::string text;
-    std::smatch match;
     while (std::getline(in, text))
-      if (std::regex_search(text, match, line))
-        found.push_back({fs::relative(entry.path(), root).generic_string(), match[1]});
+      if (const auto match = line.search(text))
+        found.push_back({fs::relative(entry.path(), root).generic_string(), (*match)[1]});
   }
   return found;
 }

@@ -4,11 +4,11 @@
 
 #include <fstream>
 #include <map>
-#include <regex>
 #include <sstream>
 #include <string>
 
 #include "filters/filter_kind.h"
+#include "support/text_pattern.h"
 
 namespace portrelay {
 namespace {
@@ -18,11 +18,10 @@ std::map<std::string, int> documentedKeywords() {
   std::ifstream page("docs/filters.md");
   EXPECT_TRUE(page) << "docs/filters.md is copied beside the tests by the build";
   std::map<std::string, int> keywords;
-  const std::regex row(R"(^\| `([A-Z]+)` \| ([0-9]+) \|)");
+  const testing::TextPattern row(R"(^\| `([A-Z]+)` \| ([0-9]+) \|)");
   std::string line;
   while (std::getline(page, line)) {
-    std::smatch match;
-    if (std::regex_search(line, match, row)) keywords[match[1]] = std::stoi(match[2]);
+    if (const auto match = row.search(line)) keywords[(*match)[1]] = std::stoi((*match)[2]);
   }
   return keywords;
 }

@@ -6,7 +6,6 @@
 #include <chrono>
 #include <cstdlib>
 #include <fstream>
-#include <regex>
 #include <sstream>
 #include <string>
 #include <thread>
@@ -16,6 +15,7 @@
 #include "platform/processes.h"
 #include "host_process.h"
 #include "support/temp_dir.h"
+#include "support/text_pattern.h"
 
 namespace {
 
@@ -84,10 +84,9 @@ struct Recording {
 }
 
 [[maybe_unused]] uint64_t rigFrames(const std::string& output) {
-  std::smatch match;
-  const std::regex summary("virtual rig received ([0-9]+) motion frames \\(([0-9]+) checksummed, 0 checksum errors");
-  if (!std::regex_search(output, match, summary)) return 0;
-  return std::stoull(match[2]);
+  const portrelay::testing::TextPattern summary(R"(virtual rig received ([0-9]+) motion frames \(([0-9]+) checksummed, 0 checksum errors)");
+  const auto match = summary.search(output);
+  return match ? std::stoull((*match)[2]) : 0;
 }
 
 TEST(HostCommands, AnswerAsDocumented) {

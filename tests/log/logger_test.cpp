@@ -3,13 +3,13 @@
 #include <gtest/gtest.h>
 
 #include <fstream>
-#include <regex>
 
 #include "platform/clock.h"
 #include "platform/paths.h"
 #include "portrelay/portrelay.h"
 #include "support/temp_dir.h"
 #include "tools/platform/fake_platform.h"
+#include "support/text_pattern.h"
 
 namespace portrelay {
 namespace {
@@ -18,7 +18,12 @@ using testing::ScopedDocumentsFolder;
 using testing::readFile;
 
 // "[INFO] [YYYY-MM-DD HH:MM:SS] message" with the platform's text-mode line end.
-const std::regex kLine(R"(\[(INFO|ERROR)\] \[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})\] (.*))");
+const testing::TextPattern& logLine() {
+  static const testing::TextPattern line(R"(\[(INFO|ERROR)\] \[(\d{4}-\d{2}-\d{2} \d{2}:\d{2}:\d{2})\] (.*))");
+  return line;
+}
+
+bool isVersion(const std::string& text) { return testing::TextPattern(R"(\d+\.\d+\.\d+)").match(text).has_value(); }
 
 std::vector<std::string> lines(const std::string& text) {
   std::vector<std::string> out;
@@ -37,7 +42,7 @@ std::vector<std::string> lines(const std::string& text) {
 // Hosts compare the version they loaded with the one the log starts with.
 TEST(Logger, VersionLineNamesTheExportedVersion) {
   const std::string version = getPortRelayVersion();
-  EXPECT_TRUE(std::regex_match(version, std::regex(R"(\d+\.\d+\.\d+)"))) << version;
+  EXPECT_TRUE(isVersion(version)) << version;
   EXPECT_EQ(libraryVersionLine(), "PortRelay " + version);
 }
 
@@ -61,15 +66,15 @@ TEST(Logger, VersionLineNamesTheExportedVersion) {
       {"ERROR", "Opening port: 4321"},
       {"INFO", ""}};
   for (size_t i = 0; i < 4; ++i) {
-    std::smatch match;
-    if (!std::regex_match(written[i], match, kLine)) std::_Exit(20 + static_cast<int>(i));
-    if (match[1] != expected[i].first || match[3] != expected[i].second) std::_Exit(30 + static_cast<int>(i));
+    const auto match = logLine().match(written[i]);
+    if (!match) std::_Exit(20 + static_cast<int>(i));
+    if ((*match)[1] != expected[i].first || (*match)[3] != expected[i].second) std::_Exit(30 + static_cast<int>(i));
   }
   std::_Exit(0);
 }
 
 TEST(Logger, LineFormatAfterTheVersionLine) {
-  EXPECT_TRUE(std::regex_match(std::string(PORTRELAY_VERSION), std::regex(R"(\d+\.\d+\.\d+)")));
+  EXPECT_TRUE(isVersion(PORTRELAY_VERSION));
   GTEST_FLAG_SET(death_test_style, "threadsafe");
   EXPECT_EXIT(logThreeLinesInAFreshProcess(), ::testing::ExitedWithCode(0), "");
 }
@@ -105,9 +110,9 @@ TEST(Logger, TwoLoggersAppendInFlushOrder) {
   EXPECT_EQ(written[0], "earlier run");
   const char* expected[] = {"one", "two", "three", "four"};
   for (int i = 0; i < 4; ++i) {
-    std::smatch match;
-    ASSERT_TRUE(std::regex_match(written[static_cast<size_t>(i) + 1], match, kLine));
-    EXPECT_EQ(match[3], expected[i]);
+    const auto match = logLine().match(written[static_cast<size_t>(i) + 1]);
+    ASSERT_TRUE(match);
+    EXPECT_EQ((*match)[3], expected[i]);
   }
 }
 
@@ -123,9 +128,9 @@ TEST(Logger, CreatesTheFolderWithItsMissingParents) {
   }
   const auto written = lines(readFile(documents / "tiltaverse" / "errorlog.txt"));
   ASSERT_FALSE(written.empty());  // the version line may come first
-  std::smatch match;
-  ASSERT_TRUE(std::regex_match(written.back(), match, kLine)) << written.back();
-  EXPECT_EQ(match[3], "first line");
+  const auto match = logLine().match(written.back());
+  ASSERT_TRUE(match) << written.back();
+  EXPECT_EQ((*match)[3], "first line");
 }
 
 TEST(Logger, UnresolvableDocumentsFolder) {
