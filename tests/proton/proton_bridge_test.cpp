@@ -223,8 +223,9 @@ TEST_F(ProtonBridge, Refusals) {
 
   // No shared-memory folder (not Linux, or a mistyped --folder).
   EXPECT_EQ(wineRun({kBridge, "--namespace", ns, "--folder", z + "\\missing"}), 3);
-  // A name in the folder that another program uses with another size: the
-  // bridge removes the sections it made before that one and leaves the file alone.
+  // A name in the folder that another program keeps with another size: after
+  // its 2-s wait the bridge removes the sections it made before that one and
+  // leaves the file alone.
   const fs::path taken = files[2];
   std::ofstream(taken) << "not a game section";
   EXPECT_EQ(wineRun({kBridge, "--namespace", ns, "--folder", z}), 4);
@@ -232,6 +233,18 @@ TEST_F(ProtonBridge, Refusals) {
   EXPECT_FALSE(fs::exists(files[0]));
   EXPECT_FALSE(fs::exists(files[1]));
   fs::remove(taken);
+  // A name taken only for a moment, as the library's detection takes the truck
+  // simulator's while the bridge starts: the bridge waits for it and serves.
+  std::ofstream(taken) << "a moment";
+  auto patient = wine({kBridge, "--namespace", ns, "--folder", z});
+  ASSERT_NE(patient, nullptr);
+  ASSERT_TRUE(waitUntil([&] { return fs::exists(files[0]); }, 60s));  // the sections before the taken one
+  std::this_thread::sleep_for(200ms);
+  fs::remove(taken);
+  EXPECT_TRUE(waitUntil([&] { return allExist(files); }, 60s));
+  EXPECT_EQ(wineRun({kBridge, "--namespace", ns, "--stop"}), 0);
+  EXPECT_EQ(patient->wait(30000), 0);
+  EXPECT_TRUE(noneExists(files));
   // No bridge to stop; and an unknown option.
   EXPECT_EQ(wineRun({kBridge, "--namespace", ns, "--stop"}), 7);
   EXPECT_EQ(wineRun({kBridge, "--namespace", ns, "--bogus"}), 2);

@@ -51,6 +51,13 @@ std::wstring stopEventName(const std::string& objectNamespace) {
 
 HANDLE stopEvent = nullptr;  // for the console handler
 
+// A name may be taken only for a moment: the library's game detection, running
+// natively beside the bridge, creates the truck simulator's small section to
+// look into it and removes it at once. A backing file of another size is looked
+// at again for 2 s before the name counts as another program's.
+constexpr DWORD kTakenNameIntervalMs = 50;
+constexpr int kTakenNameLooks = 40;
+
 BOOL WINAPI onConsoleEvent(DWORD) {
   if (stopEvent != nullptr) SetEvent(stopEvent);
   return TRUE;
@@ -119,22 +126,29 @@ int HeldSections::create(const Options& options) {
     const std::string mappingName = portrelay::platform::windowsObjectName(section.windowsName, options.objectNamespace);
     auto held = std::make_unique<Held>();
     const std::wstring path = folder + L"\\" + wide(fileName);
-    held->file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                             nullptr, OPEN_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
-    if (held->file == INVALID_HANDLE_VALUE) {
-      refuse("cannot create " + options.folder + "\\" + fileName, GetLastError());
-      release();
-      return kExitCannotCreate;
-    }
-    const bool existed = GetLastError() == ERROR_ALREADY_EXISTS;
-    LARGE_INTEGER size{};
-    if (existed && (!GetFileSizeEx(held->file, &size) || static_cast<uint64_t>(size.QuadPart) != section.size)) {
-      refuse(options.folder + "\\" + fileName + " already exists with " + std::to_string(size.QuadPart) +
-             " bytes, not " + std::to_string(section.size) + " (another program uses the name)");
+    bool existed = false;
+    for (int look = 0;; ++look) {
+      held->file = CreateFileW(path.c_str(), GENERIC_READ | GENERIC_WRITE,
+                               FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                               FILE_ATTRIBUTE_NORMAL, nullptr);
+      if (held->file == INVALID_HANDLE_VALUE) {
+        refuse("cannot create " + options.folder + "\\" + fileName, GetLastError());
+        release();
+        return kExitCannotCreate;
+      }
+      existed = GetLastError() == ERROR_ALREADY_EXISTS;
+      LARGE_INTEGER size{};
+      if (!existed || (GetFileSizeEx(held->file, &size) && static_cast<uint64_t>(size.QuadPart) == section.size))
+        break;
       CloseHandle(held->file);
       held->file = INVALID_HANDLE_VALUE;  // not ours to remove
-      release();
-      return kExitSectionExists;
+      if (look == kTakenNameLooks) {
+        refuse(options.folder + "\\" + fileName + " already exists with " + std::to_string(size.QuadPart) +
+               " bytes, not " + std::to_string(section.size) + " (another program uses the name)");
+        release();
+        return kExitSectionExists;
+      }
+      Sleep(kTakenNameIntervalMs);
     }
     held->path = path;  // ours from here on (a same-size file an earlier bridge left is taken over)
     LARGE_INTEGER end{};
