@@ -18,7 +18,8 @@ TextPattern::Groups groupsOf(const std::smatch& match) {
 
 }  // namespace
 
-TextPattern::TextPattern(const std::string& pattern) : compiled_(new Compiled{std::regex(pattern)}) {}
+TextPattern::TextPattern(const std::string& pattern)
+    : compiled_(std::make_unique<Compiled>(Compiled{std::regex(pattern)})) {}
 
 TextPattern::~TextPattern() = default;
 
