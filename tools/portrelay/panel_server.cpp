@@ -62,8 +62,8 @@ HttpResponse PanelServer::respond(const HttpRequest& request) {
   const GuardVerdict verdict = guardRequest(guarded, listen_, token_, tokenFree);
   if (verdict == GuardVerdict::allowed) return route(request);
   static const char* const kWhy[] = {"", "refused: the Host header does not name this panel",
-                                     "refused: open the panel with the address portrelay ui printed (it holds "
-                                     "the access token)",
+                                     ("refused: open the panel with the address portrelay ui printed (it holds "
+                                      "the access token)"),
                                      "refused: the request does not come from the panel's own page"};
   return {403, "text/plain", std::string(kWhy[static_cast<int>(verdict)]) + "\n", {}, {}};
 }
