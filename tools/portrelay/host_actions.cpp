@@ -1,9 +1,8 @@
 #include "host_actions.h"
 
+#include "profile.h"
+
 namespace host {
-namespace {
-const char* const kAxisNames[6] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
-}  // namespace
 
 std::string HostActions::togglePark() {
   if (api_.getParkStatus() != 0) {

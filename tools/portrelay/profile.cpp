@@ -17,7 +17,6 @@ namespace {
 
 using nlohmann::json;
 
-constexpr const char* kAxisNames[kRigAxes] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
 constexpr const char* kProfileNames[kProfileCount] = {"AIR", "GROUND"};
 
 // A refusal: where in the file and why.

@@ -17,6 +17,8 @@ inline constexpr int kSlotCount = 23;
 inline constexpr int kInputLimitSlots = 8;  // slots 0..7 take input limits
 inline constexpr int kGameDataCount = 43;
 inline constexpr int kRigAxes = 6;
+// The rig's axes, in the order of the engine's output and of the limits.
+inline constexpr const char* kAxisNames[kRigAxes] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
 
 struct Limits {
   double min = 0.0, max = 0.0;

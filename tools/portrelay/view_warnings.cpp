@@ -5,11 +5,11 @@
 #include <cstdio>
 
 #include "games.h"
+#include "profile.h"
 
 namespace host {
 namespace {
 
-const char* const kAxisNames[6] = {"sway", "surge", "heave", "yaw", "roll", "pitch"};
 constexpr int32_t kTelemetrySeen = 1, kProcessSeen = 2;
 
 std::string formatted(const char* pattern, auto... values) {
