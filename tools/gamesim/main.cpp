@@ -265,12 +265,13 @@ int main(int argc, char** argv) {
   }
   std::printf("gamesim: %s running at %g Hz\n", s.game.c_str(), s.rateHz);
   std::fflush(stdout);
-  gamesim::SimulationRunner runner(*game, s.rateHz);
+  // The runner ends the lap at --seconds itself, so that no sample is later
+  // than that even when this thread is late to notice.
+  gamesim::SimulationRunner runner(*game, s.rateHz, s.seconds);
   runner.start();
   if (!s.startFile.empty()) writeStartFile(s.startFile, runner.begin());
-  const auto begin = Clock::now();
   const bool crashes = s.crashAfter > 0.0 && s.crashAfter < s.seconds;
-  while (timeLeft(begin, crashes ? s.crashAfter : s.seconds))
+  while (!runner.finished() && timeLeft(runner.begin(), crashes ? s.crashAfter : s.seconds))
     std::this_thread::sleep_for(std::chrono::milliseconds(5));
   if (crashes && !platform::stopRequested()) {
     std::printf("gamesim: %s crashes after %llu samples\n", s.game.c_str(),

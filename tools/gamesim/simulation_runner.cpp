@@ -6,6 +6,7 @@ namespace gamesim {
 
 void SimulationRunner::start() {
   if (running_.exchange(true)) return;
+  finished_.store(false);
   begin_ = std::chrono::steady_clock::now();
   thread_ = std::thread([this] { run(); });
 }
@@ -22,6 +23,10 @@ void SimulationRunner::run() {
   auto next = begin;
   while (running_.load(std::memory_order_relaxed)) {
     const double seconds = std::chrono::duration<double>(clock::now() - begin).count();
+    if (seconds > lapSeconds_) {
+      finished_.store(true);
+      return;
+    }
     game_.write(motion_.at(seconds));
     samples_.fetch_add(1, std::memory_order_relaxed);
     next += period;
