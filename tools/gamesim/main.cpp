@@ -17,6 +17,11 @@
 // replay sends a recording (portrelay run --record) as GAME's telemetry at the
 // recording's own pace, once; a game whose detection looks for its process
 // runs in a child named like it.
+//
+// Exit codes: 0 the run ended; 1 the game could not publish or the child could
+// not be started; 2 a wrong command line; 3 --crash-after; 4 a child named like
+// the game did not end in time and was stopped. Each non-zero code comes with
+// one line on standard error saying why.
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -117,6 +122,27 @@ bool timeLeft(Clock::time_point begin, double seconds) {
   return !platform::stopRequested() && std::chrono::duration<double>(Clock::now() - begin).count() < seconds;
 }
 
+// Waits for a child named like the game, which bounds its own run to
+// `seconds`, and hands on its exit code. The child's clock starts when it runs,
+// which under Wine or on a loaded machine may be seconds after the launch, so
+// the child is stopped only when it overruns by far more than that (it hangs).
+int superviseChild(platform::ChildProcess& child, const std::string& name, double seconds) {
+  constexpr double kStartAndEndSeconds = 30.0;
+  const auto begin = Clock::now();
+  while (child.running() && !platform::stopRequested()) {
+    if (!timeLeft(begin, seconds + kStartAndEndSeconds)) {
+      child.stop();
+      std::fprintf(stderr, "gamesim: %s still ran %g s after its start (it runs %g s), stopped it\n", name.c_str(),
+                   seconds + kStartAndEndSeconds, seconds);
+      return 4;
+    }
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  }
+  const int code = child.stop();  // asked to end: the child ends as well
+  if (code != 0) std::fprintf(stderr, "gamesim: %s ended with exit code %d\n", name.c_str(), code);
+  return code;
+}
+
 // Runs the same simulation in a child named like the game, until it ends.
 int runAs(const Settings& s) {
   auto child = platform::ChildProcess::launch(platform::executablePath(), s.runAs, s.forwarded);
@@ -124,10 +150,7 @@ int runAs(const Settings& s) {
     std::fprintf(stderr, "gamesim: cannot start %s\n", s.runAs.c_str());
     return 1;
   }
-  const auto begin = Clock::now();
-  while (timeLeft(begin, s.seconds + 1.0) && child->running())
-    std::this_thread::sleep_for(std::chrono::milliseconds(10));
-  return child->stop();
+  return superviseChild(*child, s.runAs, s.seconds);
 }
 
 void writeStartFile(const std::string& path, Clock::time_point lapStart) {
@@ -205,10 +228,7 @@ int replay(int argc, char** argv) {
                    entry->executable.data());
       return 1;
     }
-    const auto begin = Clock::now();
-    while (timeLeft(begin, s.seconds + 1.0) && child->running())
-      std::this_thread::sleep_for(std::chrono::milliseconds(10));
-    return child->running() ? child->stop() : child->wait(1000);
+    return superviseChild(*child, std::string(entry->executable), s.seconds);
   }
   // The test's namespace for every name published (none: the plain names).
   const platform::ScopedPlatform isolation(platform::FakePlatform().withObjectNamespace(s.objectNamespace));
