@@ -130,10 +130,10 @@ int superviseChild(platform::ChildProcess& child, const std::string& name, doubl
   constexpr double kStartAndEndSeconds = 30.0;
   const auto begin = Clock::now();
   while (child.running() && !platform::stopRequested()) {
-    if (!timeLeft(begin, seconds + kStartAndEndSeconds)) {
+    if (std::chrono::duration<double>(Clock::now() - begin).count() > seconds + kStartAndEndSeconds) {
       child.stop();
-      std::fprintf(stderr, "gamesim: %s still ran %g s after its start (it runs %g s), stopped it\n", name.c_str(),
-                   seconds + kStartAndEndSeconds, seconds);
+      std::fprintf(stderr, "gamesim: %s still ran %g s after it was started (its run is %g s); stopped it\n",
+                   name.c_str(), seconds + kStartAndEndSeconds, seconds);
       return 4;
     }
     std::this_thread::sleep_for(std::chrono::milliseconds(10));
