@@ -10,8 +10,6 @@ namespace portrelay::readers {
 
 namespace {
 
-using namespace iracing;
-
 // The game's variables this reader uses, in the order of `Wanted`.
 constexpr const char* kWantedNames[] = {"LatAccel", "LongAccel", "VertAccel", "YawRate", "RollRate",
                                         "PitchRate", "Yaw",      "Roll",      "Pitch"};
@@ -21,15 +19,15 @@ enum Wanted { LatAccel, LongAccel, VertAccel, YawRate, RollRate, PitchRate, Yaw,
 // when the header lacks one.
 void findVariables(ByteView memory, int64_t offsets[kWantedCount]) {
   std::fill(offsets, offsets + kWantedCount, -1);
-  const int32_t count = memory.i32(kVariableCount);
-  const int32_t first = memory.i32(kVariableHeaders);
+  const int32_t count = memory.i32(iracing::kVariableCount);
+  const int32_t first = memory.i32(iracing::kVariableHeaders);
   if (count <= 0 || first < 0) return;
   for (int64_t i = 0; i < count; ++i) {
-    const size_t header = static_cast<size_t>(first) + static_cast<size_t>(i) * kVariableHeaderSize;
-    if (!memory.covers(header, kVariableHeaderSize)) break;  // the rest lies outside the view
-    const char* name = reinterpret_cast<const char*>(memory.data + header + kNameOffset);
+    const size_t header = static_cast<size_t>(first) + static_cast<size_t>(i) * iracing::kVariableHeaderSize;
+    if (!memory.covers(header, iracing::kVariableHeaderSize)) break;  // the rest lies outside the view
+    const char* name = reinterpret_cast<const char*>(memory.data + header + iracing::kNameOffset);
     for (int w = 0; w < kWantedCount; ++w) {
-      if (offsets[w] < 0 && std::strncmp(kWantedNames[w], name, kNameLength) == 0) {
+      if (offsets[w] < 0 && std::strncmp(kWantedNames[w], name, iracing::kNameLength) == 0) {
         offsets[w] = memory.i32(header + 4);
         break;
       }
@@ -69,18 +67,18 @@ void readVariables(ByteView memory, const IRacingBuffers& buffers, SampleRecord&
 }  // namespace
 
 IRacingPage takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRecord& record) {
-  if (!memory.covers(0, kBufferDescriptors)) return IRacingPage::Disconnected;
-  if ((memory.i32(kStatus) & 1) == 0) {
+  if (!memory.covers(0, iracing::kBufferDescriptors)) return IRacingPage::Disconnected;
+  if ((memory.i32(iracing::kStatus) & 1) == 0) {
     buffers.lastTick = INT32_MAX;  // any buffer after a reconnect counts as new
     return IRacingPage::Disconnected;
   }
   // The newest buffer (the first one on equal ticks), among those the view holds.
-  const int32_t count = memory.i32(kBufferCount);
+  const int32_t count = memory.i32(iracing::kBufferCount);
   int64_t newest = -1;
   int32_t newestTick = 0;
   for (int64_t i = 0; i < count; ++i) {
-    const size_t descriptor = kBufferDescriptors + static_cast<size_t>(i) * kDescriptorSize;
-    if (!memory.covers(descriptor, kDescriptorSize)) break;
+    const size_t descriptor = iracing::kBufferDescriptors + static_cast<size_t>(i) * iracing::kDescriptorSize;
+    if (!memory.covers(descriptor, iracing::kDescriptorSize)) break;
     const int32_t tick = memory.i32(descriptor);
     if (newest < 0 || tick > newestTick) {
       newest = i;
@@ -94,12 +92,13 @@ IRacingPage takeIRacingSample(ByteView memory, IRacingBuffers& buffers, SampleRe
   }
   if (newestTick == buffers.lastTick) return IRacingPage::Unchanged;
 
-  const int32_t offset = memory.i32(kBufferDescriptors + static_cast<size_t>(newest) * kDescriptorSize + 4);
-  const int32_t length = memory.i32(kBufferLength);
+  const size_t descriptor = iracing::kBufferDescriptors + static_cast<size_t>(newest) * iracing::kDescriptorSize;
+  const int32_t offset = memory.i32(descriptor + 4);
+  const int32_t length = memory.i32(iracing::kBufferLength);
   if (offset < 0 || static_cast<size_t>(offset) >= memory.size) return IRacingPage::Unchanged;  // outside the view
   const size_t available = memory.size - static_cast<size_t>(offset);
-  const size_t take = std::min({static_cast<size_t>(std::max(length, 0)), kCopySize, available});
-  std::memset(buffers.copy.data(), 0xFF, kPresetBytes);
+  const size_t take = std::min({static_cast<size_t>(std::max(length, 0)), iracing::kCopySize, available});
+  std::memset(buffers.copy.data(), 0xFF, iracing::kPresetBytes);
   std::memcpy(buffers.copy.data(), memory.data + offset, take);
   buffers.copiedLength = take;
   buffers.lastTick = newestTick;
@@ -113,12 +112,12 @@ bool IRacingReader::gameRunning() {
 }
 
 int64_t iRacingNewestTick(ByteView memory) {
-  if (!memory.covers(0, kBufferDescriptors) || (memory.i32(kStatus) & 1) == 0) return -1;
+  if (!memory.covers(0, iracing::kBufferDescriptors) || (memory.i32(iracing::kStatus) & 1) == 0) return -1;
   int64_t newest = -1;
-  const int32_t count = memory.i32(kBufferCount);
+  const int32_t count = memory.i32(iracing::kBufferCount);
   for (int64_t i = 0; i < count; ++i) {
-    const size_t descriptor = kBufferDescriptors + static_cast<size_t>(i) * kDescriptorSize;
-    if (!memory.covers(descriptor, kDescriptorSize)) break;
+    const size_t descriptor = iracing::kBufferDescriptors + static_cast<size_t>(i) * iracing::kDescriptorSize;
+    if (!memory.covers(descriptor, iracing::kDescriptorSize)) break;
     newest = std::max<int64_t>(newest, memory.i32(descriptor));
   }
   return newest;
