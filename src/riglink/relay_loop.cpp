@@ -43,7 +43,10 @@ void relayFailure(RigLinkState& link, const CSerialException& e, uint64_t genera
   }
 }
 
-void transmitQueue(RigLinkState& link, uint64_t generation) {
+// False when a write failed and dropped the port: what was still queued is
+// discarded unwritten (past motion, for a port that is gone), so the rest of
+// the cycle neither writes to nor reports on a handle that no longer exists.
+bool transmitQueue(RigLinkState& link, uint64_t generation) {
   uint8_t message[kMaxMessageLength];
   int64_t queuedAt = 0;
   uint64_t id = 0;
@@ -55,10 +58,13 @@ void transmitQueue(RigLinkState& link, uint64_t generation) {
         link.rigPort().write(message, static_cast<uint32_t>(*length), generation);
       } catch (const CSerialException& e) {
         relayFailure(link, e, generation);
+        link.serialTxQueue().clear();
+        return false;
       }
     }
     link.serialTxQueue().removeFront(id);  // what was written, not what took its place
   }
+  return true;
 }
 
 }  // namespace
@@ -166,7 +172,7 @@ struct RelaySection {
 
 void RigLink::relayCycleWork(uint64_t generation) {
   RigLinkState& link = *this;
-  transmitQueue(link, generation);
+  if (!transmitQueue(link, generation)) return;
   transmitAutoMessage(generation);
   if (!receive(generation)) return;
   if (parseFrames(link.serialRxBuffer_, link.serialRxQueue_, link.autoChecksum_, &link.facts_.level) != 0)
