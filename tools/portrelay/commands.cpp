@@ -46,6 +46,9 @@ constexpr auto kSampleInterval = std::chrono::milliseconds(10);  // --period-sta
 constexpr int32_t kParkMs = 2000;  // the ramp to neutral, at the end and when the game is let go
 // The wait for the park at the end: the ramp, and time for a loaded machine.
 constexpr auto kParkWaitLimit = std::chrono::milliseconds(kParkMs + 3000);
+// A scan finds the virtual rig within a second; a loaded machine may need a
+// second round.
+constexpr auto kRigWaitLimit = std::chrono::seconds(10);
 
 [[maybe_unused]] double secondsSince(Clock::time_point begin) { return std::chrono::duration<double>(Clock::now() - begin).count(); }
 double steadySeconds() { return std::chrono::duration<double>(Clock::now().time_since_epoch()).count(); }
@@ -251,6 +254,14 @@ std::thread startRigLink(const LibraryApi& api, const std::string& rigPort) {
     if (api.resumeInterface() != 1) std::fprintf(stderr, "portrelay: no rig answered on %s\n", rigPort.c_str());
   }
   return relay;
+}
+
+// Waits, at most kRigWaitLimit, until the link has identified the rig.
+bool waitForTheRig(const LibraryApi& api) {
+  const auto end = Clock::now() + kRigWaitLimit;
+  while (api.isConnected() == 0 && Clock::now() < end && !platform::stopRequested())
+    std::this_thread::sleep_for(std::chrono::milliseconds(10));
+  return api.isConnected() != 0;
 }
 
 // The library's diagnostic lines while the live view owns the terminal: the
@@ -590,6 +601,12 @@ int runCommand(const RunOptions& options) {
 
   // Start-up in the library's order: rig link, then the engine.
   std::thread relay = startRigLink(api, profile.rigPort);
+  // The virtual rig is there from the start: the engine starts once the link
+  // has found it, so that it makes no motion the link must drop as past
+  // (however long the scan takes), and every frame reaches the rig.
+  if (options.virtualRig && !waitForTheRig(api))
+    std::fprintf(stderr, "portrelay: the virtual rig was not identified within %lld s\n",
+                 static_cast<long long>(std::chrono::duration_cast<std::chrono::seconds>(kRigWaitLimit).count()));
   api.startGamesource_Thread();
   if (profile.preciseTimer) api.setTimerPrecision(*profile.preciseTimer ? 1 : 0);
   api.setMotionsystemready(1);
@@ -663,8 +680,11 @@ int runCommand(const RunOptions& options) {
       view.warnings = warnings.lines();
       if (!terminalView) {
         warningPrinter.print(view.warnings);
-        // The rig as it is found: its port, identity and level, once each change.
-        if (!shownRig.empty() && view.rig != shownRig) std::printf("portrelay: rig %s\n", view.rig.c_str());
+        // The rig as it is found: its port, identity and level, once each
+        // change (a rig found before the first look is told too).
+        const bool rigKnown = facts.comNumber > 0 || facts.transport == 2;
+        if (view.rig != shownRig && (!shownRig.empty() || rigKnown))
+          std::printf("portrelay: rig %s\n", view.rig.c_str());
         shownRig = view.rig;
       }
       nextLook += kViewInterval;
