@@ -16,11 +16,13 @@ constexpr int kMaxUnchangedCycles = 250;  // about 0.5 s of frozen data: hold th
 }  // namespace
 
 void MotionEngine::resetEngine() {
+  // Output is suspended before the game is let go: a host that sees the
+  // engine detached also sees its output suspended, never the two apart.
+  outputSuspended_.exchange(1);
   games_.detachGame();
   openPoseSection();
   attached_.exchange(0);
   restartFade();
-  outputSuspended_.exchange(1);
   failedReads_.store(0, std::memory_order_relaxed);
   unchangedCycles_.store(0, std::memory_order_relaxed);
   airWeight_.store(1.0, std::memory_order_relaxed);

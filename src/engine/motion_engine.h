@@ -108,7 +108,7 @@ class MotionEngine {
   void restartFade();
 
   // ---- What the engine holds and reports (any thread) ----
-  bool isAttached() const { return attached_.load(std::memory_order_relaxed) != 0; }
+  bool isAttached() const { return attached_.load(std::memory_order_acquire) != 0; }  // pairs with resetEngine
   // Rig output held: from a reset until a game is attached, and after a
   // refused filter string. A park still moves the rig.
   bool isOutputSuspended() const { return outputSuspended_.load(std::memory_order_relaxed) != 0; }
