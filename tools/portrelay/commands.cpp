@@ -682,8 +682,7 @@ int runCommand(const RunOptions& options) {
         warningPrinter.print(view.warnings);
         // The rig as it is found: its port, identity and level, once each
         // change (a rig found before the first look is told too).
-        const bool rigKnown = facts.comNumber > 0 || facts.transport == 2;
-        if (view.rig != shownRig && (!shownRig.empty() || rigKnown))
+        if (view.rig != shownRig && (!shownRig.empty() || warnings.rigPortOpen()))
           std::printf("portrelay: rig %s\n", view.rig.c_str());
         shownRig = view.rig;
       }

@@ -113,15 +113,10 @@ std::string ViewWarnings::rigLine() const {
   if (!observed_) return "";
   static const char* const kTransports[3] = {"", " (serial link)", " (UDP link)"};
   const char* transport = kTransports[std::clamp(now_.transport, 0, 2)];
-  std::string line;
-  if (now_.comNumber > 0) {
-    line = formatted("COM%d", now_.comNumber);
-  } else if (now_.transport == 2) {
-    line = "over the network";
-  } else {
+  if (!rigPortOpen())
     return now_.identity > 0 ? formatted("no rig port open (the last rig gave identity %d)", now_.identity)
                              : "no rig identified yet";
-  }
+  std::string line = now_.comNumber > 0 ? formatted("COM%d", now_.comNumber) : "over the network";
   if (now_.identity > 0) line += formatted(", identity %d", now_.identity);
   line += now_.level >= 0 ? formatted(", level %d", now_.level) : ", level not reported yet";
   return line + transport;

@@ -43,6 +43,8 @@ class ViewWarnings {
   std::vector<std::string> lines() const;
   // "COM7, identity 1, level 328 (serial link)", or what is still missing.
   std::string rigLine() const;
+  // A rig port is open, serial or over the network, as of the last look.
+  bool rigPortOpen() const { return observed_ && (now_.comNumber > 0 || now_.transport == 2); }
 
  private:
   bool observed_ = false;
